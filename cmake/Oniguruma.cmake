@@ -1,0 +1,42 @@
+# Cross-builds Oniguruma from Debian's source tarball (fetched by scripts/setup-debian.sh)
+# into onig.dll plus its import library. Nothing of its source is kept in this repository.
+include(ExternalProject)
+
+set(ZARNITH_ONIG_TARBALL "/var/cache/zarnith/libonig_6.9.8.orig.tar.gz"
+    CACHE FILEPATH "Debian's libonig 6.9.8 orig tarball")
+if(NOT EXISTS "${ZARNITH_ONIG_TARBALL}")
+  message(FATAL_ERROR "Oniguruma source not found at ${ZARNITH_ONIG_TARBALL}; run scripts/setup-debian.sh")
+endif()
+
+set(ONIG_PREFIX "${CMAKE_BINARY_DIR}/oniguruma")
+ExternalProject_Add(oniguruma_build
+  URL "${ZARNITH_ONIG_TARBALL}"
+  DOWNLOAD_EXTRACT_TIMESTAMP OFF
+  PREFIX "${ONIG_PREFIX}"
+  INSTALL_DIR "${ONIG_PREFIX}/install"
+  CMAKE_ARGS
+    -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE}
+    -DCMAKE_BUILD_TYPE=Release
+    -DCMAKE_INSTALL_PREFIX=<INSTALL_DIR>
+    -DBUILD_SHARED_LIBS=ON
+    -DINSTALL_DOCUMENTATION=OFF
+    -DBUILD_TEST=OFF
+    -DENABLE_POSIX_API=OFF
+    -DCMAKE_PROJECT_INCLUDE=${CMAKE_CURRENT_LIST_DIR}/onig-naming.cmake
+    "-DCMAKE_SHARED_LINKER_FLAGS=-static-libgcc -Wl,--no-insert-timestamp"
+    "-DCMAKE_C_FLAGS=-ffile-prefix-map=${ONIG_PREFIX}=."
+  BUILD_BYPRODUCTS "${ONIG_PREFIX}/install/lib/libonig.dll.a" "${ONIG_PREFIX}/install/bin/onig.dll"
+)
+
+file(MAKE_DIRECTORY "${ONIG_PREFIX}/install/include")
+add_library(onig SHARED IMPORTED GLOBAL)
+set_target_properties(onig PROPERTIES
+  IMPORTED_IMPLIB "${ONIG_PREFIX}/install/lib/libonig.dll.a"
+  IMPORTED_LOCATION "${ONIG_PREFIX}/install/bin/onig.dll"
+  INTERFACE_INCLUDE_DIRECTORIES "${ONIG_PREFIX}/install/include")
+add_dependencies(onig oniguruma_build)
+
+# onig.dll sits next to ZARNITH.dll and the test programs.
+add_custom_target(onig_runtime ALL
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different "${ONIG_PREFIX}/install/bin/onig.dll" "${ZARNITH_BIN_DIR}/onig.dll"
+  DEPENDS oniguruma_build)

@@ -1,0 +1,26 @@
+// The noexcept boundary every exported entry point runs its body inside.
+#pragma once
+#include <windows.h>
+#include <exception>
+#include <new>
+#include "frame/host.h"
+
+namespace zarnith {
+
+// Writes "ZARNITH: <name>: <what>" to standard error; used only when something unexpected escaped.
+void ReportUnexpected(const wchar_t* name, const wchar_t* what) noexcept;
+
+// Runs body(); an exception never reaches the host: it becomes a message and `failure`.
+template <class Body>
+int Guarded(const wchar_t* name, Body&& body, int failure = -1) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        ReportUnexpected(name, L"memory allocation failed");
+    } catch (...) {
+        ReportUnexpected(name, L"unexpected internal error");
+    }
+    return failure;
+}
+
+}  // namespace zarnith

@@ -1,0 +1,102 @@
+#include "frame/helpers.h"
+
+#include <shellapi.h>
+
+#include <cwchar>
+#include <string>
+#include <utility>
+
+#include "frame/guard.h"
+#include "frame/host.h"
+#include "frame/plugin.h"
+#include "frame/registry.h"
+
+namespace zarnith {
+
+UniqueHandle OpenConsoleOutput() noexcept {
+    return UniqueHandle(CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+}
+
+bool QueryScreenBuffer(CONSOLE_SCREEN_BUFFER_INFO& info) noexcept {
+    UniqueHandle console = OpenConsoleOutput();
+    if (!console) return false;
+    CONSOLE_SCREEN_BUFFER_INFO read{};
+    if (!GetConsoleScreenBufferInfo(console.get(), &read)) return false;
+    info = read;
+    return true;
+}
+
+ArgumentArray::ArgumentArray(ArgumentArray&& other) noexcept
+    : argv_(std::exchange(other.argv_, nullptr)), count_(std::exchange(other.count_, 0)) {}
+
+ArgumentArray::~ArgumentArray() {
+    if (argv_) LocalFree(argv_);
+}
+
+ArgumentArray SplitArguments(const wchar_t* line) noexcept {
+    ArgumentArray result;
+    try {
+        // "dummy" stands where a command line has its program name, whose quoting rules differ.
+        std::wstring text = L"dummy ";
+        if (line) text += line;
+        int count = 0;
+        result.argv_ = CommandLineToArgvW(text.c_str(), &count);
+        result.count_ = result.argv_ ? count : 0;
+    } catch (const std::bad_alloc&) {
+        result.argv_ = nullptr;
+    }
+    return result;
+}
+
+namespace {
+inline wchar_t FoldAscii(wchar_t c) noexcept { return (c >= L'A' && c <= L'Z') ? wchar_t(c + 32) : c; }
+}  // namespace
+
+size_t FindNoCase(std::wstring_view text, std::wstring_view pattern) noexcept {
+    const size_t m = pattern.size(), n = text.size();
+    if (m > n) return std::wstring_view::npos;
+    for (size_t p = 0; p + m <= n; ++p) {
+        size_t i = 0;
+        while (i < m && FoldAscii(text[p + i]) == FoldAscii(pattern[i])) ++i;
+        if (i == m) return p;
+    }
+    return std::wstring_view::npos;
+}
+
+bool IsActiveName(const wchar_t* name) noexcept {
+    if (NameList == nullptr || name == nullptr) return false;
+    wchar_t copy[kNameListCapacity];
+    wcsncpy(copy, NameList, kNameListCapacity - 1);
+    copy[kNameListCapacity - 1] = L'\0';
+    wchar_t* state = nullptr;
+    for (wchar_t* token = wcstok_s(copy, L" ,", &state); token; token = wcstok_s(nullptr, L" ,", &state))
+        if (lstrcmpiW(token, name) == 0) return true;
+    return false;
+}
+
+int FindRegisteredName(const wchar_t* name) noexcept {
+    if (!IsActiveName(name)) return -1;
+    for (int r = 0; r < kRegistrationRows; ++r)
+        if (lstrcmpiW(RegistrationTable[r].Name, name) == 0) return r;
+    return -1;
+}
+
+int ReportCommandError(int row, const wchar_t* text, const wchar_t* argument) noexcept {
+    try {
+        std::wstring line = RegistrationTable[row].Name;
+        line += L": ";
+        line += text;
+        line += L"\r\n";
+        Qprintf(StandardError(), line.c_str(), argument);
+    } catch (const std::bad_alloc&) {
+        Qprintf(StandardError(), L"%s: %s\r\n", RegistrationTable[row].Name, L"memory allocation failed");
+    }
+    return -1;
+}
+
+void ReportUnexpected(const wchar_t* name, const wchar_t* what) noexcept {
+    Qprintf(StandardError(), L"ZARNITH: %s: %s\r\n", name, what);
+}
+
+}  // namespace zarnith

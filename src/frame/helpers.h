@@ -1,0 +1,54 @@
+// Routines every command shares: the console output handle, the screen-buffer query, argument
+// splitting, case-blind search, name lookup and the command error line.
+#pragma once
+#include <windows.h>
+#include <string_view>
+#include "frame/handles.h"
+
+namespace zarnith {
+
+// "CONOUT$" opened read/write: the active screen buffer, even when standard output is redirected.
+UniqueHandle OpenConsoleOutput() noexcept;
+
+// Fills `info` from the active screen buffer; false (record untouched) when the query fails.
+[[nodiscard]] bool QueryScreenBuffer(CONSOLE_SCREEN_BUFFER_INFO& info) noexcept;
+
+// An argument line split by the platform's command-line rules. Element 0 is always "dummy";
+// the real arguments are 1 .. count()-1, so an empty line gives count() == 1.
+class ArgumentArray {
+public:
+    ArgumentArray() noexcept = default;
+    ArgumentArray(ArgumentArray&& other) noexcept;
+    ArgumentArray& operator=(ArgumentArray&&) = delete;
+    ~ArgumentArray();
+    explicit operator bool() const noexcept { return argv_ != nullptr; }
+    int count() const noexcept { return argv_ ? count_ : 0; }
+    wchar_t* operator[](int i) const noexcept { return argv_[i]; }
+
+private:
+    friend ArgumentArray SplitArguments(const wchar_t* line) noexcept;
+    wchar_t** argv_ = nullptr;
+    int count_ = 0;
+};
+
+// Splits `line` as the platform splits a command line (no length limit); empty on failure.
+ArgumentArray SplitArguments(const wchar_t* line) noexcept;
+
+// Position of the first occurrence of `pattern` in `text`, ASCII letters compared without case;
+// npos when there is none. An empty pattern is found at 0.
+size_t FindNoCase(std::wstring_view text, std::wstring_view pattern) noexcept;
+
+// True when `name` is among the names of the active name list (letter case ignored).
+bool IsActiveName(const wchar_t* name) noexcept;
+
+// Row (0-44) of an active, registered name, or -1.
+int FindRegisteredName(const wchar_t* name) noexcept;
+
+// Writes "<row's name>: <text>\r\n" to standard error, the line itself being the format for
+// `argument` (so "%s" in `text` takes it). Returns -1, which the command returns.
+int ReportCommandError(int row, const wchar_t* text, const wchar_t* argument) noexcept;
+
+// Standard error, as the host's Qprintf wants it.
+inline HANDLE StandardError() noexcept { return GetStdHandle(STD_ERROR_HANDLE); }
+
+}  // namespace zarnith

@@ -1,0 +1,140 @@
+#include "frame/plugin.h"
+
+#include <cwchar>
+#include <new>
+#include <utility>
+
+#include "frame/entries.h"
+#include "frame/guard.h"
+#include "frame/host.h"
+#include "frame/registry.h"
+#include "buffer/blank_rows.h"
+#include "keys/altenter.h"
+
+namespace zarnith {
+
+HMODULE PluginModule = nullptr;
+DWORD HostProcessId = 0;
+HWND ConsoleWindow = nullptr;
+OnigSyntaxType* RegexSyntax = nullptr;
+uint8_t KeyActions[5] = {0, 0, 6, 2, 1};
+wchar_t* NameList = nullptr;
+
+namespace {
+
+wchar_t PluginName[] = L"ZARNITH";
+wchar_t PluginAuthor[] = L"The ZARNITH developers";
+wchar_t PluginEmail[] = L"zarnith@users.noreply.invalid";
+wchar_t PluginDescription[] = L"Various console-related utilities";
+
+PluginInfo Info = {PluginName, PluginAuthor, PluginEmail, nullptr, PluginDescription, nullptr, 6, 6, 6, 0, 0};
+
+// Builds the default list: every row's name, comma separated, in table order.
+void WriteDefaultNameList(wchar_t* list) noexcept {
+    size_t used = 0;
+    for (int r = 0; r < kRegistrationRows; ++r) {
+        const wchar_t* name = RegistrationTable[r].Name;
+        const size_t len = wcslen(name);
+        if (used + len + 2 > kNameListCapacity) break;  // cannot happen with this table; stay bounded
+        wmemcpy(list + used, name, len);
+        used += len;
+        if (r + 1 < kRegistrationRows) list[used++] = L',';
+    }
+    list[used] = L'\0';
+}
+
+}  // namespace
+
+bool InTakeCommandTab() noexcept {
+    wchar_t text[16] = L"%_TCTAB";
+    ExpandVariables(text, 0);
+    text[15] = L'\0';
+    return text[0] == L'1';
+}
+
+OnigSyntaxType* SelectRegexSyntax() noexcept {
+    wchar_t value[16] = {};
+    if (QueryOptionValue(L"RegularExpressions", value) != 0) return ONIG_SYNTAX_PERL;
+    value[15] = L'\0';
+    CharUpperW(value);
+    switch (value[0] == L'\0' ? L'\0' : value[1]) {
+        case L'A': return ONIG_SYNTAX_JAVA;
+        case L'E': return ONIG_SYNTAX_PERL;
+        case L'N': return ONIG_SYNTAX_GNU_REGEX;
+        case L'O': return ONIG_SYNTAX_POSIX_EXTENDED;
+        case L'R': return ONIG_SYNTAX_GREP;
+        case L'U': return ONIG_SYNTAX_RUBY;
+        default: return ONIG_SYNTAX_PERL;
+    }
+}
+
+void ApplyKeyActionsValue(const wchar_t* value, int length, uint8_t (&actions)[5]) noexcept {
+    for (int i = 0; i < 4 && i < length && value[i] != L'\0'; ++i)
+        actions[i] = static_cast<uint8_t>(static_cast<uint8_t>(value[i]) - 48);
+    if (length <= 4) return;
+    uint8_t count = 0;
+    for (int i = 4; i < length && value[i] != L'\0'; ++i)
+        count = static_cast<uint8_t>(count * 10 + (static_cast<uint8_t>(value[i]) - 48));
+    actions[4] = count;
+}
+
+void ReadKeyActions() noexcept {
+    // The host expands in place; give it room for a long path, not just MAX_PATH.
+    wchar_t path[1024] = {};
+    Sprintf(path, L"%%_ININAME");
+    ExpandVariables(path, 0);
+    path[1023] = L'\0';
+    wchar_t value[16] = {};
+    const DWORD n = GetPrivateProfileStringW(L"HSCROLL", L"KeyActions", L"00621", value, 16, path);
+    ApplyKeyActionsValue(value, static_cast<int>(n), KeyActions);
+}
+
+}  // namespace zarnith
+
+using namespace zarnith;
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        PluginModule = instance;
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+int InitializePlugin() noexcept {
+    return Guarded(L"InitializePlugin", [] {
+        if (InTakeCommandTab()) return 1;
+        HostProcessId = GetCurrentProcessId();
+        ConsoleWindow = GetConsoleWindow();
+        RegexSyntax = SelectRegexSyntax();
+        ReadKeyActions();
+        return 0;
+    }, 1);
+}
+
+PluginInfo* GetPluginInfo() noexcept {
+    wchar_t* list = new (std::nothrow) wchar_t[kNameListCapacity];
+    if (list == nullptr) return &Info;  // keep whatever list the host already has
+    list[0] = L'\0';
+
+    wchar_t value[kNameListCapacity] = {};
+    const DWORD n = GetEnvironmentVariableW(L"ZARNITH_LOAD", value, kNameListCapacity);
+    // n >= capacity means the value did not fit: such a list is ignored, never cut.
+    if (n > 0 && n < kNameListCapacity) {
+        CharUpperW(value);
+        wmemcpy(list, value, n + 1);
+    } else {
+        WriteDefaultNameList(list);
+    }
+    delete[] std::exchange(NameList, list);
+    Info.NameList = NameList;
+    return &Info;
+}
+
+int ShutdownPlugin() noexcept {
+    ReleaseBlankRows();
+    delete[] std::exchange(NameList, nullptr);
+    Info.NameList = nullptr;
+    RemoveAltEnterHook();
+    return 0;
+}
