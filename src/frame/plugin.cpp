@@ -53,9 +53,10 @@ bool InTakeCommandTab() noexcept {
 }
 
 OnigSyntaxType* SelectRegexSyntax() noexcept {
-    wchar_t value[16] = {};
+    // The host copies the whole value; give it room rather than the few characters we read.
+    wchar_t value[512] = {};
     if (QueryOptionValue(L"RegularExpressions", value) != 0) return ONIG_SYNTAX_PERL;
-    value[15] = L'\0';
+    value[511] = L'\0';
     CharUpperW(value);
     switch (value[0] == L'\0' ? L'\0' : value[1]) {
         case L'A': return ONIG_SYNTAX_JAVA;

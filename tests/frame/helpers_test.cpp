@@ -1,0 +1,134 @@
+// The routines every command shares.
+#include <gtest/gtest.h>
+
+#include "frame/helpers.h"
+#include "frame/plugin.h"
+#include "frame/registry.h"
+#include "support/plugin_test.h"
+
+using namespace zarnith;
+
+namespace {
+
+class HelpersTest : public PluginTest {
+protected:
+    void SetUp() override {
+        PluginTest::SetUp();
+        SetEnvironmentVariableW(L"ZARNITH_LOAD", nullptr);
+        GetPluginInfo();
+    }
+};
+
+TEST_F(HelpersTest, FindNoCaseFoldsOnlyAsciiLetters) {
+    EXPECT_EQ(FindNoCase(L"red /A", L"/a"), 4u);
+    EXPECT_EQ(FindNoCase(L"x/?", L"/?"), 1u);
+    EXPECT_EQ(FindNoCase(L"TCC.EXE", L"tcc.exe"), 0u);
+    EXPECT_EQ(FindNoCase(L"mytcc.exe", L"tcc.exe"), 2u);
+    EXPECT_EQ(FindNoCase(L"abc", L""), 0u);
+    EXPECT_EQ(FindNoCase(L"", L""), 0u);
+    EXPECT_EQ(FindNoCase(L"ab", L"abc"), std::wstring_view::npos);
+    EXPECT_EQ(FindNoCase(L"off", L"ON"), std::wstring_view::npos);
+    EXPECT_EQ(FindNoCase(L"\u00C4", L"\u00E4"), std::wstring_view::npos);  // no folding beyond ASCII
+    EXPECT_EQ(FindNoCase(L"[a", L"{A"), std::wstring_view::npos);          // '[' is not '{'
+    EXPECT_EQ(FindNoCase(L"aaab", L"AAB"), 1u);
+}
+
+TEST_F(HelpersTest, SplitArgumentsFollowsThePlatformRules) {
+    {
+        ArgumentArray args = SplitArguments(LR"(a "b c" d)");
+        ASSERT_TRUE(args);
+        ASSERT_EQ(args.count(), 4);
+        EXPECT_STREQ(args[0], L"dummy");
+        EXPECT_STREQ(args[1], L"a");
+        EXPECT_STREQ(args[2], L"b c");
+        EXPECT_STREQ(args[3], L"d");
+    }
+    EXPECT_EQ(SplitArguments(L"").count(), 1);
+    EXPECT_EQ(SplitArguments(L"   \t ").count(), 1);
+    EXPECT_EQ(SplitArguments(nullptr).count(), 1);
+    {
+        ArgumentArray args = SplitArguments(LR"("unbalanced quote)");
+        ASSERT_EQ(args.count(), 2);
+        EXPECT_STREQ(args[1], L"unbalanced quote");
+    }
+    {
+        ArgumentArray args = SplitArguments(LR"(a\"b)");
+        ASSERT_EQ(args.count(), 2);
+        EXPECT_STREQ(args[1], L"a\"b");
+    }
+}
+
+TEST_F(HelpersTest, SplitArgumentsNeverCutsALongLine) {
+    // Far past what a 2,048-character buffer would hold: the last argument survives whole.
+    std::wstring line;
+    for (int i = 0; i < 3000; ++i) line += L"arg" + std::to_wstring(i) + L" ";
+    line += L"last";
+    ArgumentArray args = SplitArguments(line.c_str());
+    ASSERT_EQ(args.count(), 3002);
+    EXPECT_STREQ(args[3001], L"last");
+    std::wstring huge(32767, L'x');
+    ArgumentArray one = SplitArguments(huge.c_str());
+    ASSERT_EQ(one.count(), 2);
+    EXPECT_EQ(wcslen(one[1]), 32767u);
+}
+
+TEST_F(HelpersTest, RegisteredNamesAreFoundInTheActiveList) {
+    EXPECT_EQ(FindRegisteredName(L"conhelp"), 25);
+    EXPECT_EQ(FindRegisteredName(L"CONHELP"), 25);
+    EXPECT_EQ(FindRegisteredName(L"*keyhandler"), 44);
+    EXPECT_EQ(FindRegisteredName(L"_altenter"), 0);
+    EXPECT_EQ(FindRegisteredName(L"@bufchar"), 21);
+    EXPECT_EQ(FindRegisteredName(L"VBEEP"), 43);
+    EXPECT_EQ(FindRegisteredName(L"nosuch"), -1);
+    EXPECT_EQ(FindRegisteredName(L""), -1);
+    EXPECT_TRUE(IsActiveName(L"Cycle"));
+
+    SetEnvironmentVariableW(L"ZARNITH_LOAD", L"cycle, _fgconsole, NOTINTABLE");
+    GetPluginInfo();
+    EXPECT_EQ(FindRegisteredName(L"conhelp"), -1);
+    EXPECT_EQ(FindRegisteredName(L"cycle"), 29);
+    EXPECT_EQ(FindRegisteredName(L"_FGCONSOLE"), 7);
+    EXPECT_TRUE(IsActiveName(L"notintable"));
+    EXPECT_EQ(FindRegisteredName(L"notintable"), -1);
+    SetEnvironmentVariableW(L"ZARNITH_LOAD", nullptr);
+    GetPluginInfo();
+}
+
+TEST_F(HelpersTest, CommandErrorLineGoesToStandardError) {
+    EXPECT_EQ(ReportCommandError(row::SAVECSB, L"memory allocation failed", nullptr), -1);
+    EXPECT_EQ(Err(), L"SAVECSB: memory allocation failed\r\n");
+    EXPECT_EQ(Out(), L"");
+    StandIn_ClearOutput();
+    EXPECT_EQ(ReportCommandError(row::SAVECSB, L"Failed to open file \"%s\"", L"C:\\x y.txt"), -1);
+    EXPECT_EQ(Err(), L"SAVECSB: Failed to open file \"C:\\x y.txt\"\r\n");
+    StandIn_ClearOutput();
+    // A long text is written whole, not cut at a fixed buffer.
+    std::wstring text(600, L'e');
+    ReportCommandError(row::QE, text.c_str(), nullptr);
+    EXPECT_EQ(Err(), L"QE: " + text + L"\r\n");
+}
+
+TEST_F(HelpersTest, ConsoleOutputReachesTheScreenBufferWhenOutputIsRedirected) {
+    TempFile file(L"redirect.txt");
+    HANDLE redirected = CreateFileW(file.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(redirected, INVALID_HANDLE_VALUE);
+    SetStdHandle(STD_OUTPUT_HANDLE, redirected);
+    UniqueHandle console = OpenConsoleOutput();
+    EXPECT_TRUE(console.valid());
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    EXPECT_TRUE(QueryScreenBuffer(info));
+    EXPECT_EQ(info.dwSize.X, tconsole::Info().dwSize.X);
+    CloseHandle(redirected);
+}
+
+TEST_F(HelpersTest, FailedQueryLeavesTheRecordAlone) {
+    FreeConsole();  // no console at all: CONOUT$ cannot be opened
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    memset(&info, 0xAB, sizeof info);
+    EXPECT_FALSE(QueryScreenBuffer(info));
+    EXPECT_EQ(reinterpret_cast<unsigned char*>(&info)[0], 0xAB);
+    EXPECT_FALSE(OpenConsoleOutput().valid());
+    tconsole::PrepareConsole();
+}
+
+}  // namespace

@@ -1,0 +1,211 @@
+// The plug-in protocol as the host sees it: the record, the name list, start-up state.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "frame/entries.h"
+#include "frame/helpers.h"
+#include "frame/plugin.h"
+#include "frame/registry.h"
+#include "support/import_patch.h"
+#include "support/plugin_test.h"
+
+using namespace zarnith;
+
+namespace {
+
+std::wstring DefaultList() {
+    SetEnvironmentVariableW(L"ZARNITH_LOAD", nullptr);
+    return GetPluginInfo()->NameList;
+}
+
+class RegistrationTest : public PluginTest {};
+
+TEST_F(RegistrationTest, InformationRecordAsTheHostReadsIt) {
+    HostPluginInfo* info = Plugin().Info();
+    ASSERT_NE(info, nullptr);
+    EXPECT_STREQ(info->Name, L"ZARNITH");
+    EXPECT_STREQ(info->Description, L"Various console-related utilities");
+    EXPECT_EQ(info->WebAddress, nullptr);
+    EXPECT_NE(info->Author, nullptr);
+    EXPECT_NE(info->Email, nullptr);
+    EXPECT_EQ(info->Major, 6);
+    EXPECT_EQ(info->Minor, 6);
+    EXPECT_EQ(info->Build, 6);
+    EXPECT_EQ(info->HostField1, 0u);
+    EXPECT_EQ(info->HostField2, 0u);
+    EXPECT_EQ(Plugin().InitializeResult(), 0);
+}
+
+TEST_F(RegistrationTest, DefaultNameListHoldsEveryRowInOrder) {
+    const std::wstring list = DefaultList();
+    EXPECT_EQ(list.size(), 352u);
+    EXPECT_EQ(list.rfind(L"_ALTENTER,_BUFROWS,_BUFCOLS", 0), 0u);
+    EXPECT_TRUE(list.ends_with(L"XCLOSE,VBEEP,*KEYHANDLER"));
+    size_t names = 1;
+    for (wchar_t c : list) names += c == L',';
+    EXPECT_EQ(names, 45u);
+    // The loaded DLL registers the same list.
+    EXPECT_EQ(std::wstring(Plugin().Info()->NameList), list);
+    EXPECT_EQ(Plugin().Names().size(), 45u);
+}
+
+TEST_F(RegistrationTest, EveryRowHasAnEntryOrIsTheKeyHandler) {
+    for (int r = 0; r < kRegistrationRows; ++r) {
+        SCOPED_TRACE(r);
+        if (r == row::KEYHANDLER) {
+            EXPECT_EQ(RegistrationTable[r].Entry, nullptr);
+            EXPECT_STREQ(RegistrationTable[r].Name, L"*KEYHANDLER");
+        } else {
+            EXPECT_NE(RegistrationTable[r].Entry, nullptr);
+        }
+    }
+    EXPECT_STREQ(RegistrationTable[row::CONHELP].Name, L"CONHELP");
+    EXPECT_STREQ(RegistrationTable[row::SAVECSB].Name, L"SAVECSB");
+    EXPECT_EQ(std::wstring(HelpTextOf(row::KEYHANDLER)).size(), 154u);
+}
+
+TEST_F(RegistrationTest, LoadVariableOverridesTheList) {
+    SetEnvironmentVariableW(L"ZARNITH_LOAD", L"cycle, _fgconsole");
+    PluginInfo* first = GetPluginInfo();
+    EXPECT_STREQ(first->NameList, L"CYCLE, _FGCONSOLE");
+    // A second call gives the same record with a freshly built list.
+    SetEnvironmentVariableW(L"ZARNITH_LOAD", L"conhelp");
+    PluginInfo* second = GetPluginInfo();
+    EXPECT_EQ(first, second);
+    EXPECT_STREQ(second->NameList, L"CONHELP");
+    // Empty: the default list.
+    SetEnvironmentVariableW(L"ZARNITH_LOAD", L"");
+    EXPECT_EQ(std::wstring(GetPluginInfo()->NameList).size(), 352u);
+    SetEnvironmentVariableW(L"ZARNITH_LOAD", nullptr);
+}
+
+TEST_F(RegistrationTest, OverlongLoadVariableIsIgnored) {
+    for (size_t length : {511u, 512u, 600u, 5000u}) {
+        SCOPED_TRACE(length);
+        std::wstring value(length, L'x');
+        SetEnvironmentVariableW(L"ZARNITH_LOAD", value.c_str());
+        const std::wstring list = GetPluginInfo()->NameList;
+        if (length < 512) EXPECT_EQ(list, std::wstring(length, L'X'));
+        else EXPECT_EQ(list.size(), 352u);
+    }
+    SetEnvironmentVariableW(L"ZARNITH_LOAD", nullptr);
+    DefaultList();
+}
+
+TEST_F(RegistrationTest, OverridingListLimitsTheLoadedNames) {
+    SetEnvironmentVariableW(L"ZARNITH_LOAD", L"cycle, _fgconsole");
+    ASSERT_TRUE(ReloadPlugin());
+    EXPECT_EQ(Plugin().Names().size(), 2u);
+    EXPECT_TRUE(Plugin().IsRegistered(L"CYCLE"));
+    EXPECT_FALSE(Plugin().IsRegistered(L"CONSIZE"));
+    SetEnvironmentVariableW(L"ZARNITH_LOAD", nullptr);
+    ASSERT_TRUE(ReloadPlugin());
+    EXPECT_EQ(Plugin().Names().size(), 45u);
+}
+
+int consoleWindowCalls = 0;
+HWND WINAPI CountingGetConsoleWindow() {
+    ++consoleWindowCalls;
+    return nullptr;
+}
+
+TEST_F(RegistrationTest, InsideATakeCommandTabNothingIsSetUp) {
+    Plugin().Unload();
+    HMODULE fresh = LoadLibraryW(L"ZARNITH.dll");
+    ASSERT_NE(fresh, nullptr);
+    {
+        ImportPatch patch(fresh, "kernel32.dll", "GetConsoleWindow", reinterpret_cast<void*>(CountingGetConsoleWindow));
+        ASSERT_TRUE(patch.Applied());
+        StandIn_SetVariable(L"_TCTAB", L"1");
+        auto initialize = reinterpret_cast<int (*)()>(GetProcAddress(fresh, "InitializePlugin"));
+        consoleWindowCalls = 0;
+        EXPECT_EQ(initialize(), 1);
+        EXPECT_EQ(consoleWindowCalls, 0);
+        StandIn_SetVariable(L"_TCTAB", L"0");
+        EXPECT_EQ(initialize(), 0);
+        EXPECT_EQ(consoleWindowCalls, 1);
+    }
+    FreeLibrary(fresh);
+    ASSERT_TRUE(ReloadPlugin());
+
+    // The same in this program's own copy of the frame, where the globals can be read.
+    ConsoleWindow = nullptr;
+    KeyActions[0] = 0, KeyActions[1] = 0, KeyActions[2] = 6, KeyActions[3] = 2, KeyActions[4] = 1;
+    StandIn_SetVariable(L"_TCTAB", L"1");
+    EXPECT_EQ(InitializePlugin(), 1);
+    EXPECT_EQ(ConsoleWindow, nullptr);
+    const uint8_t defaults[5] = {0, 0, 6, 2, 1};
+    EXPECT_EQ(0, memcmp(KeyActions, defaults, 5));
+    EXPECT_TRUE(InTakeCommandTab());
+    StandIn_SetVariable(L"_TCTAB", L"0");
+    EXPECT_FALSE(InTakeCommandTab());
+}
+
+TEST_F(RegistrationTest, KeyActionsComeFromTheHostIniFile) {
+    TempFile ini(L"keyactions.ini");
+    StandIn_SetVariable(L"_ININAME", ini.Path().c_str());
+    struct Case {
+        const char* value;  // null: no key at all
+        uint8_t expected[5];
+    } cases[] = {
+        {nullptr, {0, 0, 6, 2, 1}},
+        {"00621", {0, 0, 6, 2, 1}},
+        {"1", {1, 0, 6, 2, 99}},     // fifth value left as it was
+        {"0062", {0, 0, 6, 2, 99}},     // fifth value left as it was (preset 99 below)
+        {"0062300", {0, 0, 6, 2, 44}},  // 300 modulo 256
+        {"9999", {9, 9, 9, 9, 99}},
+        {"A", {17, 0, 6, 2, 99}},       // not validated: 'A' - '0'
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value ? c.value : "(none)");
+        {
+            std::ofstream file(ini.Path().c_str(), std::ios::trunc);
+            file << "[HSCROLL]\n";
+            if (c.value) file << "KeyActions=" << c.value << "\n";
+        }
+        KeyActions[0] = 0, KeyActions[1] = 0, KeyActions[2] = 6, KeyActions[3] = 2, KeyActions[4] = 99;
+        ReadKeyActions();
+        uint8_t expected[5];
+        memcpy(expected, c.expected, 5);
+        if (c.value == nullptr) expected[4] = 1;
+        for (int i = 0; i < 5; ++i) EXPECT_EQ(KeyActions[i], expected[i]) << "entry " << i;
+    }
+    KeyActions[4] = 1;
+}
+
+TEST_F(RegistrationTest, RegexOptionSelectsTheSyntax) {
+    struct Case {
+        const wchar_t* value;
+        OnigSyntaxType* syntax;
+    } cases[] = {
+        {L"Ruby", ONIG_SYNTAX_RUBY},
+        {L"grep", ONIG_SYNTAX_GREP},
+        {L"Java", ONIG_SYNTAX_JAVA},
+        {L"POSIX", ONIG_SYNTAX_POSIX_EXTENDED},
+        {L"GNU", ONIG_SYNTAX_GNU_REGEX},
+        {L"Perl", ONIG_SYNTAX_PERL},
+        {L"P", ONIG_SYNTAX_PERL},
+        {L"", ONIG_SYNTAX_PERL},
+        {L"xyz", ONIG_SYNTAX_PERL},
+        {L"A very long option value that does not fit sixteen characters", ONIG_SYNTAX_PERL},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.value, c.value + wcslen(c.value)));
+        StandIn_SetOption(L"RegularExpressions", c.value);
+        EXPECT_EQ(SelectRegexSyntax(), c.syntax);
+    }
+    StandIn_SetOption(L"RegularExpressions", nullptr);
+    EXPECT_EQ(SelectRegexSyntax(), ONIG_SYNTAX_PERL);
+}
+
+TEST_F(RegistrationTest, ShutdownReleasesTheNameList) {
+    DefaultList();
+    EXPECT_EQ(ShutdownPlugin(), 0);
+    EXPECT_EQ(NameList, nullptr);
+    EXPECT_FALSE(IsActiveName(L"CONSIZE"));
+    EXPECT_EQ(ShutdownPlugin(), 0);  // twice is harmless
+    DefaultList();
+}
+
+}  // namespace

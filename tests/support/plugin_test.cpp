@@ -1,0 +1,64 @@
+#include "support/plugin_test.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace {
+PluginHost host;
+bool loaded = false;
+}  // namespace
+
+PluginHost& Plugin() {
+    if (!loaded) loaded = host.Load(L"ZARNITH.dll");
+    return host;
+}
+
+bool ReloadPlugin() {
+    host.Unload();
+    loaded = host.Load(L"ZARNITH.dll");
+    return loaded;
+}
+
+void PluginTest::SetUp() {
+    StandIn_Reset();
+    StandIn_SetEcho(0);
+    StandIn_ClearOutput();
+    ASSERT_TRUE(Plugin().Module() != nullptr) << "ZARNITH.dll did not load";
+    saved_ = new tconsole::Snapshot();
+}
+
+void PluginTest::TearDown() {
+    if (saved_) saved_->Restore();
+    delete saved_;
+    saved_ = nullptr;
+    StandIn_Reset();
+}
+
+int PluginTest::Run(const std::wstring& name, const std::wstring& line) {
+    bool found = false;
+    const int result = Plugin().RunCommand(name, line, &found);
+    EXPECT_TRUE(found) << "not registered: " << std::string(name.begin(), name.end());
+    return result;
+}
+
+std::wstring PluginTest::Var(const std::wstring& name) { return Plugin().Variable(name); }
+
+std::wstring PluginTest::Func(const std::wstring& name, const std::wstring& args) {
+    return Plugin().Function(name, args);
+}
+
+TempFile::TempFile(const std::wstring& stem) {
+    wchar_t dir[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, dir);
+    path_ = std::wstring(dir) + L"zarnith-" + stem + L"-" + std::to_wstring(GetCurrentProcessId());
+    DeleteFileW(path_.c_str());
+}
+
+TempFile::~TempFile() { DeleteFileW(path_.c_str()); }
+
+bool TempFile::Exists() const { return GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string TempFile::Bytes() const {
+    std::ifstream file(path_.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
