@@ -11,7 +11,6 @@ command -v Xvfb >/dev/null || need+=(xvfb)
 command -v cmake >/dev/null || need+=(cmake)
 command -v zip >/dev/null || need+=(zip)
 command -v import >/dev/null || need+=(imagemagick)
-command -v xdotool >/dev/null || need+=(x11-utils)
 [ -d /usr/src/googletest ] || need+=(googletest)
 command -v dpkg-source >/dev/null || need+=(dpkg-dev)
 
