@@ -8,6 +8,7 @@
 //   KEY key...        hand key codes (0x1008D, or Ctrl-Up, Alt-Right, F1, ...) to the key handler
 //   QUEUEKEYS text    put keystrokes into the console input for commands that wait for keys
 //   HELP name | USAGE name | NAMES | RELOAD | EXIT
+//   CALL file         run another script's lines (a path relative to the calling script)
 // Every command's output and result go to the transcript (the original standard output); the
 // plug-in itself works on a console of its own, as it would inside TCC.
 #include <windows.h>
@@ -122,8 +123,10 @@ void QueueKeys(const std::wstring& text) {
     CloseHandle(input);
 }
 
+bool RunScript(PluginHost& host, const std::wstring& dllPath, const std::wstring& path);
+
 // Runs one script line; false ends the session.
-bool RunLine(PluginHost& host, const std::wstring& dllPath, const std::wstring& raw) {
+bool RunLine(PluginHost& host, const std::wstring& dllPath, const std::wstring& raw, const std::wstring& folder) {
     std::wstring text = Trim(raw);
     if (text.empty() || text.rfind(L"::", 0) == 0 || Upper(text).rfind(L"REM ", 0) == 0 || Upper(text) == L"REM")
         return true;
@@ -157,6 +160,10 @@ bool RunLine(PluginHost& host, const std::wstring& dllPath, const std::wstring& 
         if (upper == L"HOSTVAR") StandIn_SetVariable(name.c_str(), gap == std::wstring::npos ? nullptr : value.c_str());
         else StandIn_SetOption(name.c_str(), gap == std::wstring::npos ? nullptr : value.c_str());
         return true;
+    }
+    if (upper == L"CALL") {
+        const bool absolute = rest.size() > 1 && (rest[1] == L':' || rest[0] == L'\\' || rest[0] == L'/');
+        return RunScript(host, dllPath, absolute ? rest : folder + rest);
     }
     if (upper == L"SLEEP") {
         Sleep(DWORD(_wtoi(rest.c_str())));
@@ -208,6 +215,35 @@ std::wstring FromUtf8(const std::string& s) {
     return w;
 }
 
+std::vector<std::string> ReadLines(const std::wstring& path, bool* ok) {
+    std::vector<std::string> lines;
+    std::string line;
+    std::ifstream file(path.c_str());
+    *ok = bool(file);
+    while (file && std::getline(file, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? L"" : path.substr(0, slash + 1);
+}
+
+bool RunScript(PluginHost& host, const std::wstring& dllPath, const std::wstring& path) {
+    bool ok = false;
+    const auto lines = ReadLines(path, &ok);
+    if (!ok) {
+        Say(L"zhost: cannot read " + path + L"\r\n");
+        return true;
+    }
+    for (const auto& line : lines)
+        if (!RunLine(host, dllPath, FromUtf8(line), FolderOf(path))) return false;
+    return true;
+}
+
 BOOL WINAPI IgnoreBreak(DWORD type) { return type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT; }
 
 }  // namespace
@@ -225,18 +261,16 @@ int wmain(int argc, wchar_t** argv) {
     DuplicateHandle(GetCurrentProcess(), GetStdHandle(STD_OUTPUT_HANDLE), GetCurrentProcess(), &transcript, 0, FALSE,
                     DUPLICATE_SAME_ACCESS);
     std::vector<std::string> lines;
-    {
-        std::string line;
-        if (!script.empty()) {
-            std::ifstream file(script.c_str());
-            if (!file) {
-                std::fprintf(stderr, "zhost: cannot read the script\n");
-                return 2;
-            }
-            while (std::getline(file, line)) lines.push_back(line);
-        } else {
-            while (std::getline(std::cin, line)) lines.push_back(line);
+    if (!script.empty()) {
+        bool ok = false;
+        lines = ReadLines(script, &ok);
+        if (!ok) {
+            std::fprintf(stderr, "zhost: cannot read the script\n");
+            return 2;
         }
+    } else {
+        std::string line;
+        while (std::getline(std::cin, line)) lines.push_back(line);
     }
 
     if (!keepConsole) {
@@ -264,7 +298,7 @@ int wmain(int argc, wchar_t** argv) {
         L"\r\n");
 
     for (const auto& line : lines)
-        if (!RunLine(host, dll, FromUtf8(line))) break;
+        if (!RunLine(host, dll, FromUtf8(line), FolderOf(script))) break;
     host.Unload();
     Flush();
     return 0;
