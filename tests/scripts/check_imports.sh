@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# ZARNITH.dll must be a PE32+ x86-64 DLL that needs nothing but TCC's TakeCmd.dll, onig.dll and
+# Windows system DLLs, and that imports from onig.dll only what every Oniguruma 6.x exports
+# (anything newer is looked up at run time, since TCC may have its own, older onig.dll loaded).
+set -euo pipefail
+dll=$1
+objdump=${OBJDUMP:-x86_64-w64-mingw32-objdump}
+
+file_header=$("$objdump" -f "$dll")
+grep -q "file format pei-x86-64" <<<"$file_header" || { echo "not a PE32+ x86-64 file"; exit 1; }
+
+dump=$("$objdump" -p "$dll")
+allowed='^(TakeCmd\.dll|onig\.dll|KERNEL32\.dll|USER32\.dll|SHELL32\.dll|PSAPI\.DLL|msvcrt\.dll|ADVAPI32\.dll|GDI32\.dll)$'
+fail=0
+while read -r name; do
+  if ! grep -Eiq "$allowed" <<<"$name"; then echo "unexpected import: $name"; fail=1; fi
+done < <(sed -n 's/^\s*DLL Name: //p' <<<"$dump")
+
+onig_allowed='^(onig_new|onig_region_new|onig_search|onig_region_free|onig_free|onig_error_code_to_str|OnigEncodingUTF16_LE|OnigSyntax(Perl|Ruby|Grep|PosixExtended|GnuRegex|Java))$'
+while read -r symbol; do
+  if ! grep -Eq "$onig_allowed" <<<"$symbol"; then echo "unexpected onig.dll import: $symbol"; fail=1; fi
+done < <(awk '/DLL Name: onig.dll/{on=1; next} /DLL Name:/{on=0} on && NF==3 && $1 ~ /^[0-9a-f]+$/ {print $3}' <<<"$dump")
+
+# Every name the host looks up must be exported, undecorated.
+for export in InitializePlugin GetPluginInfo ShutdownPlugin Help Usage KEYHANDLER f_BUFCHAR f_ICONS CONSIZE _BUFROWS; do
+  grep -Eq "\] ${export}$" <<<"$dump" || { echo "missing export: $export"; fail=1; }
+done
+[ $fail = 0 ] && echo "imports and exports: ok"
+exit $fail
