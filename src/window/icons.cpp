@@ -1,0 +1,178 @@
+#include "window/icons.h"
+
+#include <cwchar>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "frame/entries.h"
+#include "frame/guard.h"
+#include "frame/handles.h"
+#include "frame/helpers.h"
+#include "frame/host.h"
+#include "frame/plugin.h"
+#include "frame/text.h"
+
+namespace zarnith {
+
+namespace {
+
+constexpr wchar_t kUsage[] =
+    L"SETICON  iconfile\r\nSETICON  library  index\r\n\r\n  iconfile: *.ICO\r\n  library:  *.DLL or *.EXE\r\n"
+    L"  index:    1 to @ICONS[library]\r\n\r\n  Icon search order: system_small, system_default, first available.\r\n";
+
+using SetConsoleIconFunction = BOOL(WINAPI*)(HICON);
+
+// A tray tool that stopped answering must not take the shell with it.
+constexpr UINT kMessageTimeout = 2000;
+
+LRESULT SendBounded(HWND window, UINT message, WPARAM w) noexcept {
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(window, message, w, 0, SMTO_ABORTIFHUNG, kMessageTimeout, &answer)) return 0;
+    return LRESULT(answer);
+}
+
+BOOL CALLBACK CountGroup(HMODULE, LPCWSTR, LPWSTR, LONG_PTR count) noexcept {
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+// The wanted group's identifier as the enumeration gave it: an integer, or a name of any length.
+struct GroupSearch {
+    int Count = 0;
+    int Wanted = 0;
+    bool Found = false;
+    WORD Id = 0;
+    std::wstring Name;
+};
+
+BOOL CALLBACK FindGroup(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR state) noexcept {
+    auto& search = *reinterpret_cast<GroupSearch*>(state);
+    if (++search.Count != search.Wanted) return TRUE;
+    if (IS_INTRESOURCE(name)) {
+        search.Id = LOWORD(reinterpret_cast<ULONG_PTR>(name));
+        search.Found = true;
+    } else {
+        try {
+            search.Name = name;
+            search.Found = true;
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    return FALSE;
+}
+
+// Three sizes, in order: the system's default, the small icon size, the size the source holds.
+HICON LoadIconAnySize(HMODULE module, LPCWSTR resource, UINT flags) noexcept {
+    auto load = [&](int cx, int cy, UINT extra) {
+        return static_cast<HICON>(LoadImageW(module, resource, IMAGE_ICON, cx, cy, flags | extra));
+    };
+    HICON icon = load(0, 0, LR_DEFAULTSIZE);
+    if (!icon) icon = load(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0);
+    if (!icon) icon = load(0, 0, 0);
+    return icon;
+}
+
+void NotifyTrayTools() {
+    const std::wstring title = L"WispenWindow" + std::to_wstring(static_cast<unsigned long>(HostProcessId));
+    if (HWND tool = FindWindowW(L"Class_WispenWindow", title.c_str())) SendBounded(tool, kTrayIconChanged, 0);
+    // Without a console window a null parent would search the whole desktop instead.
+    if (ConsoleWindow == nullptr) return;
+    const std::wstring handle = std::to_wstring(static_cast<unsigned long>(reinterpret_cast<uintptr_t>(ConsoleWindow)));
+    if (HWND tool = FindWindowExW(ConsoleWindow, nullptr, L"MORVANE", handle.c_str()))
+        SendBounded(tool, kTrayIconChanged, 0);
+}
+
+// Steps from the setter's look-up on; returns the result code (0, -1, -3 or -4).
+int ApplyIcon(HMODULE module, LPCWSTR resource, UINT flags, const wchar_t* first, const wchar_t* second) {
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    const auto setter =
+        kernel ? reinterpret_cast<SetConsoleIconFunction>(GetProcAddress(kernel, "SetConsoleIcon")) : nullptr;
+    if (setter == nullptr) return -3;
+
+    HICON icon = LoadIconAnySize(module, resource, flags);
+    if (icon == nullptr) {
+        Qprintf(StandardError(), L"No icon: %s %s\r\n", first, second ? second : L"");
+        return -1;
+    }
+    HICON previous = reinterpret_cast<HICON>(SendBounded(ConsoleWindow, WM_GETICON, ICON_SMALL));
+    if (previous == nullptr) previous = reinterpret_cast<HICON>(SendBounded(ConsoleWindow, WM_GETICON, ICON_BIG));
+    if (!setter(icon)) {
+        DestroyIcon(icon);
+        return -4;
+    }
+    NotifyTrayTools();
+    if (previous) DestroyIcon(previous);
+    DestroyIcon(icon);
+    return 0;
+}
+
+}  // namespace
+
+IconSource ClassifyIconArguments(std::span<const wchar_t* const> args) noexcept {
+    IconSource usage;
+    if (args.empty() || args.size() > 2 || std::wcscmp(args[0], L"/?") == 0) return usage;
+    const wchar_t* extension = std::wcsrchr(args[0], L'.');
+    if (extension == nullptr) return usage;
+    if (_wcsicmp(extension, L".ico") == 0) return {IconSourceKind::IconFile, 0};
+    if (args.size() != 2 || (_wcsicmp(extension, L".dll") != 0 && _wcsicmp(extension, L".exe") != 0)) return usage;
+    const long index = ToLong(args[1]);
+    if (index <= 0) return usage;
+    return {IconSourceKind::Library, index};
+}
+
+int RunSetIcon(const wchar_t* line) {
+    ArgumentArray split = SplitArguments(line);
+    if (!split) throw std::bad_alloc();
+    std::vector<const wchar_t*> args;
+    for (int i = 1; i < split.count(); ++i) args.push_back(split[i]);
+
+    const IconSource source = ClassifyIconArguments(args);
+    if (source.Kind == IconSourceKind::Usage) {
+        Printf(L"%s", kUsage);
+        return -1;
+    }
+    const wchar_t* second = args.size() > 1 ? args[1] : nullptr;
+    int code = -2;
+    if (source.Kind == IconSourceKind::IconFile) {
+        code = ApplyIcon(nullptr, args[0], LR_LOADFROMFILE, args[0], second);
+    } else if (UniqueModule module{LoadLibraryExW(args[0], nullptr, LOAD_LIBRARY_AS_DATAFILE)}) {
+        GroupSearch search;
+        search.Wanted = int(source.Index);
+        EnumResourceNamesW(module.get(), RT_GROUP_ICON, FindGroup, reinterpret_cast<LONG_PTR>(&search));
+        // A file with fewer groups than asked for has no such resource: an empty name loads nothing.
+        const LPCWSTR resource = !search.Found ? L""
+                                 : search.Name.empty() ? MAKEINTRESOURCEW(search.Id)
+                                                       : search.Name.c_str();
+        code = ApplyIcon(module.get(), resource, 0, args[0], second);
+    }
+    if (code < -1) Qprintf(StandardError(), L"SETICON error: code = %d\r\n", code);
+    return code;
+}
+
+void CountIconGroups(wchar_t* buffer) {
+    if (buffer == nullptr) return;
+    int count = -1;
+    try {
+        // An argument is never longer than the text it comes from.
+        std::wstring path(std::wcslen(buffer) + MAX_PATH, L'\0');
+        NthArgument(buffer, 0 | kNthArgumentPathFlag, path.data(), nullptr);
+        StripEnclosingQuotes(path.data());
+        if (UniqueModule module{LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)}) {
+            count = 0;
+            EnumResourceNamesW(module.get(), RT_GROUP_ICON, CountGroup, reinterpret_cast<LONG_PTR>(&count));
+        }
+    } catch (const std::bad_alloc&) {
+        count = -1;
+    }
+    WriteResult(buffer, std::to_wstring(count));
+}
+
+}  // namespace zarnith
+
+int SETICON(LPWSTR line) noexcept {
+    return zarnith::Guarded(L"SETICON", [&] { return zarnith::RunSetIcon(line); });
+}
+int f_ICONS(LPWSTR buffer) noexcept {
+    return zarnith::Guarded(L"@ICONS", [&] { zarnith::CountIconGroups(buffer); return 0; }, 0);
+}

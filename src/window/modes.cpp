@@ -1,0 +1,214 @@
+#include "window/modes.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "buffer/blank_rows.h"
+#include "frame/entries.h"
+#include "frame/guard.h"
+#include "frame/helpers.h"
+#include "frame/host.h"
+#include "frame/registry.h"
+#include "frame/text.h"
+
+namespace zarnith {
+
+namespace {
+
+constexpr DWORD kExtendedFlags = ENABLE_EXTENDED_FLAGS;   // 0x80
+constexpr DWORD kQuickEdit = ENABLE_QUICK_EDIT_MODE;      // 0x40
+
+// An input mode that cannot be read (standard input not a console) counts as no flags at all.
+DWORD ReadInputMode(HANDLE input) noexcept {
+    DWORD mode = 0;
+    if (!GetConsoleMode(input, &mode)) return 0;
+    return mode;
+}
+
+std::wstring_view LineView(const wchar_t* line) noexcept { return line ? std::wstring_view(line) : std::wstring_view(); }
+
+// Inverts the visible rows and hides the cursor for as long as it lives; the destructor puts
+// back exactly what was read, whatever path leaves the bell.
+class Flash {
+public:
+    Flash(HANDLE out, const CONSOLE_SCREEN_BUFFER_INFO& info) noexcept : out_(out) {
+        top_ = info.srWindow.Top;
+        width_ = info.dwSize.X > 0 ? info.dwSize.X : 0;
+        const int64_t rows = int64_t(info.srWindow.Bottom) - info.srWindow.Top + 1;
+        cells_ = rows > 0 ? size_t(rows) * size_t(width_) : 0;
+        cursorSaved_ = GetConsoleCursorInfo(out_, &cursor_) != FALSE;
+        attribute_ = FlashAttribute(info.wAttributes);
+    }
+    Flash(const Flash&) = delete;
+    Flash& operator=(const Flash&) = delete;
+
+    // False when the saved attributes have no memory: then nothing on screen has changed.
+    bool Start() noexcept {
+        if (!saved_.allocate(cells_)) return false;
+        count_ = ReadChunks();
+        if (cursorSaved_) {
+            CONSOLE_CURSOR_INFO hidden{1, FALSE};
+            SetConsoleCursorInfo(out_, &hidden);
+        }
+        DWORD written = 0;
+        if (count_ > 0) FillConsoleOutputAttribute(out_, attribute_, DWORD(count_), COORD{0, top_}, &written);
+        started_ = true;
+        return true;
+    }
+
+    ~Flash() {
+        if (!started_) return;
+        for (size_t done = 0; done < count_;) {
+            const DWORD chunk = DWORD(std::min<size_t>(kMaxTransferCells, count_ - done));
+            DWORD written = 0;
+            WriteConsoleOutputAttribute(out_, saved_.data() + done, chunk, CellAt(done), &written);
+            done += chunk;
+        }
+        if (cursorSaved_) SetConsoleCursorInfo(out_, &cursor_);
+    }
+
+private:
+    COORD CellAt(size_t offset) const noexcept {
+        return COORD{SHORT(offset % size_t(width_)), SHORT(top_ + int64_t(offset / size_t(width_)))};
+    }
+
+    // Whole visible rows in transfers that stay under 64 KB; a short read ends the region.
+    size_t ReadChunks() noexcept {
+        size_t done = 0;
+        while (done < cells_) {
+            const DWORD chunk = DWORD(std::min<size_t>(kMaxTransferCells, cells_ - done));
+            DWORD read = 0;
+            if (!ReadConsoleOutputAttribute(out_, saved_.data() + done, chunk, CellAt(done), &read)) break;
+            done += read;
+            if (read < chunk) break;
+        }
+        return done;
+    }
+
+    HANDLE out_;
+    SHORT top_ = 0;
+    int width_ = 0;
+    size_t cells_ = 0;
+    size_t count_ = 0;
+    WORD attribute_ = 0;
+    CONSOLE_CURSOR_INFO cursor_{};
+    bool cursorSaved_ = false;
+    bool started_ = false;
+    HostArray<WORD> saved_;
+};
+
+}  // namespace
+
+int RunQe(const wchar_t* line) {
+    ArgumentArray args = SplitArguments(line);
+    if (!args) throw std::bad_alloc();
+    const int given = args.count() - 1;
+    if (given == 1 && std::wcscmp(args[1], L"/?") == 0) {
+        Printf(L"%s", L"Manipulate and query QuickEdit\r\n\r\nQE [ OFF | ON ]\r\n");
+        return -1;
+    }
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    const DWORD mode = ReadInputMode(input);
+    if ((mode & kExtendedFlags) == 0)
+        return ReportCommandError(row::QE, L"Console extended flags are not enabled.", nullptr);
+    if (given == 0) {
+        Printf(L"QuickEdit is %s\r\n", (mode & kQuickEdit) ? L"ON" : L"OFF");
+    } else if (given == 1) {
+        if (_wcsicmp(args[1], L"OFF") == 0) SetConsoleMode(input, mode & ~kQuickEdit);
+        else if (_wcsicmp(args[1], L"ON") == 0) SetConsoleMode(input, mode | kQuickEdit);
+    }
+    return 0;
+}
+
+void QueryQe(wchar_t* result) noexcept {
+    const DWORD mode = ReadInputMode(GetStdHandle(STD_INPUT_HANDLE));
+    WriteResult(result, (mode & kExtendedFlags) == 0 ? L"-1" : (mode & kQuickEdit) ? L"1" : L"0");
+}
+
+int RunCursor(const wchar_t* line) noexcept {
+    const std::wstring_view text = LineView(line);
+    const bool on = FindNoCase(text, L"ON") != std::wstring_view::npos;
+    if (!on && FindNoCase(text, L"OFF") == std::wstring_view::npos) {
+        Printf(L"%s\r\n", HelpTextOf(row::CURSOR));
+        return 0;
+    }
+    UniqueHandle out = OpenConsoleOutput();
+    CONSOLE_CURSOR_INFO info{};
+    // Writing back a record that was never read would set a size of 0; leave such a cursor alone.
+    if (out && GetConsoleCursorInfo(out.get(), &info)) {
+        info.bVisible = on ? TRUE : FALSE;
+        SetConsoleCursorInfo(out.get(), &info);
+    }
+    return 0;
+}
+
+void QueryCursor(wchar_t* result) noexcept {
+    UniqueHandle out = OpenConsoleOutput();
+    CONSOLE_CURSOR_INFO info{};
+    const bool visible = out && GetConsoleCursorInfo(out.get(), &info) && info.bVisible;
+    WriteResult(result, visible ? L"1" : L"0");
+}
+
+int RunGenbreak(const wchar_t* line) noexcept {
+    if (FindNoCase(LineView(line), L"/?") != std::wstring_view::npos) {
+        Printf(L"%s", L"Generate a CTRL_C_EVENT\r\n");
+        return 0;
+    }
+    GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+    return 0;
+}
+
+int RunVbeep(const wchar_t* line) {
+    const std::wstring_view text = LineView(line);
+    if (FindNoCase(text, L"/?") != std::wstring_view::npos) {
+        Printf(L"%s\r\n", HelpTextOf(row::VBEEP));
+        return 0;
+    }
+    unsigned int ticks = 0;
+    // Room for the whole line: no sound word, however long, can run past its buffer.
+    std::wstring word(text.size() + 1, L'\0');
+    Sscanf(line ? line : L"", L" %u %s", &ticks, word.data());
+    word.resize(std::wcslen(word.c_str()));
+    const DWORD milliseconds = BellMilliseconds(ticks);
+
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!QueryScreenBuffer(info)) info = CONSOLE_SCREEN_BUFFER_INFO{};  // no console: nothing to flash
+    UniqueHandle out = OpenConsoleOutput();
+    Flash flash(out.get(), info);
+    if (!flash.Start()) return 0;
+
+    if (word.empty()) {
+        Sleep(milliseconds);
+    } else if (word[0] <= L'9') {
+        Beep(DWORD(ToLong(word.c_str())), milliseconds);
+    } else {
+        std::wstring command = L"BEEP " + word;
+        Command(command.data(), 0);
+        Sleep(milliseconds);
+    }
+    return 0;
+}
+
+}  // namespace zarnith
+
+int _QE(LPWSTR result) noexcept {
+    return zarnith::Guarded(L"_QE", [&] { zarnith::QueryQe(result); return 0; }, 0);
+}
+int QE(LPWSTR line) noexcept {
+    return zarnith::Guarded(L"QE", [&] { return zarnith::RunQe(line); });
+}
+int _CURSOR(LPWSTR result) noexcept {
+    return zarnith::Guarded(L"_CURSOR", [&] { zarnith::QueryCursor(result); return 0; }, 0);
+}
+int CURSOR(LPWSTR line) noexcept {
+    return zarnith::Guarded(L"CURSOR", [&] { return zarnith::RunCursor(line); });
+}
+int GENBREAK(LPWSTR line) noexcept {
+    return zarnith::Guarded(L"GENBREAK", [&] { return zarnith::RunGenbreak(line); });
+}
+int VBEEP(LPWSTR line) noexcept {
+    return zarnith::Guarded(L"VBEEP", [&] { return zarnith::RunVbeep(line); });
+}

@@ -1,0 +1,26 @@
+// QuickEdit (QE, _QE), cursor visibility (CURSOR, _CURSOR), Ctrl+C to the console (GENBREAK) and
+// the visual bell (VBEEP).
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+
+namespace zarnith {
+
+int RunQe(const wchar_t* line);
+void QueryQe(wchar_t* result) noexcept;
+int RunCursor(const wchar_t* line) noexcept;
+void QueryCursor(wchar_t* result) noexcept;
+int RunGenbreak(const wchar_t* line) noexcept;
+int RunVbeep(const wchar_t* line);
+
+// Milliseconds a bell of `ticks` clock ticks (1/18 s) lasts; 0 means a quarter of a second.
+// 32-bit unsigned arithmetic, as the duration has always been computed.
+inline uint32_t BellMilliseconds(uint32_t ticks) noexcept { return ticks == 0 ? 250u : ticks * 1000u / 18u; }
+
+// The attribute the bell flashes with: foreground and background of `current` exchanged.
+inline WORD FlashAttribute(WORD current) noexcept {
+    return WORD(((current & 0x0F) << 4) | ((current & 0xF0) >> 4));
+}
+
+}  // namespace zarnith

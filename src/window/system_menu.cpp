@@ -1,0 +1,96 @@
+#include "window/system_menu.h"
+
+#include <cwchar>
+#include <string>
+
+#include "frame/entries.h"
+#include "frame/guard.h"
+#include "frame/helpers.h"
+#include "frame/host.h"
+#include "frame/plugin.h"
+#include "frame/text.h"
+
+namespace zarnith {
+
+bool CloseItemPresent(HMENU menu) noexcept {
+    if (menu == nullptr) return false;
+    MENUITEMINFOW item{};
+    item.cbSize = sizeof(item);
+    return GetMenuItemInfoW(menu, SC_CLOSE, FALSE, &item) != FALSE;
+}
+
+int RunXclose(wchar_t* line) {
+    wchar_t* end = nullptr;
+    const wchar_t* first = line ? NthArgument(line, 0, nullptr, &end) : nullptr;
+    HMENU menu = GetSystemMenu(ConsoleWindow, FALSE);
+    const bool present = CloseItemPresent(menu);
+    if (first == nullptr) {
+        Printf(L"XCLOSE is %s\r\n", present ? L"ON" : L"OFF");
+        return 0;
+    }
+    // Only the first argument counts; the keywords are accepted in any letter case.
+    std::wstring word = (end != nullptr && end >= first) ? std::wstring(first, size_t(end - first)) : std::wstring(first);
+    if (!word.empty()) CharUpperBuffW(word.data(), DWORD(word.size()));
+
+    if (word == L"GET_STATUS") return present ? 1 : 0;
+    if (word == L"OFF") {
+        if (present) {
+            DeleteMenu(menu, SC_CLOSE, MF_BYCOMMAND);
+            DrawMenuBar(ConsoleWindow);
+        }
+        return 0;
+    }
+    if (word == L"ON") {
+        if (!present && menu != nullptr) {
+            InsertMenuW(menu, kClosePosition, MF_BYPOSITION | MF_STRING, SC_CLOSE, L"Close");
+            DrawMenuBar(ConsoleWindow);
+        }
+        return 0;
+    }
+    if (word == L"/?") {
+        Printf(L"%s", L"Disable/enable closing the console\r\n\r\nXCLOSE [ OFF | ON ]\r\n");
+        return 0;
+    }
+    Qprintf(StandardError(), L"%s", L"Use: XCLOSE [ OFF | ON ]\r\n");
+    return 0;
+}
+
+int RunSysmenu(const wchar_t* line) {
+    const wchar_t* keys = line ? line : L"";
+    while (*keys == L' ' || *keys == L'\t') ++keys;
+    if (*keys == L'\0' || std::wcscmp(keys, L"/?") == 0) {
+        Printf(L"%s", L"Invoke Console\\SystemMenu\\...\r\n\r\nUsage:  SYSMENU [keys]\r\n");
+        return 0;
+    }
+    // Built to the keys' length, so any number of keys reaches the host whole.
+    std::wstring command = L"KEYSTACK Alt-\" \" ";
+    command += keys;
+    Command(command.data(), 0);
+
+    // The stacked keys may leave a modifier logically held; release only those that are down.
+    for (const WORD key : {WORD(VK_SHIFT), WORD(VK_CONTROL), WORD(VK_MENU)}) {
+        if ((GetAsyncKeyState(key) & 0x8000) == 0) continue;
+        INPUT release{};
+        release.type = INPUT_KEYBOARD;
+        release.ki.wVk = key;
+        release.ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(1, &release, sizeof(release));
+    }
+    return 0;
+}
+
+}  // namespace zarnith
+
+int XCLOSE(LPWSTR line) noexcept {
+    return zarnith::Guarded(L"XCLOSE", [&] { return zarnith::RunXclose(line); });
+}
+int _XCLOSE(LPWSTR result) noexcept {
+    return zarnith::Guarded(L"_XCLOSE", [&] {
+        zarnith::WriteResult(result, L"GET_STATUS");
+        zarnith::WriteResult(result, std::to_wstring(XCLOSE(result)));
+        return 0;
+    }, 0);
+}
+int SYSMENU(LPWSTR line) noexcept {
+    return zarnith::Guarded(L"SYSMENU", [&] { return zarnith::RunSysmenu(line); });
+}

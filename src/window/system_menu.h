@@ -1,0 +1,17 @@
+// The console window's system menu: the Close item (XCLOSE, _XCLOSE) and opening the menu with
+// keys typed into it (SYSMENU).
+#pragma once
+#include <windows.h>
+
+namespace zarnith {
+
+int RunXclose(wchar_t* line);
+int RunSysmenu(const wchar_t* line);
+
+// Whether `menu` holds the Close item (found by command, not by position).
+bool CloseItemPresent(HMENU menu) noexcept;
+
+// Position at which "XCLOSE ON" puts the Close item back: where the standard menu has it.
+inline constexpr UINT kClosePosition = 6;
+
+}  // namespace zarnith
