@@ -1,4 +1,4 @@
-// Session cycling: CYCLE, _FGCONSOLE and the list of host console windows behind them.
+// Console cycling: CYCLE, _FGCONSOLE and the list of host console windows behind them.
 #pragma once
 #include <windows.h>
 

@@ -113,9 +113,10 @@ void ResizeWindow(int rows) noexcept {
     if (!GetConsoleScreenBufferInfo(out, &info)) return;
     SMALL_RECT window = info.srWindow;
     window.Bottom = static_cast<SHORT>(window.Bottom + rows);
-    SetConsoleWindowInfo(out, TRUE, &window);
+    const bool resized = SetConsoleWindowInfo(out, TRUE, &window) != FALSE;
     // Shrinking takes the bottom row away; scroll one line so the cursor's row stays in view.
-    if (rows < 0 && info.dwCursorPosition.Y > info.srWindow.Top)
+    // A window that could not shrink keeps its view.
+    if (rows < 0 && resized && info.dwCursorPosition.Y > info.srWindow.Top)
         SendMessageW(ConsoleWindow, WM_VSCROLL, SB_LINEDOWN, 0);
 }
 

@@ -1,4 +1,4 @@
-// Session cycling: the list's order and bounds, and CYCLE among real windows of other programs.
+// Console cycling: the list's order and bounds, and CYCLE among real windows of other programs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -100,9 +100,9 @@ TEST(ConsoleList, AFullListKeepsTheOldestAndOurOwnWindow) {
 }
 
 // Other host consoles: small programs that show a window of the console class and wait.
-class Helper {
+class OtherConsole {
 public:
-    explicit Helper(const std::wstring& program, bool hidden = false) {
+    explicit OtherConsole(const std::wstring& program, bool hidden = false) {
         std::wstring command = program + (hidden ? L" hidden" : L"");
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
@@ -111,7 +111,7 @@ public:
         for (int i = 0; i < 500 && window_ == nullptr; ++i) {
             EnumWindows(
                 [](HWND w, LPARAM self) -> BOOL {
-                    auto* h = reinterpret_cast<Helper*>(self);
+                    auto* h = reinterpret_cast<OtherConsole*>(self);
                     DWORD pid = 0;
                     GetWindowThreadProcessId(w, &pid);
                     wchar_t name[64] = {};
@@ -124,7 +124,7 @@ public:
             if (window_ == nullptr) Sleep(10);
         }
     }
-    ~Helper() {
+    ~OtherConsole() {
         if (info_.hProcess == nullptr) return;
         TerminateProcess(info_.hProcess, 0);
         WaitForSingleObject(info_.hProcess, 5000);
@@ -152,21 +152,21 @@ class CycleTest : public PluginTest {
 protected:
     static void SetUpTestSuite() {
         // Started one after another, each visible before the next starts: first, second, third.
-        first_ = new Helper(L"mytcc.exe");
-        second_ = new Helper(L"mytcc.exe");
-        third_ = new Helper(L"mytcc.exe");
-        hidden_ = new Helper(L"mytcc.exe", true);
-        other_ = new Helper(L"othercon.exe");
+        first_ = new OtherConsole(L"mytcc.exe");
+        second_ = new OtherConsole(L"mytcc.exe");
+        third_ = new OtherConsole(L"mytcc.exe");
+        hidden_ = new OtherConsole(L"mytcc.exe", true);
+        other_ = new OtherConsole(L"othercon.exe");
     }
     static void TearDownTestSuite() {
-        for (Helper** h : {&first_, &second_, &third_, &hidden_, &other_}) {
+        for (OtherConsole** h : {&first_, &second_, &third_, &hidden_, &other_}) {
             delete *h;
             *h = nullptr;
         }
     }
     void SetUp() override {
         PluginTest::SetUp();
-        for (Helper* h : {first_, second_, third_, hidden_, other_}) ASSERT_NE(h->Window(), nullptr);
+        for (OtherConsole* h : {first_, second_, third_, hidden_, other_}) ASSERT_NE(h->Window(), nullptr);
         raised.clear();
     }
     void TearDown() override {
@@ -189,17 +189,17 @@ protected:
     }
 
     ImportPatch raise_{Plugin().Module(), "user32.dll", "SetForegroundWindow", reinterpret_cast<void*>(RecordRaise)};
-    static Helper* first_;
-    static Helper* second_;
-    static Helper* third_;
-    static Helper* hidden_;
-    static Helper* other_;
+    static OtherConsole* first_;
+    static OtherConsole* second_;
+    static OtherConsole* third_;
+    static OtherConsole* hidden_;
+    static OtherConsole* other_;
 };
-Helper* CycleTest::first_ = nullptr;
-Helper* CycleTest::second_ = nullptr;
-Helper* CycleTest::third_ = nullptr;
-Helper* CycleTest::hidden_ = nullptr;
-Helper* CycleTest::other_ = nullptr;
+OtherConsole* CycleTest::first_ = nullptr;
+OtherConsole* CycleTest::second_ = nullptr;
+OtherConsole* CycleTest::third_ = nullptr;
+OtherConsole* CycleTest::hidden_ = nullptr;
+OtherConsole* CycleTest::other_ = nullptr;
 
 TEST_F(CycleTest, StepsThroughHostConsolesInStartOrder) {
     RunFrom(second_->Window());

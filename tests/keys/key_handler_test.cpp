@@ -301,11 +301,20 @@ TEST_F(KeyHandlerTest, CtrlUpAndCtrlDownChangeTheWindowByOneRow) {
     EXPECT_EQ(sent.size(), 1u);
 }
 
-TEST_F(KeyHandlerTest, CtrlUpWithTheCursorOnTheTopRowSendsNoScroll) {
+BOOL WINAPI RefuseWindow(HANDLE, BOOL, const SMALL_RECT*) { return FALSE; }
+
+TEST_F(KeyHandlerTest, CtrlUpScrollsOnlyWhenTheCursorWouldLeaveTheView) {
     tconsole::SetCursor(0, tconsole::Window().Top);
     const int rows = WindowRows();
-    Press(key::CtrlUp);
+    EXPECT_EQ(Press(key::CtrlUp).Key, 0);
     EXPECT_EQ(WindowRows(), rows - 1);
+    EXPECT_TRUE(sent.empty());
+
+    // A window that cannot shrink keeps its view, and the key is still consumed.
+    tconsole::SetCursor(0, SHORT(tconsole::Window().Top + 5));
+    ImportPatch refuse(Module(), "kernel32.dll", "SetConsoleWindowInfo", reinterpret_cast<void*>(RefuseWindow));
+    ASSERT_TRUE(refuse.Applied());
+    EXPECT_EQ(Press(key::CtrlUp).Key, 0);
     EXPECT_TRUE(sent.empty());
 }
 
