@@ -1,7 +1,14 @@
 // Alt-Enter suppression: ALTENTER, _ALTENTER and the low-level keyboard hook behind them.
 #pragma once
+#include <windows.h>
 
 namespace zarnith {
+
+// The installed hook, or null: null means Alt-Enter reaches the console (the initial state).
+extern HHOOK AltEnterHook;
+
+// The hook procedure: swallows Enter pressed or released with Alt while this console is in front.
+LRESULT CALLBACK AltEnterFilter(int code, WPARAM message, LPARAM data) noexcept;
 
 // Removes the keyboard hook if ALTENTER /D installed one (ShutdownPlugin).
 void RemoveAltEnterHook() noexcept;

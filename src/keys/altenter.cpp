@@ -1,0 +1,66 @@
+#include "keys/altenter.h"
+
+#include <cwctype>
+
+#include "frame/entries.h"
+#include "frame/guard.h"
+#include "frame/host.h"
+#include "frame/plugin.h"
+#include "frame/text.h"
+
+namespace zarnith {
+
+HHOOK AltEnterHook = nullptr;
+
+namespace {
+
+int RunAltEnter(const wchar_t* line) noexcept {
+    // The first blank-delimited word; only its first two characters count (/DISABLE, /Enable).
+    const wchar_t* word = line != nullptr ? line : L"";
+    while (*word == L' ') ++word;
+    if (word[0] != L'/') {
+        Printf(L"<Alt-Enter> is %sABLED\r\n", AltEnterHook != nullptr ? L"DIS" : L"EN");
+        return 0;
+    }
+    const wchar_t option = word[1] == L' ' ? L'\0' : static_cast<wchar_t>(std::towupper(word[1]));
+    if (option == L'D') {
+        // A failed installation leaves Alt-Enter enabled, which the next state line shows.
+        if (AltEnterHook == nullptr) AltEnterHook = SetWindowsHookExW(WH_KEYBOARD_LL, AltEnterFilter, PluginModule, 0);
+    } else if (option == L'E') {
+        RemoveAltEnterHook();
+    } else {
+        Printf(L"%s", L"Usage:  ALTENTER [ /D(isable) | /E(nable) ]\r\n");
+    }
+    return 0;
+}
+
+}  // namespace
+
+LRESULT CALLBACK AltEnterFilter(int code, WPARAM message, LPARAM data) noexcept {
+    // The event is only ours to read for HC_ACTION; a console we do not have is never in front.
+    if (code == HC_ACTION && data != 0 && ConsoleWindow != nullptr) {
+        const auto* event = reinterpret_cast<const KBDLLHOOKSTRUCT*>(data);
+        if (event->vkCode == VK_RETURN && (message == WM_SYSKEYDOWN || message == WM_SYSKEYUP) &&
+            GetForegroundWindow() == ConsoleWindow)
+            return 1;
+    }
+    return CallNextHookEx(AltEnterHook, code, message, data);
+}
+
+void RemoveAltEnterHook() noexcept {
+    if (AltEnterHook != nullptr) UnhookWindowsHookEx(AltEnterHook);
+    AltEnterHook = nullptr;
+}
+
+}  // namespace zarnith
+
+int ALTENTER(LPWSTR line) noexcept {
+    return zarnith::Guarded(L"ALTENTER", [&] { return zarnith::RunAltEnter(line); }, 0);
+}
+
+int _ALTENTER(LPWSTR result) noexcept {
+    return zarnith::Guarded(L"_ALTENTER", [&] {
+        if (result != nullptr) zarnith::WriteResult(result, zarnith::AltEnterHook == nullptr ? L"1" : L"0");
+        return 0;
+    }, 0);
+}

@@ -1,0 +1,123 @@
+#include "keys/cycle.h"
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <string_view>
+
+#include "frame/entries.h"
+#include "frame/guard.h"
+#include "frame/handles.h"
+#include "frame/helpers.h"
+#include "frame/host.h"
+#include "frame/plugin.h"
+#include "frame/text.h"
+
+namespace zarnith {
+
+namespace {
+
+constexpr wchar_t kCycleUsage[] =
+    L"CYCLE [-] through interactive 4NT sessions [backward]\r\n"
+    L"In 4NT version 8, bound to <Alt-Right> [<Alt-Left]\r\n"
+    L"CYCLE requires Scroll-Lock to be toggled OFF\r\n";
+
+bool Earlier(const ConsoleEntry& a, const ConsoleEntry& b) noexcept {
+    if (a.created != b.created) return a.created < b.created;
+    return reinterpret_cast<uintptr_t>(a.window) < reinterpret_cast<uintptr_t>(b.window);
+}
+
+// Only "/?" standing alone asks for help; "/?x" is an ordinary (forward) argument.
+bool IsHelpArgument(const wchar_t* arg) noexcept {
+    return arg[0] == L'/' && arg[1] == L'?' && (arg[2] == L'\0' || std::iswspace(arg[2]));
+}
+
+bool IsHostProgram(HANDLE process) noexcept {
+    // Room for any module name: a long program name must not lose its "tcc.exe" to truncation.
+    wchar_t name[MAX_PATH] = {};
+    if (GetModuleBaseNameW(process, nullptr, name, MAX_PATH) == 0) return false;
+    const std::wstring_view text(name);
+    return FindNoCase(text, L"4nt.exe") != std::wstring_view::npos ||
+           FindNoCase(text, L"tcc.exe") != std::wstring_view::npos;
+}
+
+}  // namespace
+
+void AddConsole(ConsoleList& list, const ConsoleEntry& entry) noexcept {
+    if (list.count < kConsoleListCapacity) {
+        list.entries[list.count++] = entry;
+        return;
+    }
+    int newest = -1;
+    for (int i = 0; i < list.count; ++i) {
+        if (list.entries[i].window == list.own) continue;
+        if (newest < 0 || Earlier(list.entries[newest], list.entries[i])) newest = i;
+    }
+    if (newest < 0) return;
+    if (entry.window == list.own || Earlier(entry, list.entries[newest])) list.entries[newest] = entry;
+}
+
+void SortConsoles(ConsoleList& list) noexcept {
+    std::sort(list.entries, list.entries + list.count, Earlier);
+}
+
+int NextConsole(const ConsoleList& list, bool backward) noexcept {
+    if (list.count <= 0 || list.own == nullptr) return -1;
+    for (int i = 0; i < list.count; ++i) {
+        if (list.entries[i].window != list.own) continue;
+        const int step = backward ? -1 : 1;
+        return (i + step + list.count) % list.count;
+    }
+    return -1;
+}
+
+BOOL CALLBACK CollectConsole(HWND window, LPARAM lParam) noexcept {
+    auto& list = *reinterpret_cast<ConsoleList*>(lParam);
+    if (!IsWindowVisible(window)) return TRUE;
+    wchar_t className[32] = {};
+    if (GetClassNameW(window, className, 32) == 0 || lstrcmpW(className, L"ConsoleWindowClass") != 0) return TRUE;
+
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+    if (!process) return TRUE;
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) return TRUE;
+    if (!IsHostProgram(process.get())) return TRUE;
+
+    const uint64_t time = (uint64_t(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+    AddConsole(list, ConsoleEntry{time, window});
+    return TRUE;
+}
+
+int RunCycle(LPWSTR line) {
+    const wchar_t* arg = line != nullptr ? NthArgument(line, 0, nullptr, nullptr) : nullptr;
+    if (arg != nullptr && IsHelpArgument(arg)) {
+        Printf(L"%s", kCycleUsage);
+        return 0;
+    }
+    HostArray<ConsoleEntry> entries(kConsoleListCapacity);
+    if (!entries) return 0;
+    ConsoleList list{entries.data(), 0, ConsoleWindow};
+    EnumWindows(CollectConsole, reinterpret_cast<LPARAM>(&list));
+    SortConsoles(list);
+    const int next = NextConsole(list, arg != nullptr && arg[0] == L'-');
+    if (next >= 0) SetForegroundWindow(list.entries[next].window);
+    return 0;
+}
+
+}  // namespace zarnith
+
+int CYCLE(LPWSTR line) noexcept {
+    return zarnith::Guarded(L"CYCLE", [&] { return zarnith::RunCycle(line); }, 0);
+}
+
+int _FGCONSOLE(LPWSTR result) noexcept {
+    return zarnith::Guarded(L"_FGCONSOLE", [&] {
+        // Without a console window of our own (a Take Command tab) nothing of ours is in front.
+        const HWND own = zarnith::ConsoleWindow;
+        if (result != nullptr) zarnith::WriteResult(result, own != nullptr && GetForegroundWindow() == own ? L"1" : L"0");
+        return 0;
+    }, 0);
+}

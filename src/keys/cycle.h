@@ -1,0 +1,39 @@
+// Console cycling: CYCLE, _FGCONSOLE and the list of host console windows behind them.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+
+namespace zarnith {
+
+struct ConsoleEntry {
+    uint64_t created;  // creation time of the window's process (FILETIME as one number)
+    HWND window;
+};
+
+inline constexpr int kConsoleListCapacity = 128;
+
+// The host consoles found during one CYCLE; `own` is this host's window, always kept.
+struct ConsoleList {
+    ConsoleEntry* entries = nullptr;  // kConsoleListCapacity entries
+    int count = 0;
+    HWND own = nullptr;
+};
+
+// Adds one window. A full list keeps the oldest consoles and this host's own window: the newest
+// other entry gives way to an older newcomer (or to the own window), so the order stays true.
+void AddConsole(ConsoleList& list, const ConsoleEntry& entry) noexcept;
+
+// Oldest first; equal times by window handle, so that the order does not follow the z-order.
+void SortConsoles(ConsoleList& list) noexcept;
+
+// Index of the window to bring forward from `own`, or -1 when `own` is not in the sorted list.
+int NextConsole(const ConsoleList& list, bool backward) noexcept;
+
+// The window-enumeration callback: keeps visible host console windows (`lParam` a ConsoleList*).
+BOOL CALLBACK CollectConsole(HWND window, LPARAM lParam) noexcept;
+
+// CYCLE with a writable argument line (the key handler passes "-" or "").
+int RunCycle(LPWSTR line);
+
+}  // namespace zarnith

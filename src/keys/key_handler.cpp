@@ -1,0 +1,170 @@
+#include "keys/key_handler.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "buffer/blank_rows.h"
+#include "frame/entries.h"
+#include "frame/guard.h"
+#include "frame/help_key.h"
+#include "frame/plugin.h"
+#include "keys/cycle.h"
+
+namespace zarnith {
+
+namespace {
+
+// Scroll Lock on: Alt-Left/Right and, with Alt held, Ctrl-Left/Right scroll sideways by the
+// configured code; a left key sends the base, a right key the base + 1.
+KeyPlan PlanScroll(int32_t code, const KeyContext& context) noexcept {
+    KeyPlan plan;
+    plan.help = HelpFlagChange::Clear;
+    const uint8_t* a = context.actions;
+    unsigned scroll = 0;
+    switch (code) {
+        case key::AltLeft: scroll = a[0]; break;
+        case key::AltRight: scroll = a[1] + 1u; break;
+        case key::CtrlLeft:
+            if (!context.altDown) return plan;
+            scroll = a[2];
+            break;
+        case key::CtrlRight:
+            if (!context.altDown) return plan;
+            scroll = a[3] + 1u;
+            break;
+        default: return plan;
+    }
+    plan.step = KeyStep::Scroll;
+    plan.scrollCode = static_cast<uint16_t>(scroll);
+    // Only the one-column codes repeat; a page or an end is one message.
+    plan.repeat = plan.scrollCode < SB_PAGELEFT ? a[4] : 1u;
+    return plan;
+}
+
+}  // namespace
+
+KeyPlan PlanKey(int32_t code, const KeyContext& context) noexcept {
+    KeyPlan plan;
+    if (IsUntouchedKey(code)) return plan;
+    if (code == key::F1 || code == key::CtrlF1) {
+        plan.help = HelpFlagChange::Set;
+        return plan;
+    }
+    plan.help = HelpFlagChange::Clear;
+    if (context.inTakeCommandTab) return plan;
+
+    switch (code) {
+        case key::CtrlDel: plan.step = KeyStep::ClearLine; return plan;
+        case key::CtrlDown: plan.step = KeyStep::GrowWindow; return plan;
+        case key::CtrlUp: plan.step = KeyStep::ShrinkWindow; return plan;
+        default: break;
+    }
+    if (context.scrollLock) {
+        static constexpr uint8_t kDefaults[5] = {0, 0, 6, 2, 1};
+        KeyContext withActions = context;
+        if (withActions.actions == nullptr) withActions.actions = kDefaults;
+        return PlanScroll(code, withActions);
+    }
+    if (code == key::AltLeft) plan.step = KeyStep::CycleBack;
+    if (code == key::AltRight) plan.step = KeyStep::CycleForward;
+    return plan;
+}
+
+LineClearPlan PlanLineClear(int32_t startRow, int32_t cursorRow, int32_t bufferRows) noexcept {
+    LineClearPlan plan;
+    const int32_t first = startRow < 1 ? 0 : startRow - 1;
+    plan.firstRow = first;
+    plan.newRow = first < 1 ? 0 : first - 1;
+    // The line's rows and the row above them; 64-bit so that no pair of rows overflows.
+    const int64_t count = int64_t(cursorRow) - int64_t(startRow) + 2;
+    if (count < 1 || first >= bufferRows) return plan;
+    plan.rowCount = static_cast<uint32_t>(std::min<int64_t>(count, int64_t(bufferRows) - first));
+    return plan;
+}
+
+namespace {
+
+void ClearLine(KeyRecord& record) noexcept {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    const bool known = GetConsoleScreenBufferInfo(out, &info) != FALSE;
+
+    if (record.Line != nullptr) record.Line[0] = L'\0';
+    record.LinePosition = record.Line;
+    record.StartColumn = 0;
+    record.CursorColumn = 0;
+    record.Key = key::Enter;
+
+    const LineClearPlan plan = PlanLineClear(record.StartRow, record.CursorRow, known ? info.dwSize.Y : 0);
+    if (plan.rowCount > 0) BlankRows(info, static_cast<SHORT>(plan.firstRow), plan.rowCount);
+    record.StartRow = plan.newRow;
+    record.CursorRow = plan.newRow;
+
+    if (known && info.srWindow.Top > 0) {
+        SMALL_RECT up{0, -1, 0, -1};
+        SetConsoleWindowInfo(out, FALSE, &up);
+    }
+}
+
+void ResizeWindow(int rows) noexcept {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!GetConsoleScreenBufferInfo(out, &info)) return;
+    SMALL_RECT window = info.srWindow;
+    window.Bottom = static_cast<SHORT>(window.Bottom + rows);
+    const bool resized = SetConsoleWindowInfo(out, TRUE, &window) != FALSE;
+    // Shrinking takes the bottom row away; scroll one line so the cursor's row stays in view.
+    // A window that could not shrink keeps its view.
+    if (rows < 0 && resized && info.dwCursorPosition.Y > info.srWindow.Top)
+        SendMessageW(ConsoleWindow, WM_VSCROLL, SB_LINEDOWN, 0);
+}
+
+int HandleKey(KeyRecord* record) {
+    if (record == nullptr) return 0;
+    const int32_t code = record->Key;
+    // Characters and the editing keys arrive on every keystroke: no host or console call here.
+    if (IsUntouchedKey(code)) return 0;
+
+    KeyContext context;
+    context.actions = KeyActions;
+    if (code != key::F1 && code != key::CtrlF1) {
+        context.inTakeCommandTab = InTakeCommandTab();
+        context.scrollLock = (GetKeyState(VK_SCROLL) & 1) != 0;
+        if (context.scrollLock && (code == key::CtrlLeft || code == key::CtrlRight))
+            context.altDown = GetAsyncKeyState(VK_MENU) < 0;
+    }
+    const KeyPlan plan = PlanKey(code, context);
+    if (plan.help == HelpFlagChange::Set) HelpKeyFlag = 1;
+    if (plan.help == HelpFlagChange::Clear) HelpKeyFlag = 0;
+
+    switch (plan.step) {
+        case KeyStep::Pass: return 0;
+        case KeyStep::ClearLine: ClearLine(*record); return 0;
+        case KeyStep::GrowWindow: ResizeWindow(+1); break;
+        case KeyStep::ShrinkWindow: ResizeWindow(-1); break;
+        case KeyStep::Scroll:
+            for (unsigned i = 0; i < plan.repeat; ++i) SendMessageW(ConsoleWindow, WM_HSCROLL, plan.scrollCode, 0);
+            break;
+        case KeyStep::CycleBack: {
+            wchar_t back[] = L"-";
+            RunCycle(back);
+            break;
+        }
+        case KeyStep::CycleForward: {
+            wchar_t forward[] = L"";
+            RunCycle(forward);
+            break;
+        }
+    }
+    record->Key = 0;
+    return 0;
+}
+
+}  // namespace
+
+}  // namespace zarnith
+
+int KEYHANDLER(KeyRecord* record) noexcept {
+    return zarnith::Guarded(L"*KEYHANDLER", [&] { return zarnith::HandleKey(record); }, 0);
+}

@@ -1,0 +1,400 @@
+// The key handler: the decision for every kind of key, and what the DLL does on a real console.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <fstream>
+#include <vector>
+
+#include "frame/entries.h"
+#include "keys/key_handler.h"
+#include "support/import_patch.h"
+#include "support/plugin_test.h"
+
+using namespace zarnith;
+
+namespace {
+
+constexpr uint8_t kDefaultActions[5] = {0, 0, 6, 2, 1};
+
+KeyContext Context(bool scrollLock = false, bool altDown = false, bool inTab = false,
+                   const uint8_t* actions = kDefaultActions) {
+    KeyContext c;
+    c.scrollLock = scrollLock;
+    c.altDown = altDown;
+    c.inTakeCommandTab = inTab;
+    c.actions = actions;
+    return c;
+}
+
+TEST(PlanKey, CharactersAndEditingKeysAreNeverTouched) {
+    for (int32_t code : {int32_t('a'), 0, 0xFFFF, -5, INT_MIN, key::Left, key::Right, key::Del}) {
+        for (bool flag : {false, true}) {
+            const KeyPlan plan = PlanKey(code, Context(flag, flag, flag));
+            EXPECT_EQ(plan.help, HelpFlagChange::Keep) << std::hex << code;
+            EXPECT_EQ(plan.step, KeyStep::Pass) << std::hex << code;
+        }
+    }
+}
+
+TEST(PlanKey, HelpKeysSetTheFlagEvenInATabAndOtherExtendedKeysClearIt) {
+    for (bool inTab : {false, true}) {
+        EXPECT_EQ(PlanKey(key::F1, Context(false, false, inTab)).help, HelpFlagChange::Set);
+        EXPECT_EQ(PlanKey(key::CtrlF1, Context(true, true, inTab)).step, KeyStep::Pass);
+        EXPECT_EQ(PlanKey(0x1003C, Context(false, false, inTab)).help, HelpFlagChange::Clear);  // F2
+    }
+    // Inside a Take Command tab every other extended key passes.
+    for (int32_t code : {key::CtrlDel, key::CtrlUp, key::CtrlDown, key::AltLeft, key::AltRight, key::CtrlLeft}) {
+        const KeyPlan plan = PlanKey(code, Context(true, true, true));
+        EXPECT_EQ(plan.step, KeyStep::Pass) << std::hex << code;
+        EXPECT_EQ(plan.help, HelpFlagChange::Clear) << std::hex << code;
+    }
+}
+
+TEST(PlanKey, WindowAndLineKeysIgnoreScrollLock) {
+    for (bool scrollLock : {false, true}) {
+        EXPECT_EQ(PlanKey(key::CtrlDel, Context(scrollLock)).step, KeyStep::ClearLine);
+        EXPECT_EQ(PlanKey(key::CtrlDown, Context(scrollLock)).step, KeyStep::GrowWindow);
+        EXPECT_EQ(PlanKey(key::CtrlUp, Context(scrollLock)).step, KeyStep::ShrinkWindow);
+    }
+}
+
+TEST(PlanKey, AltArrowsCycleWhileScrollLockIsOff) {
+    EXPECT_EQ(PlanKey(key::AltLeft, Context()).step, KeyStep::CycleBack);
+    EXPECT_EQ(PlanKey(key::AltRight, Context()).step, KeyStep::CycleForward);
+    EXPECT_EQ(PlanKey(key::CtrlLeft, Context(false, true)).step, KeyStep::Pass);
+    EXPECT_EQ(PlanKey(key::CtrlRight, Context(false, true)).step, KeyStep::Pass);
+}
+
+TEST(PlanKey, ScrollLockTurnsAltArrowsIntoHorizontalScrolling) {
+    struct Case {
+        int32_t code;
+        bool alt;
+        KeyStep step;
+        uint16_t scroll;
+        unsigned repeat;
+    };
+    const Case cases[] = {
+        {key::AltLeft, true, KeyStep::Scroll, SB_LINELEFT, 1},
+        {key::AltRight, true, KeyStep::Scroll, SB_LINERIGHT, 1},
+        {key::CtrlLeft, true, KeyStep::Scroll, SB_LEFT, 1},
+        {key::CtrlRight, true, KeyStep::Scroll, SB_PAGERIGHT, 1},
+        {key::CtrlLeft, false, KeyStep::Pass, 0, 0},
+        {key::CtrlRight, false, KeyStep::Pass, 0, 0},
+        {0x10048, true, KeyStep::Pass, 0, 0},  // Up: not a scroll key
+    };
+    for (const Case& c : cases) {
+        const KeyPlan plan = PlanKey(c.code, Context(true, c.alt));
+        EXPECT_EQ(plan.step, c.step) << std::hex << c.code;
+        EXPECT_EQ(plan.scrollCode, c.scroll) << std::hex << c.code;
+        EXPECT_EQ(plan.repeat, c.repeat) << std::hex << c.code;
+    }
+}
+
+TEST(PlanKey, OnlyOneColumnCodesTakeTheRepeatCount) {
+    const uint8_t actions[5] = {2, 0, 0, 6, 5};
+    EXPECT_EQ(PlanKey(key::AltLeft, Context(true, false, false, actions)).repeat, 1u);   // page left
+    EXPECT_EQ(PlanKey(key::AltRight, Context(true, false, false, actions)).repeat, 5u);  // line right
+    EXPECT_EQ(PlanKey(key::CtrlLeft, Context(true, true, false, actions)).repeat, 5u);   // line left
+    EXPECT_EQ(PlanKey(key::CtrlRight, Context(true, true, false, actions)).scrollCode, SB_RIGHT);
+
+    const uint8_t none[5] = {0, 0, 6, 2, 0};
+    const KeyPlan silent = PlanKey(key::AltRight, Context(true, false, false, none));
+    EXPECT_EQ(silent.step, KeyStep::Scroll);  // still consumed
+    EXPECT_EQ(silent.repeat, 0u);
+
+    const uint8_t wide[5] = {0, 255, 6, 2, 1};  // a base of 255 + 1 does not wrap to 0
+    EXPECT_EQ(PlanKey(key::AltRight, Context(true, false, false, wide)).scrollCode, 256);
+}
+
+TEST(PlanLineClear, BlanksTheLineAndTheRowAboveIt) {
+    struct Case {
+        int32_t start, cursor, rows;
+        int32_t first;
+        uint32_t count;
+        int32_t after;
+    };
+    const Case cases[] = {
+        {10, 10, 150, 9, 2, 8},
+        {10, 12, 150, 9, 4, 8},
+        {0, 5, 150, 0, 7, 0},
+        {1, 1, 150, 0, 2, 0},
+        {2, 2, 150, 1, 2, 0},
+        {149, 149, 150, 148, 2, 147},
+        {150, 150, 150, 149, 1, 148},          // the row below the buffer does not exist
+        {200, 200, 150, 199, 0, 198},          // nothing left to blank
+        {10, 9, 150, 9, 1, 8},                 // cursor one row above the start: the row above only
+        {10, 8, 150, 9, 0, 8},                 // cursor further up: nothing, never a negative count
+        {10, 10, 0, 9, 0, 8},                  // unknown buffer
+        {INT_MIN, INT_MAX, 150, 0, 150, 0},    // no overflow either way
+        {INT_MAX, INT_MIN, 150, INT_MAX - 1, 0, INT_MAX - 2},
+    };
+    for (const Case& c : cases) {
+        const LineClearPlan plan = PlanLineClear(c.start, c.cursor, c.rows);
+        SCOPED_TRACE(testing::Message() << "start " << c.start << " cursor " << c.cursor);
+        EXPECT_EQ(plan.firstRow, c.first);
+        EXPECT_EQ(plan.rowCount, c.count);
+        EXPECT_EQ(plan.newRow, c.after);
+    }
+}
+
+// Records the scroll messages and foreground changes the DLL asks for.
+struct Sent {
+    HWND window;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+std::vector<Sent> sent;
+int enumerations = 0;
+bool scrollLockOn = false;
+bool altDown = false;
+
+LRESULT WINAPI RecordSend(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    sent.push_back({window, message, wParam, lParam});
+    return 0;
+}
+SHORT WINAPI FakeKeyState(int vk) { return vk == VK_SCROLL && scrollLockOn ? 1 : 0; }
+SHORT WINAPI FakeAsyncKeyState(int vk) { return vk == VK_MENU && altDown ? SHORT(0x8000) : 0; }
+BOOL WINAPI CountEnumWindows(WNDENUMPROC, LPARAM) {
+    ++enumerations;
+    return TRUE;
+}
+
+class KeyHandlerTest : public PluginTest {
+protected:
+    void SetUp() override {
+        PluginTest::SetUp();
+        sent.clear();
+        enumerations = 0;
+        scrollLockOn = altDown = false;
+        tconsole::SetBufferAndWindow(80, 100, 80, 25);
+        tconsole::Fill(L'x', 0x1E);
+        SetConsoleTextAttribute(tconsole::Out(), 0x2F);
+    }
+
+    HostKeyRecord Press(int32_t code, int32_t startRow = 0, int32_t cursorRow = 0) {
+        HostKeyRecord record{};
+        record.Key = code;
+        record.StartRow = startRow;
+        record.CursorRow = cursorRow;
+        record.StartColumn = 3;
+        record.CursorColumn = 7;
+        record.Reserved = 0x5A5A;
+        record.Line = line_;
+        record.LinePosition = line_ + 4;
+        EXPECT_EQ(Plugin().Key(record), 0);
+        return record;
+    }
+    int WindowRows() {
+        const SMALL_RECT w = tconsole::Window();
+        return w.Bottom - w.Top + 1;
+    }
+    HMODULE Module() { return Plugin().Module(); }
+
+    wchar_t line_[32] = L"dir /s *.txt";
+    ImportPatch send_{Plugin().Module(), "user32.dll", "SendMessageW", reinterpret_cast<void*>(RecordSend)};
+    ImportPatch keyState_{Plugin().Module(), "user32.dll", "GetKeyState", reinterpret_cast<void*>(FakeKeyState)};
+    ImportPatch asyncKeyState_{Plugin().Module(), "user32.dll", "GetAsyncKeyState",
+                               reinterpret_cast<void*>(FakeAsyncKeyState)};
+    ImportPatch enumWindows_{Plugin().Module(), "user32.dll", "EnumWindows", reinterpret_cast<void*>(CountEnumWindows)};
+};
+
+// Counts what a pass-through key must never cost.
+int consoleCalls = 0;
+decltype(&GetConsoleScreenBufferInfo) realQuery = nullptr;
+BOOL WINAPI CountedQuery(HANDLE h, PCONSOLE_SCREEN_BUFFER_INFO info) {
+    ++consoleCalls;
+    return realQuery(h, info);
+}
+HANDLE WINAPI CountedStdHandle(DWORD which) {
+    ++consoleCalls;
+    return GetStdHandle(which);
+}
+int WINAPI CountedExpand(wchar_t* text, int flag) {
+    ++consoleCalls;
+    return ExpandVariables(text, flag);
+}
+
+TEST_F(KeyHandlerTest, PassThroughKeysCostNothingAndChangeNothing) {
+    ImportPatch query(Module(), "kernel32.dll", "GetConsoleScreenBufferInfo", reinterpret_cast<void*>(CountedQuery));
+    realQuery = reinterpret_cast<decltype(realQuery)>(query.Original());
+    ImportPatch stdHandle(Module(), "kernel32.dll", "GetStdHandle", reinterpret_cast<void*>(CountedStdHandle));
+    ImportPatch expand(Module(), "TakeCmd.dll", "ExpandVariables", reinterpret_cast<void*>(CountedExpand));
+    ASSERT_TRUE(query.Applied() && stdHandle.Applied() && expand.Applied());
+    consoleCalls = 0;
+    const int allocations = StandIn_AllocationCalls();
+    scrollLockOn = true;
+    for (int32_t code : {int32_t(L'a'), int32_t(L' '), key::Left, key::Right, key::Del}) {
+        const HostKeyRecord r = Press(code, 10, 11);
+        EXPECT_EQ(r.Key, code);
+        EXPECT_EQ(r.StartRow, 10);
+        EXPECT_EQ(r.CursorRow, 11);
+        EXPECT_EQ(r.StartColumn, 3);
+        EXPECT_EQ(r.CursorColumn, 7);
+        EXPECT_EQ(r.LinePosition, line_ + 4);
+    }
+    EXPECT_STREQ(line_, L"dir /s *.txt");
+    EXPECT_EQ(consoleCalls, 0);
+    EXPECT_EQ(StandIn_AllocationCalls(), allocations);
+    EXPECT_TRUE(sent.empty());
+}
+
+TEST_F(KeyHandlerTest, CtrlDelEmptiesTheLineAndBlanksItsRowsAndTheRowAbove) {
+    const HostKeyRecord r = Press(key::CtrlDel, 10, 10);
+    EXPECT_EQ(r.Key, 13);
+    EXPECT_EQ(r.StartRow, 8);
+    EXPECT_EQ(r.CursorRow, 8);
+    EXPECT_EQ(r.StartColumn, 0);
+    EXPECT_EQ(r.CursorColumn, 0);
+    EXPECT_EQ(line_[0], L'\0');
+    EXPECT_EQ(r.LinePosition, line_);
+    EXPECT_EQ(r.Reserved, 0x5A5A);
+    EXPECT_EQ(tconsole::ReadRow(8), std::wstring(80, L'x'));
+    EXPECT_EQ(tconsole::ReadRow(9), std::wstring(80, L' '));
+    EXPECT_EQ(tconsole::ReadRow(10), std::wstring(80, L' '));
+    EXPECT_EQ(tconsole::ReadRow(11), std::wstring(80, L'x'));
+    EXPECT_EQ(tconsole::ReadAttributes(0, 9, 80), std::vector<WORD>(80, 0x2F));  // current attribute
+}
+
+TEST_F(KeyHandlerTest, CtrlDelFromRowZeroBlanksDownToBelowTheCursor) {
+    const HostKeyRecord r = Press(key::CtrlDel, 0, 3);
+    EXPECT_EQ(r.StartRow, 0);
+    EXPECT_EQ(r.CursorRow, 0);
+    for (SHORT row = 0; row <= 4; ++row) EXPECT_EQ(tconsole::ReadRow(row), std::wstring(80, L' ')) << row;
+    EXPECT_EQ(tconsole::ReadRow(5), std::wstring(80, L'x'));
+}
+
+TEST_F(KeyHandlerTest, CtrlDelWithTheCursorAboveTheLineBlanksNothingButStillClears) {
+    const HostKeyRecord r = Press(key::CtrlDel, 20, 5);
+    EXPECT_EQ(r.Key, 13);
+    EXPECT_EQ(r.StartRow, 18);
+    EXPECT_EQ(line_[0], L'\0');
+    for (SHORT row = 0; row < 100; ++row) ASSERT_EQ(tconsole::ReadRow(row), std::wstring(80, L'x')) << row;
+    // Rows past the buffer's end are not written either.
+    Press(key::CtrlDel, 99, 30000);
+    EXPECT_EQ(tconsole::ReadRow(97), std::wstring(80, L'x'));
+    EXPECT_EQ(tconsole::ReadRow(98), std::wstring(80, L' '));
+    EXPECT_EQ(tconsole::ReadRow(99), std::wstring(80, L' '));
+}
+
+TEST_F(KeyHandlerTest, CtrlDelMovesAScrolledWindowUpOneRow) {
+    SMALL_RECT window{0, 30, 79, 54};
+    ASSERT_TRUE(SetConsoleWindowInfo(tconsole::Out(), TRUE, &window));
+    Press(key::CtrlDel, 40, 40);
+    EXPECT_EQ(tconsole::Window().Top, 29);
+    EXPECT_EQ(WindowRows(), 25);
+}
+
+TEST_F(KeyHandlerTest, CtrlUpAndCtrlDownChangeTheWindowByOneRow) {
+    tconsole::SetCursor(0, 10);
+    const int rows = WindowRows();
+    EXPECT_EQ(Press(key::CtrlUp).Key, 0);
+    EXPECT_EQ(WindowRows(), rows - 1);
+    ASSERT_EQ(sent.size(), 1u);  // the cursor is below the top row: keep it in view
+    EXPECT_EQ(sent[0].window, GetConsoleWindow());
+    EXPECT_EQ(sent[0].message, UINT(WM_VSCROLL));
+    EXPECT_EQ(sent[0].wParam, WPARAM(SB_LINEDOWN));
+    EXPECT_EQ(sent[0].lParam, 0);
+    EXPECT_EQ(Press(key::CtrlDown).Key, 0);
+    EXPECT_EQ(Press(key::CtrlDown).Key, 0);
+    EXPECT_EQ(WindowRows(), rows + 1);
+    EXPECT_EQ(sent.size(), 1u);
+}
+
+BOOL WINAPI RefuseWindow(HANDLE, BOOL, const SMALL_RECT*) { return FALSE; }
+
+TEST_F(KeyHandlerTest, CtrlUpScrollsOnlyWhenTheCursorWouldLeaveTheView) {
+    tconsole::SetCursor(0, tconsole::Window().Top);
+    const int rows = WindowRows();
+    EXPECT_EQ(Press(key::CtrlUp).Key, 0);
+    EXPECT_EQ(WindowRows(), rows - 1);
+    EXPECT_TRUE(sent.empty());
+
+    // A window that cannot shrink keeps its view, and the key is still consumed.
+    tconsole::SetCursor(0, SHORT(tconsole::Window().Top + 5));
+    ImportPatch refuse(Module(), "kernel32.dll", "SetConsoleWindowInfo", reinterpret_cast<void*>(RefuseWindow));
+    ASSERT_TRUE(refuse.Applied());
+    EXPECT_EQ(Press(key::CtrlUp).Key, 0);
+    EXPECT_TRUE(sent.empty());
+}
+
+TEST_F(KeyHandlerTest, ScrollLockSendsTheConfiguredHorizontalScroll) {
+    scrollLockOn = true;
+    HostKeyRecord r = Press(key::AltRight);
+    EXPECT_EQ(r.Key, 0);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].message, UINT(WM_HSCROLL));
+    EXPECT_EQ(sent[0].wParam, WPARAM(SB_LINERIGHT));
+    EXPECT_EQ(sent[0].window, GetConsoleWindow());
+    EXPECT_EQ(enumerations, 0);  // no cycling
+
+    sent.clear();
+    altDown = true;
+    EXPECT_EQ(Press(key::CtrlLeft).Key, 0);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].wParam, WPARAM(SB_LEFT));
+
+    sent.clear();
+    altDown = false;
+    EXPECT_EQ(Press(key::CtrlLeft).Key, key::CtrlLeft);
+    EXPECT_TRUE(sent.empty());
+}
+
+TEST_F(KeyHandlerTest, ARepeatCountOfZeroSendsNothingButConsumesTheKey) {
+    TempFile ini(L"keys.ini");
+    std::ofstream(ini.Path().c_str()) << "[HSCROLL]\nKeyActions=00620\n";
+    StandIn_SetVariable(L"_ININAME", ini.Path().c_str());
+    ASSERT_EQ(Entry<int()>("InitializePlugin")(), 0);
+    scrollLockOn = true;
+    EXPECT_EQ(Press(key::AltLeft).Key, 0);
+    EXPECT_TRUE(sent.empty());
+    StandIn_SetVariable(L"_ININAME", nullptr);
+    ASSERT_EQ(Entry<int()>("InitializePlugin")(), 0);
+    EXPECT_EQ(Press(key::AltLeft).Key, 0);
+    EXPECT_EQ(sent.size(), 1u);
+}
+
+TEST_F(KeyHandlerTest, WithoutScrollLockAltArrowsCycleAndCtrlAltArrowsPass) {
+    altDown = true;
+    EXPECT_EQ(Press(key::CtrlLeft).Key, key::CtrlLeft);
+    EXPECT_EQ(Press(key::AltRight).Key, 0);
+    EXPECT_EQ(Press(key::AltLeft).Key, 0);
+    EXPECT_EQ(enumerations, 2);
+    EXPECT_TRUE(sent.empty());
+}
+
+TEST_F(KeyHandlerTest, InsideATabEveryKeyPasses) {
+    StandIn_SetVariable(L"_TCTAB", L"1");
+    const int rows = WindowRows();
+    for (int32_t code : {key::CtrlUp, key::CtrlDown, key::AltRight, key::CtrlDel}) {
+        EXPECT_EQ(Press(code, 10, 10).Key, code);
+    }
+    EXPECT_EQ(WindowRows(), rows);
+    EXPECT_EQ(tconsole::ReadRow(9), std::wstring(80, L'x'));
+    EXPECT_EQ(enumerations, 0);
+}
+
+// The flag lives in the plug-in; the copy linked into this program shows how it moves.
+TEST_F(KeyHandlerTest, HelpFlagFollowsTheLastExtendedKey) {
+    StandIn_SetVariable(L"_TCTAB", L"1");  // keeps this copy's keys away from the console
+    auto press = [](int32_t code) {
+        KeyRecord record{};
+        record.Key = code;
+        KEYHANDLER(&record);
+        return record.Key;
+    };
+    HelpKeyFlag = 0;
+    EXPECT_EQ(press(key::F1), key::F1);
+    EXPECT_EQ(HelpKeyFlag, 1);
+    for (int32_t code : {int32_t(L'h'), key::Left, key::Right, key::Del}) press(code);
+    EXPECT_EQ(HelpKeyFlag, 1);
+    press(0x1003C);  // F2
+    EXPECT_EQ(HelpKeyFlag, 0);
+    press(key::CtrlF1);
+    EXPECT_EQ(HelpKeyFlag, 1);
+    press(key::CtrlUp);
+    EXPECT_EQ(HelpKeyFlag, 0);
+    EXPECT_EQ(KEYHANDLER(nullptr), 0);
+}
+
+}  // namespace
