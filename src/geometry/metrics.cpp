@@ -1,0 +1,191 @@
+#include "geometry/metrics.h"
+
+#include "frame/entries.h"
+#include "frame/guard.h"
+#include "frame/helpers.h"
+#include "frame/host.h"
+#include "frame/plugin.h"
+#include "frame/text.h"
+#include "geometry/consize.h"
+#include "window/fonts.h"
+
+namespace zarnith {
+
+namespace {
+
+// A 16-bit field printed with "%u" is widened with its sign first.
+unsigned int Widened(SHORT value) noexcept { return static_cast<unsigned int>(static_cast<int>(value)); }
+
+// Writes one value of the screen-buffer record, or "-1" when the record cannot be read.
+template <class Field>
+int BufferVariable(wchar_t* result, Field field) noexcept {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!QueryScreenBuffer(info)) {
+        WriteResult(result, L"-1");
+        return 0;
+    }
+    Sprintf(result, L"%u", Widened(field(info)));
+    return 0;
+}
+
+int MaxConsoleVariable(wchar_t* result) noexcept {
+    UniqueHandle console = OpenConsoleOutput();
+    const auto client = QueryMaxClientSize();
+    if (!console || !client) {
+        WriteResult(result, L"-1 -1 -1 -1");
+        return 0;
+    }
+    const MaxConsole max = ComputeMaxConsole(*client, CurrentFontSize(console.get()),
+                                             GetSystemMetrics(SM_CXVSCROLL), GetSystemMetrics(SM_CYHSCROLL));
+    Sprintf(result, L"%d %d %d %d", max.columns, max.rows, max.columnsWithScroll, max.rowsWithScroll);
+    return 0;
+}
+
+int FullScreenVariable(wchar_t* result) noexcept {
+    using DisplayModeFunction = BOOL(WINAPI*)(LPDWORD);
+    const wchar_t* text = L"-1";
+    if (HMODULE kernel = GetModuleHandleW(L"kernel32.dll")) {
+        // Not linked directly: systems without it must still load the plug-in.
+        const auto query =
+            reinterpret_cast<DisplayModeFunction>(reinterpret_cast<void*>(GetProcAddress(kernel, "GetConsoleDisplayMode")));
+        DWORD flags = 0;
+        if (query && query(&flags)) text = flags != 0 ? L"1" : L"0";
+    }
+    Sprintf(result, L"%s", text);
+    return 0;
+}
+
+int CharacterStoredFor(wchar_t* buffer) noexcept {
+    wchar_t code = static_cast<wchar_t>(ToLong(buffer) & 0xFFFF);
+    UniqueHandle console = OpenConsoleOutput();
+    const COORD origin{0, 0};
+    wchar_t kept = 0;
+    DWORD done = 0;
+    // Without the cell's own character in hand the cell is not touched at all.
+    if (!console || !ReadConsoleOutputCharacterW(console.get(), &kept, 1, origin, &done) || done != 1) {
+        WriteResult(buffer, L"N/A");
+        return 0;
+    }
+    wchar_t stored = code;
+    WriteConsoleOutputCharacterW(console.get(), &code, 1, origin, &done);
+    if (ReadConsoleOutputCharacterW(console.get(), &stored, 1, origin, &done) && done == 1) code = stored;
+    WriteConsoleOutputCharacterW(console.get(), &kept, 1, origin, &done);
+    Sprintf(buffer, L"%%@CHAR[%u]", static_cast<unsigned int>(code));
+    ExpandVariables(buffer, 1);
+    return 0;
+}
+
+}  // namespace
+
+std::wstring RulerText(int columns) {
+    const int length = columns < 0 ? 0 : (columns < kHostResultCapacity - 1 ? columns : kHostResultCapacity - 1);
+    std::wstring ruler(static_cast<size_t>(length), L'.');
+    for (int i = 5; i <= length; i += 5)
+        ruler[static_cast<size_t>(i - 1)] = i % 10 != 0 ? L'+' : static_cast<wchar_t>(L'0' + (i / 10) % 10);
+    return ruler;
+}
+
+int TrayExtent(int height) noexcept {
+    HWND tray = FindWindowW(L"Shell_TrayWnd", nullptr);
+    RECT r{};
+    if (!tray || !GetWindowRect(tray, &r)) return -1;
+    return height ? r.bottom - r.top : r.right - r.left;
+}
+
+void MouseCell(wchar_t* result, int selector) noexcept {
+    POINT p{};
+    RECT client{};
+    if (!GetCursorPos(&p) || !ScreenToClient(ConsoleWindow, &p) || !GetClientRect(ConsoleWindow, &client) ||
+        p.x < 0 || p.x >= client.right || p.y < 0 || p.y >= client.bottom) {
+        WriteResult(result, L"N/A");
+        return;
+    }
+    wchar_t fontText[kFontInfoCapacity] = {};
+    DescribeConsoleFont(fontText, 0);
+    int index = 0, fw = 0, fh = 0;
+    if (Sscanf(fontText, L"%d %d %d", &index, &fw, &fh) != 3 || fw <= 0 || fh <= 0) {
+        WriteResult(result, L"N/A");
+        return;
+    }
+    const int column = p.x / fw, row = p.y / fh;
+    if (selector == kMouseColumn) {
+        Sprintf(result, L"%d", column);
+        return;
+    }
+    if (selector == kMouseRow) {
+        Sprintf(result, L"%d", row);
+        return;
+    }
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!QueryScreenBuffer(info)) {
+        WriteResult(result, L"N/A");
+        return;
+    }
+    const COORD cell{static_cast<SHORT>(column + info.srWindow.Left), static_cast<SHORT>(row + info.srWindow.Top)};
+    UniqueHandle console = OpenConsoleOutput();
+    char narrow = 0;
+    DWORD done = 0;
+    // A partly visible row or column can lie one past the buffer: no character there.
+    if (!console || !ReadConsoleOutputCharacterA(console.get(), &narrow, 1, cell, &done) || done != 1) {
+        WriteResult(result, L"N/A");
+        return;
+    }
+    wchar_t wide = 0;
+    MultiByteToWideChar(CP_ACP, 0, &narrow, 1, &wide, 1);
+    Sprintf(result, L"%u", static_cast<unsigned int>(wide));
+}
+
+}  // namespace zarnith
+
+using zarnith::BufferVariable;
+using zarnith::Guarded;
+
+int _BUFCOLS(LPWSTR r) noexcept {
+    return Guarded(L"_BUFCOLS", [&] { return BufferVariable(r, [](auto& i) { return i.dwSize.X; }); }, 0);
+}
+int _BUFROWS(LPWSTR r) noexcept {
+    return Guarded(L"_BUFROWS", [&] { return BufferVariable(r, [](auto& i) { return i.dwSize.Y; }); }, 0);
+}
+int _BUFX(LPWSTR r) noexcept {
+    return Guarded(L"_BUFX", [&] { return BufferVariable(r, [](auto& i) { return i.dwCursorPosition.X; }); }, 0);
+}
+int _BUFY(LPWSTR r) noexcept {
+    return Guarded(L"_BUFY", [&] { return BufferVariable(r, [](auto& i) { return i.dwCursorPosition.Y; }); }, 0);
+}
+int _WINCOLS(LPWSTR r) noexcept {
+    return Guarded(L"_WINCOLS", [&] {
+        return BufferVariable(r, [](auto& i) { return SHORT(i.srWindow.Right - i.srWindow.Left + 1); });
+    }, 0);
+}
+int _WINROWS(LPWSTR r) noexcept {
+    return Guarded(L"_WINROWS", [&] {
+        return BufferVariable(r, [](auto& i) { return SHORT(i.srWindow.Bottom - i.srWindow.Top + 1); });
+    }, 0);
+}
+int _MAXCON(LPWSTR r) noexcept { return Guarded(L"_MAXCON", [&] { return zarnith::MaxConsoleVariable(r); }, 0); }
+int _FSMODE(LPWSTR r) noexcept { return Guarded(L"_FSMODE", [&] { return zarnith::FullScreenVariable(r); }, 0); }
+int _TRAYH(LPWSTR r) noexcept {
+    return Guarded(L"_TRAYH", [&] { return Sprintf(r, L"%d", zarnith::TrayExtent(1)), 0; }, 0);
+}
+int _TRAYW(LPWSTR r) noexcept {
+    return Guarded(L"_TRAYW", [&] { return Sprintf(r, L"%d", zarnith::TrayExtent(0)), 0; }, 0);
+}
+int _RULER(LPWSTR r) noexcept {
+    return Guarded(L"_RULER", [&] {
+        CONSOLE_SCREEN_BUFFER_INFO info{};
+        zarnith::WriteResult(r, zarnith::QueryScreenBuffer(info) ? zarnith::RulerText(info.dwSize.X) : L"N/A");
+        return 0;
+    }, 0);
+}
+int _MOUSECX(LPWSTR r) noexcept {
+    return Guarded(L"_MOUSECX", [&] { return zarnith::MouseCell(r, zarnith::kMouseColumn), 0; }, 0);
+}
+int _MOUSECY(LPWSTR r) noexcept {
+    return Guarded(L"_MOUSECY", [&] { return zarnith::MouseCell(r, zarnith::kMouseRow), 0; }, 0);
+}
+int _CURCHAR(LPWSTR r) noexcept {
+    return Guarded(L"_CURCHAR", [&] { return zarnith::MouseCell(r, zarnith::kMouseCharacter), 0; }, 0);
+}
+int f_BUFCHAR(LPWSTR buffer) noexcept {
+    return Guarded(L"@BUFCHAR", [&] { return zarnith::CharacterStoredFor(buffer); }, 0);
+}

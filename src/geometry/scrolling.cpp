@@ -1,0 +1,105 @@
+#include "geometry/scrolling.h"
+
+#include <algorithm>
+#include <cwchar>
+
+#include "frame/entries.h"
+#include "frame/guard.h"
+#include "frame/helpers.h"
+#include "frame/host.h"
+#include "frame/plugin.h"
+#include "frame/registry.h"
+
+namespace zarnith {
+
+namespace {
+
+// Scroll codes by axis (vertical 0-5, horizontal 6-11) and action (+ - H E P N).
+constexpr WPARAM kScrollCodes[12] = {SB_LINEDOWN,  SB_LINEUP,   SB_TOP,  SB_BOTTOM, SB_PAGEUP,   SB_PAGEDOWN,
+                                     SB_LINERIGHT, SB_LINELEFT, SB_LEFT, SB_RIGHT,  SB_PAGELEFT, SB_PAGERIGHT};
+
+// Where GOTOXY was before its last run; a column of -1 means nothing is saved yet.
+COORD SavedCursor{-1, -1};
+SMALL_RECT SavedWindow{};
+
+int PrintHelp(int row) noexcept {
+    Printf(L"%s\r\n", HelpTextOf(row));
+    return 0;
+}
+
+int ActionIndex(wchar_t action) noexcept {
+    switch (action) {
+    case L'-': return 1;
+    case L'H': return 2;
+    case L'E': return 3;
+    case L'P': return 4;
+    case L'N': return 5;
+    default: return 0;
+    }
+}
+
+}  // namespace
+
+ScrollRequest ParseScroll(const wchar_t* line) noexcept {
+    wchar_t axis = 0, action = 0;
+    unsigned long count = 0;
+    Sscanf(line, L" %c %c %lu", &axis, &action, &count);
+    ScrollRequest request;
+    const int index = ActionIndex(action) + (axis == L'H' ? 6 : 0);
+    request.message = index < 6 ? WM_VSCROLL : WM_HSCROLL;
+    request.code = kScrollCodes[index];
+    request.count = count == 0 ? 1 : count;
+    return request;
+}
+
+int RunScroll(wchar_t* line) noexcept {
+    if (line == nullptr) line = const_cast<wchar_t*>(L"");
+    else CharUpperW(line);
+    if (std::wcschr(line, L'?')) return PrintHelp(row::SCROLL);
+    ScrollRequest request = ParseScroll(line);
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    unsigned long limit = kMaxScrollRepeat;
+    if (QueryScreenBuffer(info)) {
+        const SHORT extent = request.message == WM_VSCROLL ? info.dwSize.Y : info.dwSize.X;
+        limit = static_cast<unsigned long>(std::max<SHORT>(extent, 1));
+    }
+    request.count = std::min(request.count, limit);
+    for (unsigned long i = 0; i < request.count; ++i) SendMessageW(ConsoleWindow, request.message, request.code, 0);
+    return 0;
+}
+
+int RunGotoxy(wchar_t* line) noexcept {
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    CONSOLE_SCREEN_BUFFER_INFO before{};
+    const bool known = GetConsoleScreenBufferInfo(output, &before) != FALSE;
+    if (line == nullptr) line = const_cast<wchar_t*>(L"");
+    else CharUpperW(line);
+
+    if (std::wcschr(line, L'R') && SavedCursor.X != -1) {
+        SetConsoleCursorPosition(output, SavedCursor);
+        SetConsoleWindowInfo(output, TRUE, &SavedWindow);
+    } else if (std::wcschr(line, L'?')) {
+        return PrintHelp(row::GOTOXY);
+    } else {
+        unsigned int x = 0, y = 0;
+        // Fewer than two numbers leave nothing to place the cursor at.
+        if (Sscanf(line, L" %u %u", &x, &y) == 2)
+            SetConsoleCursorPosition(output, COORD{static_cast<SHORT>(x & 0xFFFF), static_cast<SHORT>(y & 0xFFFF)});
+    }
+    // An unreadable record would save garbage; the earlier place stays saved instead.
+    if (known) {
+        SavedCursor = before.dwCursorPosition;
+        SavedWindow = before.srWindow;
+    }
+    return 0;
+}
+
+}  // namespace zarnith
+
+int SCROLL(LPWSTR line) noexcept {
+    return zarnith::Guarded(L"SCROLL", [&] { return zarnith::RunScroll(line); }, 0);
+}
+
+int GOTOXY(LPWSTR line) noexcept {
+    return zarnith::Guarded(L"GOTOXY", [&] { return zarnith::RunGotoxy(line); }, 0);
+}

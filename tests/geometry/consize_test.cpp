@@ -1,0 +1,245 @@
+// CONSIZE on a real console through the stand-in host.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "geometry/consize.h"
+#include "support/import_patch.h"
+#include "support/plugin_test.h"
+
+using namespace zarnith;
+
+namespace {
+
+SHORT Columns(const CONSOLE_SCREEN_BUFFER_INFO& i) { return SHORT(i.srWindow.Right - i.srWindow.Left + 1); }
+SHORT Rows(const CONSOLE_SCREEN_BUFFER_INFO& i) { return SHORT(i.srWindow.Bottom - i.srWindow.Top + 1); }
+
+RECT ConsoleRect() {
+    RECT r{};
+    GetWindowRect(GetConsoleWindow(), &r);
+    return r;
+}
+
+// Counts the calls that change the console or install the hook, passing them on.
+int windowInfoCalls = 0, bufferSizeCalls = 0, hookCalls = 0, unhookCalls = 0;
+decltype(&SetConsoleWindowInfo) realWindowInfo;
+decltype(&SetConsoleScreenBufferSize) realBufferSize;
+decltype(&SetWinEventHook) realHook;
+decltype(&UnhookWinEvent) realUnhook;
+BOOL WINAPI CountWindowInfo(HANDLE h, BOOL a, const SMALL_RECT* r) { return ++windowInfoCalls, realWindowInfo(h, a, r); }
+BOOL WINAPI CountBufferSize(HANDLE h, COORD c) { return ++bufferSizeCalls, realBufferSize(h, c); }
+HWINEVENTHOOK WINAPI CountHook(DWORD a, DWORD b, HMODULE m, WINEVENTPROC p, DWORD c, DWORD d, DWORD f) {
+    return ++hookCalls, realHook(a, b, m, p, c, d, f);
+}
+BOOL WINAPI CountUnhook(HWINEVENTHOOK h) { return ++unhookCalls, realUnhook(h); }
+
+BOOL WINAPI FailScreenBufferInfo(HANDLE, PCONSOLE_SCREEN_BUFFER_INFO) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+}
+BOOL WINAPI RefuseWideWindow(HANDLE h, BOOL a, const SMALL_RECT* r) {
+    if (r->Right - r->Left + 1 > 100) {
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return FALSE;
+    }
+    return realWindowInfo(h, a, r);
+}
+COORD WINAPI NoFontSize(HANDLE, DWORD) { return COORD{0, 0}; }
+// A window that never seems to follow: the wait must end on its own.
+BOOL WINAPI FrozenWindowRect(HWND, LPRECT r) {
+    *r = RECT{0, 0, 600, 400};
+    return TRUE;
+}
+
+class ConsizeTest : public PluginTest {
+protected:
+    void SetUp() override {
+        PluginTest::SetUp();
+        tconsole::SetBufferAndWindow(80, 150, 80, 25);
+        const COORD font = GetConsoleFontSize(tconsole::Out(), CurrentFontIndex(tconsole::Out()));
+        max_ = ComputeMaxConsole(*QueryMaxClientSize(), font, GetSystemMetrics(SM_CXVSCROLL),
+                                 GetSystemMetrics(SM_CYHSCROLL));
+        corner_ = ConsoleRect();
+        windowInfoCalls = bufferSizeCalls = hookCalls = unhookCalls = 0;
+    }
+    void TearDown() override {
+        SetWindowPos(GetConsoleWindow(), nullptr, corner_.left, corner_.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        PluginTest::TearDown();
+    }
+    void ExpectConsole(SHORT w, SHORT h, SHORT bx, SHORT by) {
+        const auto info = tconsole::Info();
+        EXPECT_EQ(Columns(info), w);
+        EXPECT_EQ(Rows(info), h);
+        EXPECT_EQ(info.dwSize.X, bx);
+        EXPECT_EQ(info.dwSize.Y, by);
+    }
+    MaxConsole max_;
+    RECT corner_{};
+};
+
+TEST_F(ConsizeTest, MalformedLinesPrintTheUsageAndReturnTwo) {
+    for (const wchar_t* line : {L"", L"/?", L"80 25", L"/W 80", L"/X 1 2", L"/B 90 200 /C"}) {
+        StandIn_ClearOutput();
+        EXPECT_EQ(Run(L"CONSIZE", line), 2) << std::wstring(line).size();
+        const std::wstring out = Out();
+        EXPECT_EQ(out.rfind(L"Manipulate console screen buffer and window\r\n\r\nCONSIZE ...\r\n", 0), 0u);
+        EXPECT_NE(out.find(L"\r\n/W, /B: the one spec'd first is enforced; the other\r\n"), std::wstring::npos);
+        EXPECT_TRUE(out.ends_with(L"forces precedence of the window specification.\r\n"));
+    }
+    ExpectConsole(80, 25, 80, 150);
+}
+
+TEST_F(ConsizeTest, QueryReportsTheConsoleAndChangesNothing) {
+    for (const wchar_t* line : {L"/Q", L"/W 60 20 /Q", L"/Q /W", L"/B 90 300 /q"}) {
+        StandIn_ClearOutput();
+        EXPECT_EQ(Run(L"CONSIZE", line), 0);
+        const std::wstring out = Out();
+        EXPECT_EQ(out.rfind(L"Window (screen coords)\r\n\r\n\tConsole:\t", 0), 0u);
+        EXPECT_NE(out.find(L"\tWindow:\t\t  80 x 25\r\n\tBuffer:\t\t  80 x 150\r\n"), std::wstring::npos);
+        std::wstring columns = std::to_wstring(max_.columns);
+        columns.insert(0, columns.size() < 4 ? 4 - columns.size() : 0, L' ');
+        const std::wstring maxLine = L"\tMax console:\t" + columns + L" x " + std::to_wstring(max_.rows) + L"\r\n";
+        EXPECT_NE(out.find(maxLine), std::wstring::npos) << std::string(out.begin(), out.end());
+    }
+    ExpectConsole(80, 25, 80, 150);
+}
+
+TEST_F(ConsizeTest, InsideATakeCommandTabNothingHappens) {
+    StandIn_SetVariable(L"_TCTAB", L"1");
+    EXPECT_EQ(Run(L"CONSIZE", L"/W 60 20"), 0);
+    EXPECT_EQ(Out(), L"CONSIZE is not available in a TakeCommand tab\r\n");
+    ExpectConsole(80, 25, 80, 150);
+}
+
+TEST_F(ConsizeTest, SizesAreAppliedAndReadBack) {
+    ASSERT_GE(max_.columns, 90);
+    ASSERT_GE(max_.rows, 30);
+    EXPECT_EQ(Run(L"CONSIZE", L"/W 70 20 /B 0 0"), 0);
+    ExpectConsole(70, 20, 80, 150);
+    EXPECT_EQ(Run(L"CONSIZE", L"/B 60 300 /W 90 30"), 0);
+    ExpectConsole(60, 30, 60, 300);
+    EXPECT_EQ(Run(L"CONSIZE", L"/W 90 30 /B 60 300"), 0);
+    ExpectConsole(90, 30, 90, 300);
+    EXPECT_EQ(Run(L"CONSIZE", L"/B -1 -1"), 0);
+    ExpectConsole(90, 30, 90, 30);
+    EXPECT_EQ(Run(L"CONSIZE", L"/B -1 0 /W 85 28"), 0);
+    ExpectConsole(85, 28, 85, 30);
+    EXPECT_EQ(Run(L"CONSIZE", L"/b 100 -1 /w 40 12"), 0);
+    ExpectConsole(40, 12, 100, 12);
+    EXPECT_TRUE(Err().empty()) << std::string(Err().begin(), Err().end());
+}
+
+TEST_F(ConsizeTest, AWindowChangeHooksForItsDurationOnly) {
+    ImportPatch a(Plugin().Module(), "kernel32.dll", "SetConsoleWindowInfo", (void*)CountWindowInfo);
+    ImportPatch b(Plugin().Module(), "kernel32.dll", "SetConsoleScreenBufferSize", (void*)CountBufferSize);
+    ImportPatch c(Plugin().Module(), "user32.dll", "SetWinEventHook", (void*)CountHook);
+    ImportPatch d(Plugin().Module(), "user32.dll", "UnhookWinEvent", (void*)CountUnhook);
+    ASSERT_TRUE(a.Applied() && b.Applied() && c.Applied() && d.Applied());
+    realWindowInfo = a.OriginalAs<BOOL WINAPI(HANDLE, BOOL, const SMALL_RECT*)>();
+    realBufferSize = b.OriginalAs<BOOL WINAPI(HANDLE, COORD)>();
+    realHook = c.OriginalAs<HWINEVENTHOOK WINAPI(DWORD, DWORD, HMODULE, WINEVENTPROC, DWORD, DWORD, DWORD)>();
+    realUnhook = d.OriginalAs<BOOL WINAPI(HWINEVENTHOOK)>();
+
+    EXPECT_EQ(Run(L"CONSIZE", L"/W 70 20"), 0);
+    EXPECT_EQ(windowInfoCalls, 2);
+    EXPECT_EQ(bufferSizeCalls, 0);
+    EXPECT_EQ(hookCalls, 1);
+    EXPECT_EQ(unhookCalls, hookCalls);
+
+    windowInfoCalls = bufferSizeCalls = hookCalls = unhookCalls = 0;
+    EXPECT_EQ(Run(L"CONSIZE", L"/B 0 400"), 0);  // the buffer alone: no window to wait for
+    EXPECT_EQ(bufferSizeCalls, 1);
+    EXPECT_EQ(windowInfoCalls + hookCalls + unhookCalls, 0);
+
+    windowInfoCalls = bufferSizeCalls = hookCalls = unhookCalls = 0;
+    const RECT before = ConsoleRect();
+    EXPECT_EQ(Run(L"CONSIZE", L"/P 37 41"), 0);
+    EXPECT_EQ(windowInfoCalls + bufferSizeCalls + hookCalls + unhookCalls, 0);
+    const RECT after = ConsoleRect();
+    EXPECT_EQ(after.left, 37);
+    EXPECT_EQ(after.top, 41);
+    EXPECT_EQ(after.right - after.left, before.right - before.left);
+    ExpectConsole(70, 20, 80, 400);
+}
+
+TEST_F(ConsizeTest, PlacesTheWindowAtPositionsAndCells) {
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_EQ(Run(L"CONSIZE", L"/P 0 0 /R 30 20"), 0);
+    EXPECT_EQ(ConsoleRect().left, 30);
+    EXPECT_EQ(ConsoleRect().top, 20);
+    EXPECT_EQ(Run(L"CONSIZE", L"/P 30 100"), 0);  // only a fully equal corner is skipped
+    EXPECT_EQ(ConsoleRect().left, 30);
+    EXPECT_EQ(ConsoleRect().top, 100);
+    EXPECT_EQ(Run(L"CONSIZE", L"/C 5"), 0);
+    RECT r = ConsoleRect();
+    EXPECT_EQ(r.left, (work.right - work.left - (r.right - r.left)) / 2);
+    EXPECT_EQ(r.top, (work.bottom - work.top - (r.bottom - r.top)) / 2);
+    EXPECT_EQ(Run(L"CONSIZE", L"/C 9"), 0);
+    r = ConsoleRect();
+    EXPECT_EQ(r.right, work.right);
+    EXPECT_EQ(r.bottom, work.bottom);
+    EXPECT_EQ(Run(L"CONSIZE", L"/C 0"), 0);
+    EXPECT_EQ(ConsoleRect().left, 0);
+    EXPECT_EQ(ConsoleRect().top, 0);
+}
+
+TEST_F(ConsizeTest, ALineComposedFromTheCurrentStateChangesNothing) {
+    const auto info = tconsole::Info();
+    const RECT r = ConsoleRect();
+    const std::wstring line = L"/B " + std::to_wstring(info.dwSize.X) + L" " + std::to_wstring(info.dwSize.Y) +
+                              L" /W " + std::to_wstring(Columns(info)) + L" " + std::to_wstring(Rows(info)) +
+                              L" /P " + std::to_wstring(r.left) + L" " + std::to_wstring(r.top);
+    std::wstring writable = line;
+    EXPECT_EQ(Entry<int(LPWSTR)>("CONSIZE")(writable.data()), 0);  // the export other commands call
+    ExpectConsole(80, 25, 80, 150);
+    EXPECT_EQ(ConsoleRect().left, r.left);
+}
+
+TEST_F(ConsizeTest, AWindowTooLargeFailsAndTheGrownBufferStays) {
+    // Wine's console takes windows of any width; Windows refuses those wider than the screen.
+    ImportPatch patch(Plugin().Module(), "kernel32.dll", "SetConsoleWindowInfo", (void*)RefuseWideWindow);
+    ASSERT_TRUE(patch.Applied());
+    realWindowInfo = patch.OriginalAs<BOOL WINAPI(HANDLE, BOOL, const SMALL_RECT*)>();
+    EXPECT_EQ(Run(L"CONSIZE", L"/W 150 20 /P 10 10"), 1);
+    EXPECT_NE(Err().find(L"TCC: (Sys)"), std::wstring::npos);
+    const auto info = tconsole::Info();
+    EXPECT_EQ(info.dwSize.X, 150);  // the buffer grew before the window was refused
+    ExpectConsole(80, 25, 150, 150);  // the height step never ran
+    EXPECT_NE(ConsoleRect().left, 10);  // nor the move
+}
+
+TEST_F(ConsizeTest, NothingIsWorkedOutFromAnUnreadableRecord) {
+    ImportPatch patch(Plugin().Module(), "kernel32.dll", "GetConsoleScreenBufferInfo", (void*)FailScreenBufferInfo);
+    ASSERT_TRUE(patch.Applied());
+    EXPECT_EQ(Run(L"CONSIZE", L"/W 60 20 /B 70 70"), 1);
+    EXPECT_EQ(Run(L"CONSIZE", L"/Q"), 1);
+    EXPECT_TRUE(Out().empty());
+    EXPECT_NE(Err().find(L"TCC: (Sys)"), std::wstring::npos);
+    ExpectConsole(80, 25, 80, 150);
+}
+
+TEST_F(ConsizeTest, ImpossibleSizesAreRefusedBeforeTheConsoleSeesThem) {
+    EXPECT_EQ(Run(L"CONSIZE", L"/B -5 100"), 1);
+    EXPECT_FALSE(Err().empty());
+    ExpectConsole(80, 25, 80, 150);
+}
+
+TEST_F(ConsizeTest, ReportShowsMinusOneForAFontWithoutSize) {
+    ImportPatch patch(Plugin().Module(), "kernel32.dll", "GetConsoleFontSize", (void*)NoFontSize);
+    ASSERT_TRUE(patch.Applied());
+    EXPECT_EQ(Run(L"CONSIZE", L"/Q"), 0);
+    EXPECT_NE(Out().find(L"\tFont size:\t   0 x 0\r\n"), std::wstring::npos);
+    EXPECT_NE(Out().find(L"\tMax console:\t  -1 x -1\r\n\tMax w/scroll:\t  -1 x -1\r\n"), std::wstring::npos);
+    EXPECT_EQ(Var(L"_MAXCON"), L"-1 -1 -1 -1");
+}
+
+TEST_F(ConsizeTest, TheWaitEndsWhenTheWindowNeverSeemsToFollow) {
+    ImportPatch patch(Plugin().Module(), "user32.dll", "GetWindowRect", (void*)FrozenWindowRect);
+    ASSERT_TRUE(patch.Applied());
+    EXPECT_EQ(Run(L"CONSIZE", L"/W 70 20"), 0);
+    EXPECT_GT(StandIn_YieldCount(), 0);  // the host got its idle calls while waiting
+    ExpectConsole(70, 20, 80, 150);
+}
+
+}  // namespace

@@ -1,0 +1,168 @@
+// The console metric variables, read through the stand-in host.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "frame/host.h"
+#include "geometry/consize.h"
+#include "geometry/metrics.h"
+#include "support/import_patch.h"
+#include "support/plugin_test.h"
+
+using namespace zarnith;
+
+namespace {
+
+POINT mouse{};
+BOOL WINAPI FakeCursorPos(LPPOINT p) {
+    *p = mouse;
+    return TRUE;
+}
+BOOL WINAPI FailScreenBufferInfo(HANDLE, PCONSOLE_SCREEN_BUFFER_INFO) { return FALSE; }
+HWND WINAPI NoWindow(LPCWSTR, LPCWSTR) { return nullptr; }
+FARPROC WINAPI NothingExported(HMODULE, LPCSTR) { return nullptr; }
+BOOL WINAPI FullScreen(LPDWORD flags) {
+    *flags = 2;
+    return TRUE;
+}
+FARPROC WINAPI FullScreenExported(HMODULE, LPCSTR name) {
+    return strcmp(name, "GetConsoleDisplayMode") == 0 ? reinterpret_cast<FARPROC>(FullScreen) : nullptr;
+}
+BOOL WINAPI NoFont(HANDLE, BOOL, PCONSOLE_FONT_INFOEX) { return FALSE; }
+
+class MetricsTest : public PluginTest {
+protected:
+    void SetUp() override {
+        PluginTest::SetUp();
+        tconsole::SetBufferAndWindow(90, 160, 80, 25);
+    }
+    // Puts the mouse pointer at a point of the console's client area.
+    void MouseAtClient(int x, int y) {
+        mouse = {x, y};
+        ClientToScreen(GetConsoleWindow(), &mouse);
+    }
+};
+
+TEST_F(MetricsTest, BufferAndWindowVariablesMatchTheRecord) {
+    tconsole::SetCursor(17, 140);  // the view follows the cursor down
+    const auto info = tconsole::Info();
+    EXPECT_EQ(Var(L"_BUFCOLS"), L"90");
+    EXPECT_EQ(Var(L"_BUFROWS"), L"160");
+    EXPECT_EQ(Var(L"_BUFX"), L"17");
+    EXPECT_EQ(Var(L"_BUFY"), L"140");
+    EXPECT_EQ(Var(L"_WINCOLS"), L"80");  // columns 0 to 79 inclusive
+    EXPECT_EQ(Var(L"_WINROWS"), L"25");
+    EXPECT_EQ(Var(L"_WINROWS"), std::to_wstring(info.srWindow.Bottom - info.srWindow.Top + 1));
+}
+
+TEST_F(MetricsTest, AnUnreadableRecordGivesNoNumbers) {
+    ImportPatch patch(Plugin().Module(), "kernel32.dll", "GetConsoleScreenBufferInfo", (void*)FailScreenBufferInfo);
+    ASSERT_TRUE(patch.Applied());
+    for (const wchar_t* name : {L"_BUFCOLS", L"_BUFROWS", L"_BUFX", L"_BUFY", L"_WINCOLS", L"_WINROWS"})
+        EXPECT_EQ(Var(name), L"-1");
+    EXPECT_EQ(Var(L"_RULER"), L"N/A");
+}
+
+TEST_F(MetricsTest, RulerMarksFivesAndTens) {
+    EXPECT_EQ(RulerText(0), L"");
+    EXPECT_EQ(RulerText(-3), L"");
+    const std::wstring ruler110 = RulerText(110);
+    EXPECT_EQ(ruler110.substr(90), L"....+....0....+....1");  // 100 gives 0, 110 gives 1
+    // The host's result buffer holds at most this many characters.
+    EXPECT_EQ(RulerText(9999).size(), size_t(kHostResultCapacity - 1));
+    EXPECT_EQ(RulerText(9999).substr(1990, 10), L"....+....0");
+
+    for (SHORT width : {9, 10, 80, 110}) {
+        tconsole::SetBufferAndWindow(width, 50, width < 80 ? width : 80, 20);
+        EXPECT_EQ(Var(L"_RULER"), RulerText(width)) << width;
+    }
+    tconsole::SetBufferAndWindow(9, 50, 9, 20);
+    EXPECT_EQ(Var(L"_RULER"), L"....+....");
+    tconsole::SetBufferAndWindow(10, 50, 10, 20);
+    EXPECT_EQ(Var(L"_RULER"), L"....+....1");
+    tconsole::SetBufferAndWindow(80, 50, 80, 20);
+    EXPECT_EQ(Var(L"_RULER"), L"....+....1....+....2....+....3....+....4....+....5....+....6....+....7....+....8");
+}
+
+TEST_F(MetricsTest, WideBufferRulerIsCutToTheResultBuffer) {
+    tconsole::SetBufferAndWindow(3000, 30, 80, 20);
+    EXPECT_EQ(Var(L"_RULER").size(), size_t(kHostResultCapacity - 1));
+}
+
+TEST_F(MetricsTest, BufcharShowsWhatTheConsoleStoresAndLeavesTheCell) {
+    tconsole::WriteText(0, 0, L"Q");
+    EXPECT_EQ(Func(L"@BUFCHAR", L"65"), L"A");
+    EXPECT_EQ(Func(L"@BUFCHAR", L"65601"), L"A");  // only the low 16 bits count
+    EXPECT_EQ(tconsole::ReadText(0, 0, 1), L"Q");
+}
+
+TEST_F(MetricsTest, TaskBarAndFullScreen) {
+    const HWND tray = FindWindowW(L"Shell_TrayWnd", nullptr);
+    RECT r{};
+    if (tray && GetWindowRect(tray, &r)) {
+        EXPECT_EQ(Var(L"_TRAYH"), std::to_wstring(r.bottom - r.top));
+        EXPECT_EQ(Var(L"_TRAYW"), std::to_wstring(r.right - r.left));
+    }
+    {
+        ImportPatch patch(Plugin().Module(), "user32.dll", "FindWindowW", (void*)NoWindow);
+        ASSERT_TRUE(patch.Applied());
+        EXPECT_EQ(Var(L"_TRAYH"), L"-1");
+        EXPECT_EQ(Var(L"_TRAYW"), L"-1");
+    }
+    EXPECT_EQ(Var(L"_FSMODE"), L"0");  // windowed
+    {
+        ImportPatch patch(Plugin().Module(), "kernel32.dll", "GetProcAddress", (void*)NothingExported);
+        ASSERT_TRUE(patch.Applied());
+        EXPECT_EQ(Var(L"_FSMODE"), L"-1");
+    }
+    ImportPatch patch(Plugin().Module(), "kernel32.dll", "GetProcAddress", (void*)FullScreenExported);
+    EXPECT_EQ(Var(L"_FSMODE"), L"1");
+}
+
+TEST_F(MetricsTest, MaxconMatchesTheReportOfConsize) {
+    const COORD font = GetConsoleFontSize(tconsole::Out(), CurrentFontIndex(tconsole::Out()));
+    const MaxConsole m = ComputeMaxConsole(*QueryMaxClientSize(), font, GetSystemMetrics(SM_CXVSCROLL),
+                                           GetSystemMetrics(SM_CYHSCROLL));
+    ASSERT_GT(m.columns, 0);
+    EXPECT_EQ(Var(L"_MAXCON"), std::to_wstring(m.columns) + L" " + std::to_wstring(m.rows) + L" " +
+                                   std::to_wstring(m.columnsWithScroll) + L" " + std::to_wstring(m.rowsWithScroll));
+}
+
+TEST_F(MetricsTest, MouseVariablesCountCellsOfTheWindow) {
+    ImportPatch patch(Plugin().Module(), "user32.dll", "GetCursorPos", (void*)FakeCursorPos);
+    ASSERT_TRUE(patch.Applied());
+    const COORD font = GetConsoleFontSize(tconsole::Out(), CurrentFontIndex(tconsole::Out()));
+    ASSERT_GT(font.X, 0);
+    // Scroll the view right and down: the variables still count from the window's corner.
+    SMALL_RECT view{5, 30, 84, 54};
+    ASSERT_TRUE(SetConsoleWindowInfo(tconsole::Out(), TRUE, &view));
+    tconsole::WriteText(5 + 3, 30 + 2, L"Z");
+
+    MouseAtClient(3 * font.X + 1, 2 * font.Y + 1);
+    EXPECT_EQ(Var(L"_MOUSECX"), L"3");
+    EXPECT_EQ(Var(L"_MOUSECY"), L"2");
+    EXPECT_EQ(Var(L"_CURCHAR"), L"90");
+    MouseAtClient(0, 0);
+    EXPECT_EQ(Var(L"_MOUSECX"), L"0");
+
+    RECT client{};
+    GetClientRect(GetConsoleWindow(), &client);
+    for (POINT outside : {POINT{-1, 5}, POINT{5, -1}, POINT{client.right, 5}, POINT{5, client.bottom}}) {
+        MouseAtClient(outside.x, outside.y);
+        EXPECT_EQ(Var(L"_MOUSECX"), L"N/A");
+        EXPECT_EQ(Var(L"_MOUSECY"), L"N/A");
+        EXPECT_EQ(Var(L"_CURCHAR"), L"N/A");
+    }
+}
+
+TEST_F(MetricsTest, MouseVariablesNeedAFontSize) {
+    ImportPatch cursor(Plugin().Module(), "user32.dll", "GetCursorPos", (void*)FakeCursorPos);
+    ImportPatch font(Plugin().Module(), "kernel32.dll", "GetCurrentConsoleFontEx", (void*)NoFont);
+    ASSERT_TRUE(cursor.Applied() && font.Applied());
+    MouseAtClient(10, 10);
+    EXPECT_EQ(Var(L"_MOUSECX"), L"N/A");
+    EXPECT_EQ(Var(L"_MOUSECY"), L"N/A");
+    EXPECT_EQ(Var(L"_CURCHAR"), L"N/A");
+}
+
+}  // namespace
