@@ -69,7 +69,7 @@ void ShowRegexError(int code, const OnigErrorInfo* info) noexcept {
 }
 
 CompiledPattern::~CompiledPattern() {
-    if (param_) LookUpMatchParamApi().freeParam(param_);
+    if (param_) freeParam_(param_);
     if (region_) onig_region_free(region_, 1);
     if (regex_) onig_free(regex_);
 }
@@ -95,6 +95,10 @@ void CompiledPattern::LimitRetries(unsigned long retries) noexcept {
         api.freeParam(param_);
         param_ = nullptr;
     }
+    if (param_) {
+        searchWithParam_ = reinterpret_cast<void*>(api.search);
+        freeParam_ = api.freeParam;
+    }
 }
 
 std::optional<Match> FindMatch(const CompiledPattern& pattern, std::wstring_view text) noexcept {
@@ -103,8 +107,8 @@ std::optional<Match> FindMatch(const CompiledPattern& pattern, std::wstring_view
     const OnigUChar* end = Bytes(text.data() + text.size());
     int result;
     if (pattern.param_) {
-        static const MatchParamApi api = LookUpMatchParamApi();
-        result = api.search(pattern.regex_, start, end, start, end, pattern.region_, ONIG_OPTION_NONE, pattern.param_);
+        const auto search = reinterpret_cast<MatchParamApi::SearchWithParam>(pattern.searchWithParam_);
+        result = search(pattern.regex_, start, end, start, end, pattern.region_, ONIG_OPTION_NONE, pattern.param_);
     } else {
         result = onig_search(pattern.regex_, start, end, start, end, pattern.region_, ONIG_OPTION_NONE);
     }

@@ -46,6 +46,9 @@ private:
     OnigRegex regex_ = nullptr;
     OnigRegion* region_ = nullptr;
     OnigMatchParam* param_ = nullptr;
+    // Taken from onig.dll together with param_ (it has no import of its own).
+    void* searchWithParam_ = nullptr;
+    void (*freeParam_)(OnigMatchParam*) = nullptr;
 };
 
 // The first match in `text`, which is a subject of its own ("^" matches at its start); nothing
