@@ -1,0 +1,143 @@
+// Times the whole-buffer commands on a 300 x 9,999 buffer against plain one-call-per-row loops
+// over the same buffer, in the same run. Not a test: run it by hand under Wine with a display.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "common/plugin_host.h"
+#include "takecmd/standin.h"
+
+namespace {
+
+constexpr SHORT kWidth = 300;
+constexpr SHORT kHeight = 9999;
+HANDLE out = INVALID_HANDLE_VALUE;
+
+double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return double(to.QuadPart - from.QuadPart) * 1000.0 / double(f.QuadPart);
+}
+
+template <class F>
+double Time(F&& f) {
+    LARGE_INTEGER a, b;
+    QueryPerformanceCounter(&a);
+    f();
+    QueryPerformanceCounter(&b);
+    return Milliseconds(a, b);
+}
+
+void PrepareConsole() {
+    FreeConsole();
+    AllocConsole();
+    out = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                      OPEN_EXISTING, 0, nullptr);
+    HANDLE in = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+    SetStdHandle(STD_OUTPUT_HANDLE, out);
+    SetStdHandle(STD_ERROR_HANDLE, out);
+    SetStdHandle(STD_INPUT_HANDLE, in);
+}
+
+// A large font keeps Wine's console host from repainting the whole buffer off screen after each
+// write, as Windows skips rows that are not visible.
+std::wstring UseLargeFont() {
+    CONSOLE_FONT_INFOEX font{};
+    font.cbSize = sizeof font;
+    GetCurrentConsoleFontEx(out, FALSE, &font);
+    font.dwFontSize = {12, 24};
+    SetCurrentConsoleFontEx(out, FALSE, &font);
+    GetCurrentConsoleFontEx(out, FALSE, &font);
+    return std::to_wstring(font.dwFontSize.X) + L" x " + std::to_wstring(font.dwFontSize.Y);
+}
+
+void FillBuffer() {
+    SMALL_RECT tiny{0, 0, 0, 0};
+    SetConsoleWindowInfo(out, TRUE, &tiny);
+    SetConsoleScreenBufferSize(out, COORD{kWidth, kHeight});
+    SMALL_RECT window{0, 0, 79, 24};
+    SetConsoleWindowInfo(out, TRUE, &window);
+    DWORD done = 0;
+    const DWORD cells = DWORD(kWidth) * DWORD(kHeight);
+    FillConsoleOutputCharacterW(out, L'.', cells, COORD{0, 0}, &done);
+    FillConsoleOutputAttribute(out, 0x1E, cells, COORD{0, 0}, &done);
+    std::wstring text;
+    for (int r = 0; r < kHeight; ++r) text += L"row " + std::to_wstring(r) + std::wstring(kWidth - 4 - std::to_wstring(r).size(), L' ');
+    for (size_t at = 0; at < text.size(); at += 16000) {
+        const DWORD n = DWORD(std::min<size_t>(16000, text.size() - at));
+        WriteConsoleOutputCharacterW(out, text.data() + at, n, COORD{SHORT(at % kWidth), SHORT(at / kWidth)}, &done);
+    }
+    SetConsoleCursorPosition(out, COORD{0, kHeight - 1});  // every row is below-or-at the cursor
+    Sleep(500);
+}
+
+}  // namespace
+
+int main() {
+    PrepareConsole();
+    const std::wstring font = UseLargeFont();
+    FillBuffer();
+
+    PluginHost host;
+    if (!host.Load(L"ZARNITH.dll")) {
+        std::printf("ZARNITH.dll did not load\n");
+        return 1;
+    }
+    StandIn_SetEcho(0);
+    wchar_t folder[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring snapshot = std::wstring(folder) + L"zarnith-bench.con";
+    const std::wstring dump = std::wstring(folder) + L"zarnith-bench.txt";
+
+    std::vector<CHAR_INFO> row(kWidth);
+    std::vector<wchar_t> chars(kWidth);
+    const double readCells = Time([&] {
+        for (SHORT r = 0; r < kHeight; ++r) {
+            SMALL_RECT region{0, r, kWidth - 1, r};
+            ReadConsoleOutputW(out, row.data(), COORD{kWidth, 1}, COORD{0, 0}, &region);
+        }
+    });
+    const double readChars = Time([&] {
+        DWORD done = 0;
+        for (SHORT r = 0; r < kHeight; ++r) ReadConsoleOutputCharacterW(out, chars.data(), kWidth, COORD{0, r}, &done);
+    });
+    std::vector<CHAR_INFO> rows(size_t(kWidth) * kHeight);
+    for (SHORT r = 0; r < kHeight; ++r) {
+        SMALL_RECT region{0, r, kWidth - 1, r};
+        ReadConsoleOutputW(out, rows.data() + size_t(r) * kWidth, COORD{kWidth, 1}, COORD{0, 0}, &region);
+    }
+    const double writeCells = Time([&] {
+        for (SHORT r = 0; r < kHeight; ++r) {
+            SMALL_RECT region{0, r, kWidth - 1, r};
+            WriteConsoleOutputW(out, rows.data() + size_t(r) * kWidth, COORD{kWidth, 1}, COORD{0, 0}, &region);
+        }
+    });
+    Sleep(500);
+
+    int results[4] = {};
+    const double savecon = Time([&] { results[0] = host.RunCommand(L"SAVECON", snapshot); });
+    const double rstrcon = Time([&] { results[1] = host.RunCommand(L"RSTRCON", snapshot); });
+    Sleep(500);
+    const double savecsb = Time([&] { results[2] = host.RunCommand(L"SAVECSB", dump); });
+    const double csbfind = Time([&] { results[3] = host.RunCommand(L"CSBFIND", L"zq[0-9]zq"); });
+    DeleteFileW(snapshot.c_str());
+    DeleteFileW(dump.c_str());
+    host.Unload();
+
+    std::printf("Buffer %d x %d, console font asked 12 x 24, got %ls (large, so Wine skips its off-screen repaint)\n",
+                kWidth, kHeight, font.c_str());
+    std::printf("one call per row: ReadConsoleOutputW %.0f ms, ReadConsoleOutputCharacterW %.0f ms, "
+                "WriteConsoleOutputW %.0f ms\n", readCells, readChars, writeCells);
+    auto line = [](const char* name, double ms, double baseline, const char* against, int result) {
+        std::printf("%-8s %8.1f ms  %6.1fx faster than one %s per row  (result %d)%s\n", name, ms, baseline / ms,
+                    against, result, baseline / ms >= 20.0 ? "" : "  BELOW 20x");
+    };
+    line("SAVECON", savecon, readCells, "ReadConsoleOutputW", results[0]);
+    line("RSTRCON", rstrcon, writeCells, "WriteConsoleOutputW", results[1]);
+    line("SAVECSB", savecsb, readChars, "ReadConsoleOutputCharacterW", results[2]);
+    line("CSBFIND", csbfind, readChars, "ReadConsoleOutputCharacterW", results[3]);
+    return 0;
+}

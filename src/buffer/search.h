@@ -1,0 +1,64 @@
+// CSBFIND: regular-expression search of the screen buffer above the cursor, one match at a time.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include <oniguruma.h>
+
+namespace zarnith {
+
+// Foreground and background nibbles exchanged; the bits above the low byte kept.
+inline WORD SwappedAttribute(WORD a) noexcept {
+    return WORD(((a & 0x0F) << 4) | ((a >> 4) & 0x0F) | (a & 0xFF00));
+}
+
+// Exchanges the colours of `count` cells from `first` on, through `scratch` (count attributes).
+void SwapMatchColours(HANDLE console, COORD first, uint32_t count, WORD* scratch) noexcept;
+
+// Writes "Regex: <Oniguruma's message>" to standard error.
+void ShowRegexError(int code, const OnigErrorInfo* info) noexcept;
+
+struct Match {
+    size_t start = 0;   // in UTF-16 units from the start of the searched text
+    size_t length = 0;  // in UTF-16 units
+};
+
+// A pattern compiled once for UTF-16LE text, searched in many subjects. Each search is bounded
+// by a retry limit when the loaded onig.dll can take one, so a runaway pattern cannot hang the host.
+class CompiledPattern {
+public:
+    CompiledPattern() noexcept = default;
+    CompiledPattern(const CompiledPattern&) = delete;
+    CompiledPattern& operator=(const CompiledPattern&) = delete;
+    ~CompiledPattern();
+
+    // False after showing the compile error (or when nothing can be allocated).
+    bool Compile(std::wstring_view pattern, OnigSyntaxType* syntax) noexcept;
+    // Retries one search may spend before it counts as no match (0: Oniguruma's own limits).
+    void LimitRetries(unsigned long retries) noexcept;
+    bool Limited() const noexcept { return param_ != nullptr; }
+
+private:
+    friend std::optional<Match> FindMatch(const CompiledPattern& pattern, std::wstring_view text) noexcept;
+    OnigRegex regex_ = nullptr;
+    OnigRegion* region_ = nullptr;
+    OnigMatchParam* param_ = nullptr;
+    // Taken from onig.dll together with param_ (it has no import of its own).
+    void* searchWithParam_ = nullptr;
+    void (*freeParam_)(OnigMatchParam*) = nullptr;
+};
+
+// The first match in `text`, which is a subject of its own ("^" matches at its start); nothing
+// for no match, a search error, a retry limit reached, or a pattern that did not compile.
+std::optional<Match> FindMatch(const CompiledPattern& pattern, std::wstring_view text) noexcept;
+
+// Retries one CSBFIND search (one rest of a row) may spend: far more than any sensible pattern
+// needs on a console row, a fraction of a second for a runaway one.
+inline constexpr unsigned long kSearchRetryLimit = 1000000;
+
+int RunCsbfind(wchar_t* line) noexcept;
+
+}  // namespace zarnith

@@ -1,0 +1,218 @@
+#include "buffer/snapshot.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <vector>
+
+#include "buffer/transfer.h"
+#include "frame/entries.h"
+#include "frame/guard.h"
+#include "frame/handles.h"
+#include "frame/helpers.h"
+#include "frame/host.h"
+#include "frame/plugin.h"
+#include "frame/registry.h"
+
+namespace zarnith {
+
+namespace {
+
+void Put16(uint8_t* at, uint16_t value) noexcept {
+    at[0] = uint8_t(value & 0xFF);
+    at[1] = uint8_t(value >> 8);
+}
+
+SHORT Get16(const uint8_t* at) noexcept { return SHORT(uint16_t(at[0] | (at[1] << 8))); }
+
+// The window's screen position as the header keeps it: never negative, the low 16 bits.
+SHORT ScreenCoordinate(LONG value) noexcept { return SHORT(uint16_t(std::max<LONG>(value, 0) & 0xFFFF)); }
+
+}  // namespace
+
+SnapshotHeader MakeSnapshotHeader(const CONSOLE_SCREEN_BUFFER_INFO& info, const RECT* windowRect) noexcept {
+    SnapshotHeader h;
+    h.width = info.dwSize.X;
+    h.height = info.dwSize.Y;
+    h.cursorX = info.dwCursorPosition.X;
+    h.cursorY = info.dwCursorPosition.Y;
+    h.attributes = info.wAttributes;
+    h.window = info.srWindow;
+    if (windowRect) {
+        h.screenLeft = ScreenCoordinate(windowRect->left);
+        h.screenTop = ScreenCoordinate(windowRect->top);
+    }
+    return h;
+}
+
+SnapshotHeaderBytes EncodeSnapshotHeader(const SnapshotHeader& h) noexcept {
+    SnapshotHeaderBytes b{};
+    const SHORT fields[] = {h.width, h.height, h.cursorX, h.cursorY, SHORT(h.attributes), h.window.Left,
+                           h.window.Top, h.window.Right, h.window.Bottom, h.screenLeft, h.screenTop};
+    for (size_t i = 0; i < std::size(fields); ++i) Put16(b.data() + 2 * i, uint16_t(fields[i]));
+    return b;
+}
+
+SnapshotHeader DecodeSnapshotHeader(const SnapshotHeaderBytes& b) noexcept {
+    SnapshotHeader h;
+    const uint8_t* p = b.data();
+    h.width = Get16(p);
+    h.height = Get16(p + 2);
+    h.cursorX = Get16(p + 4);
+    h.cursorY = Get16(p + 6);
+    h.attributes = WORD(Get16(p + 8));
+    h.window = {Get16(p + 10), Get16(p + 12), Get16(p + 14), Get16(p + 16)};
+    h.screenLeft = Get16(p + 18);
+    h.screenTop = Get16(p + 20);
+    return h;
+}
+
+uint64_t SnapshotSize(const SnapshotHeader& h) noexcept {
+    const uint64_t rows = uint64_t(std::max<int>(h.cursorY + 1, 0));
+    return kSnapshotHeaderBytes + rows * uint64_t(std::max<SHORT>(h.width, 0)) * sizeof(CHAR_INFO);
+}
+
+const wchar_t* SnapshotProblem(const SnapshotHeader& h, uint64_t fileSize) noexcept {
+    if (fileSize < kSnapshotHeaderBytes) return L"\"%s\" is too short to be a console snapshot";
+    // 16-bit fields cannot exceed what a console allows (32,767); only the lower bound needs a check.
+    if (h.width < 1 || h.height < 1) return L"\"%s\" holds an impossible screen-buffer size";
+    if (h.cursorX < 0 || h.cursorX >= h.width || h.cursorY < 0 || h.cursorY >= h.height)
+        return L"\"%s\" puts the cursor outside the screen buffer";
+    const SMALL_RECT& w = h.window;
+    if (w.Left < 0 || w.Top < 0 || w.Left > w.Right || w.Top > w.Bottom || w.Right >= h.width || w.Bottom >= h.height)
+        return L"\"%s\" puts the window outside the screen buffer";
+    if (fileSize < SnapshotSize(h)) return L"\"%s\" ends before its last saved row";
+    return nullptr;
+}
+
+std::wstring ConsizeLine(const SnapshotHeader& h) {
+    wchar_t line[256] = {};
+    // Widened with their sign and printed unsigned, as the sizing command reads them.
+    auto u = [](int v) { return unsigned(v); };
+    Sprintf(line, L"/B %u %u /W %u %u /P %u %u", u(h.width), u(h.height), u(h.window.Right - h.window.Left + 1),
+            u(h.window.Bottom - h.window.Top + 1), u(h.screenLeft), u(h.screenTop));
+    return line;
+}
+
+namespace {
+
+// Argument 0 as the file name, or null after the usage line (then *result is set).
+const wchar_t* FileArgument(wchar_t* line, std::vector<wchar_t>& path, int helpRow) {
+    const size_t length = line ? wcslen(line) : 0;
+    path.assign(std::max<size_t>(length + 1, MAX_PATH), L'\0');  // the argument is never longer than its line
+    const wchar_t* argument = line ? NthArgument(line, 0, path.data(), nullptr) : nullptr;
+    if (argument == nullptr || lstrcmpiW(path.data(), L"/?") == 0) {
+        Qprintf(StandardError(), L"%s\r\n", HelpTextOf(helpRow));
+        return nullptr;
+    }
+    return path.data();
+}
+
+}  // namespace
+
+int RunSavecon(wchar_t* line) noexcept {
+    std::vector<wchar_t> path;
+    const wchar_t* name = FileArgument(line, path, row::SAVECON);
+    if (!name) return 1;
+
+    // A snapshot is written only from a real screen-buffer record.
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!GetConsoleScreenBufferInfo(out, &info) || info.dwSize.X < 1)
+        return ReportCommandError(row::SAVECON, L"standard output is not a console screen buffer", nullptr);
+    RECT rect{};
+    const bool placed = ConsoleWindow != nullptr && GetWindowRect(ConsoleWindow, &rect);
+    const SnapshotHeader header = MakeSnapshotHeader(info, placed ? &rect : nullptr);
+
+    const int width = header.width;
+    const int chunkRows = RowsPerTransfer(width);
+    HostArray<CHAR_INFO> cells(size_t(chunkRows) * size_t(width));
+    if (!cells) return ReportCommandError(row::SAVECON, L"memory allocation failed", nullptr);
+
+    const UniqueHandle file(CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    if (!file) return error(int(GetLastError()), name);
+    auto write = [&](const void* data, size_t bytes) {
+        DWORD done = 0;
+        return WriteFile(file.get(), data, DWORD(bytes), &done, nullptr) && done == bytes;
+    };
+    const SnapshotHeaderBytes bytes = EncodeSnapshotHeader(header);
+    if (!write(bytes.data(), bytes.size())) return error(int(GetLastError()), name);
+    const int rows = header.cursorY + 1;
+    for (int top = 0; top < rows; top += chunkRows) {
+        const int n = std::min(chunkRows, rows - top);
+        TransferRows(width, top, n, [&](COORD size, COORD at, SMALL_RECT region) {
+            ReadConsoleOutputW(out, cells.data(), size, at, &region);
+        });
+        if (!write(cells.data(), size_t(n) * size_t(width) * sizeof(CHAR_INFO))) return error(int(GetLastError()), name);
+    }
+    return 0;
+}
+
+int RunRstrcon(wchar_t* line) noexcept {
+    std::vector<wchar_t> path;
+    const wchar_t* name = FileArgument(line, path, row::RSTRCON);
+    if (!name) return 1;
+
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    CONSOLE_SCREEN_BUFFER_INFO current{};
+    if (!GetConsoleScreenBufferInfo(out, &current))
+        return ReportCommandError(row::RSTRCON, L"standard output is not a console screen buffer", nullptr);
+    const UniqueHandle file(CreateFileW(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) return error(int(GetLastError()), name);
+
+    // Everything is checked before the console changes: a damaged file restores nothing.
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) return error(int(GetLastError()), name);
+    SnapshotHeaderBytes bytes{};
+    DWORD done = 0;
+    if (!ReadFile(file.get(), bytes.data(), DWORD(bytes.size()), &done, nullptr)) done = 0;
+    const SnapshotHeader header = DecodeSnapshotHeader(bytes);
+    const uint64_t available = done < bytes.size() ? done : uint64_t(size.QuadPart);
+    if (const wchar_t* problem = SnapshotProblem(header, available))
+        return ReportCommandError(row::RSTRCON, problem, name);
+
+    const int width = header.width;
+    const int height = header.height;
+    const int chunkRows = RowsPerTransfer(width);
+    HostArray<CHAR_INFO> cells(size_t(chunkRows) * size_t(width));
+    if (!cells) return ReportCommandError(row::RSTRCON, L"memory allocation failed", nullptr);
+
+    // The sizing command reports its own failures; the cells are restored into whatever geometry results.
+    std::wstring consize = ConsizeLine(header);
+    CONSIZE(consize.data());
+    SetConsoleWindowInfo(out, TRUE, &header.window);
+
+    auto writeRows = [&](int top, int n) {
+        TransferRows(width, top, n, [&](COORD size, COORD at, SMALL_RECT region) {
+            WriteConsoleOutputW(out, cells.data(), size, at, &region);
+        });
+    };
+    const int saved = header.cursorY + 1;
+    int lastRow = 0;  // index in `cells` of the last saved row
+    for (int top = 0; top < saved; top += chunkRows) {
+        const int n = std::min(chunkRows, saved - top);
+        const DWORD bytesWanted = DWORD(size_t(n) * size_t(width) * sizeof(CHAR_INFO));
+        ReadFile(file.get(), cells.data(), bytesWanted, &done, nullptr);
+        writeRows(top, n);
+        lastRow = n - 1;
+    }
+    if (saved < height) {
+        // Rows below the saved ones: blanks in the colours of the last saved row, column by column.
+        CHAR_INFO* blank = cells.data();
+        std::copy_n(cells.data() + size_t(lastRow) * size_t(width), width, blank);
+        for (int x = 0; x < width; ++x) blank[x].Char.UnicodeChar = L' ';
+        const int fill = std::min(chunkRows, height - saved);
+        for (int r = 1; r < fill; ++r) std::copy_n(blank, width, blank + size_t(r) * size_t(width));
+        for (int top = saved; top < height; top += chunkRows) writeRows(top, std::min(chunkRows, height - top));
+    }
+    SetConsoleCursorPosition(out, COORD{header.cursorX, header.cursorY});
+    return 0;
+}
+
+}  // namespace zarnith
+
+int SAVECON(LPWSTR line) noexcept {
+    return zarnith::Guarded(L"SAVECON", [&] { return zarnith::RunSavecon(line); });
+}
+int RSTRCON(LPWSTR line) noexcept {
+    return zarnith::Guarded(L"RSTRCON", [&] { return zarnith::RunRstrcon(line); });
+}

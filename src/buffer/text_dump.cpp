@@ -1,0 +1,138 @@
+#include "buffer/text_dump.h"
+
+#include <algorithm>
+
+#include "buffer/transfer.h"
+#include "frame/entries.h"
+#include "frame/guard.h"
+#include "frame/handles.h"
+#include "frame/helpers.h"
+#include "frame/host.h"
+#include "frame/registry.h"
+
+namespace zarnith {
+
+namespace {
+
+constexpr const wchar_t* kHelp =
+    L"Save the contents of the console screen buffer to a file\r\n\r\n  SAVECSB [/A] file\r\n\r\n"
+    L"    File is created if not found\r\n    /A : append to file (else write new file)\r\n";
+
+// Text handed to the host per write: large enough to be cheap, small enough for any host buffer.
+constexpr size_t kWriteChunk = 16384;
+
+void Write(HANDLE file, const std::wstring& text) noexcept { Qprintf(file, L"%s", text.c_str()); }
+
+}  // namespace
+
+DumpStamp CurrentDumpStamp() noexcept {
+    DumpStamp stamp;
+    SYSTEMTIME utc{}, local{};
+    GetSystemTime(&utc);
+    if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) local = utc;
+    wchar_t date[32] = {};
+    wchar_t time[16] = {};
+    if (GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &local, nullptr, date, 32) > 0) stamp.date = date;
+    if (GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &local, nullptr, time, 16) > 0) stamp.time = time;
+    return stamp;
+}
+
+std::wstring DumpBeginLine(const DumpStamp& stamp) {
+    return L"Begin saved console screen buffer: " + stamp.date + L"  " + stamp.time + L"\r\n";
+}
+
+std::wstring DumpFirstRule(int count) { return std::wstring(size_t(std::max(count - 2, 0)), L'-') + L"\r\n\r\n"; }
+
+std::wstring DumpRowLine(std::wstring_view cells) {
+    cells = cells.substr(0, cells.find(L'\0'));
+    const size_t last = cells.find_last_not_of(L' ');
+    std::wstring line(cells.substr(0, last == std::wstring_view::npos ? 0 : last + 1));
+    return line + L"\r\n";
+}
+
+std::wstring DumpEnd(int count, const DumpStamp& stamp, int width) {
+    return std::wstring(size_t(std::max(count - 4, 0)), L'-') + L"\r\nEnd saved console screen buffer: " +
+           stamp.date + L"  " + stamp.time + L"\r\n\r\n" + std::wstring(size_t(std::max(width, 0)), L'*') +
+           L"\r\n\r\n";
+}
+
+std::wstring ComposeDump(const std::vector<std::wstring>& rows, const DumpStamp& stamp, int width) {
+    const std::wstring begin = DumpBeginLine(stamp);
+    const int count = int(begin.size());
+    std::wstring dump = begin + DumpFirstRule(count);
+    for (const auto& row : rows) dump += DumpRowLine(row);
+    return dump + DumpEnd(count, stamp, width);
+}
+
+namespace {
+
+int Dump(const wchar_t* name, bool append) noexcept {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!GetConsoleScreenBufferInfo(out, &info))
+        return ReportCommandError(row::SAVECSB, L"SAVECSB cannot be run with redirected standard output.", nullptr);
+    // Memory first: a failure then leaves an existing file as it was.
+    const int width = std::max<int>(info.dwSize.X, 1);
+    const int rows = info.dwCursorPosition.Y + 1;
+    const int chunkRows = RowsPerTransfer(width);
+    HostArray<wchar_t> cells(size_t(chunkRows) * size_t(width));
+    if (!cells) return ReportCommandError(row::SAVECSB, L"memory allocation failed", nullptr);
+    const UniqueHandle file(
+        CreateFileW(name, GENERIC_WRITE, 0, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, 0, nullptr));
+    if (!file) return ReportCommandError(row::SAVECSB, L"Failed to open file \"%s\"", name);
+    if (append) SetFilePointer(file.get(), 0, nullptr, FILE_END);
+
+
+    const DumpStamp stamp = CurrentDumpStamp();
+    const int count = Qprintf(file.get(), L"Begin saved console screen buffer: %s  %s\r\n", stamp.date.c_str(),
+                              stamp.time.c_str());
+    std::wstring pending = DumpFirstRule(count);
+    for (int top = 0; top < rows; top += chunkRows) {
+        const int n = std::min(chunkRows, rows - top);
+        ReadCharacters(out, cells.data(), width, COORD{0, SHORT(top)}, uint32_t(n) * uint32_t(width));
+        for (int i = 0; i < n; ++i) {
+            pending += DumpRowLine(std::wstring_view(cells.data() + size_t(i) * size_t(width), size_t(width)));
+            if (pending.size() >= kWriteChunk) {
+                Write(file.get(), pending);
+                pending.clear();
+            }
+        }
+    }
+    pending += DumpEnd(count, stamp, info.dwSize.X);
+    Write(file.get(), pending);
+    return 0;
+}
+
+}  // namespace
+
+int RunSavecsb(wchar_t* line) noexcept {
+    const ArgumentArray args = SplitArguments(line);
+    if (!args) return ReportCommandError(row::SAVECSB, L"memory allocation failed", nullptr);
+    if (args.count() < 2) {
+        Printf(L"%s", kHelp);
+        return -1;
+    }
+    bool append = false;
+    const wchar_t* name = nullptr;
+    for (int i = 1; i < args.count(); ++i) {
+        if (lstrcmpiW(args[i], L"/A") == 0) {
+            append = true;
+        } else if (lstrcmpiW(args[i], L"/?") == 0) {
+            Printf(L"%s", kHelp);
+            return 0;
+        } else if (name != nullptr) {
+            name = nullptr;  // two file names: a syntax error
+            break;
+        } else {
+            name = args[i];
+        }
+    }
+    if (name == nullptr) return ReportCommandError(row::SAVECSB, L"Syntax: SAVECSB [/A] file", nullptr);
+    return Dump(name, append);
+}
+
+}  // namespace zarnith
+
+int SAVECSB(LPWSTR line) noexcept {
+    return zarnith::Guarded(L"SAVECSB", [&] { return zarnith::RunSavecsb(line); });
+}

@@ -1,0 +1,30 @@
+// SAVECSB: the text of the screen buffer, rows 0 to the cursor's, between dated begin and end lines.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zarnith {
+
+// Local date (short format) and time of the user's locale; a text that cannot be made is empty.
+struct DumpStamp {
+    std::wstring date;
+    std::wstring time;
+};
+DumpStamp CurrentDumpStamp() noexcept;
+
+// The pieces of a dump. `count` is what the host reported writing for the begin line (its line
+// end included), from which both rules take their length.
+std::wstring DumpBeginLine(const DumpStamp& stamp);
+std::wstring DumpFirstRule(int count);
+std::wstring DumpRowLine(std::wstring_view cells);  // cut at a NUL, trailing blanks removed
+std::wstring DumpEnd(int count, const DumpStamp& stamp, int width);
+
+// A whole dump as the command writes it, from rows of cells (for checking the layout).
+std::wstring ComposeDump(const std::vector<std::wstring>& rows, const DumpStamp& stamp, int width);
+
+int RunSavecsb(wchar_t* line) noexcept;
+
+}  // namespace zarnith

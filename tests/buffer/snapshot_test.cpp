@@ -1,0 +1,289 @@
+// SAVECON and RSTRCON: the file format, a full round trip, and files that must restore nothing.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "buffer/snapshot.h"
+#include "support/import_patch.h"
+#include "support/plugin_test.h"
+
+using namespace zarnith;
+
+namespace {
+
+CONSOLE_SCREEN_BUFFER_INFO WorkedExample() {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    info.dwSize = {80, 300};
+    info.dwCursorPosition = {0, 24};
+    info.wAttributes = 0x07;
+    info.srWindow = {0, 0, 79, 24};
+    return info;
+}
+
+TEST(SnapshotHeaderTest, WorkedExampleBytes) {
+    const RECT rect{100, 50, 740, 450};
+    const SnapshotHeader h = MakeSnapshotHeader(WorkedExample(), &rect);
+    const SnapshotHeaderBytes expected{0x50, 0x00, 0x2C, 0x01, 0x00, 0x00, 0x18, 0x00, 0x07, 0x00, 0x00,
+                                       0x00, 0x00, 0x00, 0x4F, 0x00, 0x18, 0x00, 0x64, 0x00, 0x32, 0x00};
+    EXPECT_EQ(EncodeSnapshotHeader(h), expected);
+    EXPECT_EQ(SnapshotSize(h), 8022u);
+    EXPECT_EQ(ConsizeLine(h), L"/B 80 300 /W 80 25 /P 100 50");
+    EXPECT_EQ(EncodeSnapshotHeader(DecodeSnapshotHeader(expected)), expected);
+}
+
+TEST(SnapshotHeaderTest, ScreenPositionIsNeverNegative) {
+    const RECT offScreen{-8, -30, 600, 400};
+    SnapshotHeader h = MakeSnapshotHeader(WorkedExample(), &offScreen);
+    EXPECT_EQ(h.screenLeft, 0);
+    EXPECT_EQ(h.screenTop, 0);
+    const RECT distant{70000, 65537, 70100, 65600};  // the low 16 bits are kept
+    h = MakeSnapshotHeader(WorkedExample(), &distant);
+    EXPECT_EQ(uint16_t(h.screenLeft), 70000 & 0xFFFF);
+    EXPECT_EQ(h.screenTop, 1);
+    h = MakeSnapshotHeader(WorkedExample(), nullptr);  // the rectangle could not be read
+    EXPECT_EQ(h.screenLeft, 0);
+    EXPECT_EQ(h.screenTop, 0);
+}
+
+TEST(SnapshotHeaderTest, ProblemsAreFoundBeforeRestoring) {
+    const SnapshotHeader good = MakeSnapshotHeader(WorkedExample(), nullptr);
+    EXPECT_EQ(SnapshotProblem(good, 8022), nullptr);
+    EXPECT_EQ(SnapshotProblem(good, 9000), nullptr);  // trailing bytes are ignored
+    EXPECT_NE(SnapshotProblem(good, 8021), nullptr);
+    EXPECT_NE(SnapshotProblem(good, 21), nullptr);
+
+    auto broken = [&](auto change) {
+        SnapshotHeader h = good;
+        change(h);
+        return SnapshotProblem(h, 1 << 30) != nullptr;
+    };
+    EXPECT_TRUE(broken([](SnapshotHeader& h) { h.width = 0; }));
+    EXPECT_TRUE(broken([](SnapshotHeader& h) { h.height = -1; }));
+    EXPECT_TRUE(broken([](SnapshotHeader& h) { h.width = SHORT(0x8000); }));  // 32,768 read back
+    EXPECT_TRUE(broken([](SnapshotHeader& h) { h.cursorY = 300; }));
+    EXPECT_TRUE(broken([](SnapshotHeader& h) { h.cursorY = -1; }));
+    EXPECT_TRUE(broken([](SnapshotHeader& h) { h.cursorX = 80; }));
+    EXPECT_TRUE(broken([](SnapshotHeader& h) { h.window.Bottom = 300; }));
+    EXPECT_TRUE(broken([](SnapshotHeader& h) { h.window.Left = -1; }));
+    EXPECT_TRUE(broken([](SnapshotHeader& h) { h.window.Right = -5; }));
+    EXPECT_FALSE(broken([](SnapshotHeader& h) { h.cursorY = 299; h.window = {79, 299, 79, 299}; }));
+}
+
+class SnapshotTest : public PluginTest {
+protected:
+    static constexpr SHORT kWidth = 60, kHeight = 120;
+
+    void SetUp() override {
+        PluginTest::SetUp();
+        tconsole::SetBufferAndWindow(kWidth, kHeight, kWidth, 20);
+        for (SHORT r = 0; r < kHeight; ++r) {
+            std::wstring text = L"line " + std::to_wstring(r) + L" \u00e9\u4e2d";
+            text.resize(kWidth, wchar_t(L'a' + r % 26));
+            tconsole::WriteText(0, r, text);
+            std::vector<WORD> attributes(kWidth);
+            for (SHORT x = 0; x < kWidth; ++x) attributes[x] = WORD((r * 7 + x) & 0xFF);
+            tconsole::WriteAttributes(0, r, attributes);
+        }
+        Place(7, 45, 30);
+    }
+    static void Place(SHORT x, SHORT y, SHORT windowTop) {
+        tconsole::SetCursor(x, y);
+        SMALL_RECT w{0, windowTop, kWidth - 1, SHORT(windowTop + 19)};
+        SetConsoleWindowInfo(tconsole::Out(), TRUE, &w);
+    }
+    struct Cells {
+        std::vector<std::wstring> text;
+        std::vector<std::vector<WORD>> attributes;
+        bool operator==(const Cells&) const = default;
+    };
+    static Cells Read() {
+        Cells c;
+        const auto info = tconsole::Info();
+        for (SHORT r = 0; r < info.dwSize.Y; ++r) {
+            c.text.push_back(tconsole::ReadRow(r));
+            c.attributes.push_back(tconsole::ReadAttributes(0, r, DWORD(info.dwSize.X)));
+        }
+        return c;
+    }
+    static bool ConsizeIsPlaceholder() {
+        StandIn_ClearOutput();
+        wchar_t line[] = L"/?";
+        Plugin();
+        auto consize = reinterpret_cast<int (*)(wchar_t*)>(Plugin().Export("CONSIZE"));
+        consize(line);
+        const bool placeholder = std::wstring(StandIn_Output(0)).find(L"not implemented") != std::wstring::npos;
+        StandIn_ClearOutput();
+        return placeholder;
+    }
+    static void WriteBytes(const TempFile& file, const std::string& bytes) {
+        std::ofstream(file.Path().c_str(), std::ios::binary) << bytes;
+    }
+};
+
+TEST_F(SnapshotTest, SaveWritesHeaderAndRowsToTheCursor) {
+    TempFile file(L"savecon");
+    WriteBytes(file, std::string(100000, 'x'));  // replaced, never appended to
+    EXPECT_EQ(Run(L"SAVECON", file.Path()), 0);
+    const std::string bytes = file.Bytes();
+    ASSERT_EQ(bytes.size(), 22u + 46u * kWidth * 4u);
+    SnapshotHeaderBytes head{};
+    std::copy_n(bytes.begin(), 22, head.begin());
+    const SnapshotHeader h = DecodeSnapshotHeader(head);
+    const auto info = tconsole::Info();
+    EXPECT_EQ(h.width, kWidth);
+    EXPECT_EQ(h.height, kHeight);
+    EXPECT_EQ(h.cursorX, 7);
+    EXPECT_EQ(h.cursorY, 45);
+    EXPECT_EQ(h.attributes, info.wAttributes);
+    EXPECT_EQ(h.window.Top, 30);
+    EXPECT_EQ(h.window.Bottom, 49);
+    RECT rect{};
+    ASSERT_TRUE(GetWindowRect(GetConsoleWindow(), &rect));
+    EXPECT_EQ(h.screenLeft, std::max<LONG>(rect.left, 0));
+    EXPECT_EQ(h.screenTop, std::max<LONG>(rect.top, 0));
+    // Row 45, column 3: character then attribute, little-endian.
+    const size_t cell = 22 + (45 * kWidth + 3) * 4;
+    EXPECT_EQ(uint8_t(bytes[cell]), uint8_t(tconsole::ReadText(3, 45, 1)[0]));
+    EXPECT_EQ(uint8_t(bytes[cell + 2]), (45 * 7 + 3) & 0xFF);
+}
+
+TEST_F(SnapshotTest, RoundTripRestoresCellsViewAndCursor) {
+    TempFile file(L"roundtrip");
+    const Cells before = Read();
+    ASSERT_EQ(Run(L"SAVECON", file.Path()), 0);
+
+    tconsole::Fill(L'#', 0x4F);
+    Place(1, 100, 90);
+    EXPECT_EQ(Run(L"RSTRCON", file.Path()), 0);
+    const Cells after = Read();
+    for (SHORT r = 0; r <= 45; ++r) {
+        EXPECT_EQ(after.text[r], before.text[r]) << r;
+        EXPECT_EQ(after.attributes[r], before.attributes[r]) << r;
+    }
+    // Below the saved rows: blanks in the last saved row's colours, column by column.
+    for (SHORT r : {46, 80, kHeight - 1}) {
+        EXPECT_EQ(after.text[r], std::wstring(kWidth, L' ')) << r;
+        EXPECT_EQ(after.attributes[r], before.attributes[45]) << r;
+    }
+    EXPECT_EQ(tconsole::Cursor().X, 7);
+    EXPECT_EQ(tconsole::Cursor().Y, 45);
+    EXPECT_EQ(tconsole::Window().Top, 30);
+}
+
+TEST_F(SnapshotTest, CursorOnFirstAndLastRow) {
+    TempFile file(L"edges");
+    Place(0, 0, 0);
+    ASSERT_EQ(Run(L"SAVECON", file.Path()), 0);
+    EXPECT_EQ(file.Bytes().size(), 22u + 4u * kWidth);
+
+    Place(2, kHeight - 1, kHeight - 20);
+    const Cells before = Read();
+    ASSERT_EQ(Run(L"SAVECON", file.Path()), 0);
+    EXPECT_EQ(file.Bytes().size(), 22u + 4u * kWidth * kHeight);
+    tconsole::Fill(L'#', 0x4F);
+    EXPECT_EQ(Run(L"RSTRCON", file.Path()), 0);
+    EXPECT_TRUE(Read() == before);
+    EXPECT_EQ(tconsole::Cursor().Y, kHeight - 1);
+}
+
+TEST_F(SnapshotTest, DamagedFilesLeaveTheConsoleAlone) {
+    TempFile file(L"damaged");
+    ASSERT_EQ(Run(L"SAVECON", file.Path()), 0);
+    const std::string good = file.Bytes();
+    auto with16 = [&](size_t offset, uint16_t value) {
+        std::string b = good;
+        b[offset] = char(value & 0xFF);
+        b[offset + 1] = char(value >> 8);
+        return b;
+    };
+    const std::string damaged[] = {
+        "", good.substr(0, 21), good.substr(0, good.size() - 1), good.substr(0, 22),
+        with16(0, 0), with16(2, 0xFFFF), with16(0, 0x8000), with16(6, kHeight), with16(4, kWidth),
+        with16(16, kHeight), with16(10, 0xFFFF),
+    };
+    Place(3, 50, 40);
+    tconsole::Fill(L'#', 0x4F);
+    const Cells before = Read();
+    for (const std::string& bytes : damaged) {
+        SCOPED_TRACE(bytes.size());
+        WriteBytes(file, bytes);
+        StandIn_ClearOutput();
+        EXPECT_EQ(Run(L"RSTRCON", file.Path()), -1);
+        EXPECT_EQ(Err().rfind(L"RSTRCON: \"" + file.Path() + L"\" ", 0), 0u) << Err();
+        EXPECT_EQ(Out(), L"");  // the geometry was not touched either
+        EXPECT_TRUE(Read() == before);
+        EXPECT_EQ(tconsole::Cursor().Y, 50);
+        EXPECT_EQ(tconsole::Window().Top, 40);
+    }
+}
+
+TEST_F(SnapshotTest, UsageAndFileErrors) {
+    TempFile file(L"usage");
+    EXPECT_EQ(Run(L"SAVECON", L"/?"), 1);
+    EXPECT_EQ(Err(), L"SAVECON file - save console text, attributes, and metrics\r\n");
+    StandIn_ClearOutput();
+    EXPECT_EQ(Run(L"RSTRCON", L""), 1);
+    EXPECT_EQ(Err(), L"RSTRCON file - restore saves console (see SAVECON)\r\n");
+    StandIn_ClearOutput();
+    EXPECT_EQ(Run(L"RSTRCON", file.Path()), 2);  // the host's error reporter's result
+    EXPECT_NE(Err().find(file.Path()), std::wstring::npos);
+    EXPECT_EQ(Run(L"SAVECON", L"Z:\\no\\such\\folder\\x.con"), 2);
+    // A name far longer than any path buffer is read safely and simply cannot be created.
+    EXPECT_NE(Run(L"SAVECON", std::wstring(5000, L'n')), 0);
+}
+
+TEST_F(SnapshotTest, RedirectedOutputAndMissingWindowRect) {
+    TempFile file(L"redirected");
+    TempFile target(L"redirect-target");
+    HANDLE h = CreateFileW(target.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    SetStdHandle(STD_OUTPUT_HANDLE, h);
+    EXPECT_EQ(Run(L"SAVECON", file.Path()), -1);
+    SetStdHandle(STD_OUTPUT_HANDLE, tconsole::Out());
+    CloseHandle(h);
+    EXPECT_EQ(Err(), L"SAVECON: standard output is not a console screen buffer\r\n");
+    EXPECT_FALSE(file.Exists());
+
+    ImportPatch noRect(Plugin().Module(), "user32.dll", "GetWindowRect",
+                       reinterpret_cast<void*>(+[](HWND, RECT*) -> BOOL { return FALSE; }));
+    ASSERT_TRUE(noRect.Applied());
+    ASSERT_EQ(Run(L"SAVECON", file.Path()), 0);
+    EXPECT_EQ(file.Bytes().substr(18, 4), std::string(4, '\0'));
+}
+
+TEST_F(SnapshotTest, AllocationFailureChangesNothing) {
+    TempFile file(L"nomemory");
+    ASSERT_EQ(Run(L"SAVECON", file.Path()), 0);
+    const std::string saved = file.Bytes();
+    const int live = StandIn_LiveBlocks();
+    tconsole::Fill(L'#', 0x4F);
+    const Cells before = Read();
+
+    StandIn_FailAllocationAt(1);
+    EXPECT_EQ(Run(L"SAVECON", file.Path()), -1);
+    EXPECT_EQ(file.Bytes(), saved);
+    StandIn_FailAllocationAt(1);
+    EXPECT_EQ(Run(L"RSTRCON", file.Path()), -1);
+    EXPECT_EQ(Err(), L"SAVECON: memory allocation failed\r\nRSTRCON: memory allocation failed\r\n");
+    EXPECT_TRUE(Read() == before);
+    EXPECT_EQ(StandIn_LiveBlocks(), live);
+}
+
+TEST_F(SnapshotTest, RestoreIntoAnotherWidth) {
+    if (ConsizeIsPlaceholder()) GTEST_SKIP() << "waits for CONSIZE";
+    TempFile file(L"width");
+    const Cells before = Read();
+    ASSERT_EQ(Run(L"SAVECON", file.Path()), 0);
+    tconsole::SetBufferAndWindow(kWidth + 20, kHeight + 30, kWidth + 10, 25);
+    tconsole::Fill(L'#', 0x4F);
+    EXPECT_EQ(Run(L"RSTRCON", file.Path()), 0);
+    Sleep(100);  // Wine's console host needs a moment before the fixture shrinks the buffer again
+    const auto info = tconsole::Info();
+    EXPECT_EQ(info.dwSize.X, kWidth);
+    EXPECT_EQ(info.dwSize.Y, kHeight);
+    EXPECT_EQ(info.srWindow.Right - info.srWindow.Left + 1, kWidth);
+    EXPECT_EQ(info.srWindow.Bottom - info.srWindow.Top + 1, 20);
+    const Cells after = Read();
+    for (SHORT r = 0; r <= 45; ++r) EXPECT_EQ(after.text[r], before.text[r]) << r;
+}
+
+}  // namespace

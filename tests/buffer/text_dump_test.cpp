@@ -1,0 +1,131 @@
+// SAVECSB: the layout of a dump, and the command's arguments, modes and refusals.
+#include <gtest/gtest.h>
+
+#include "buffer/text_dump.h"
+#include "support/plugin_test.h"
+
+using namespace zarnith;
+
+namespace {
+
+TEST(DumpLayoutTest, RulesMatchTheirLines) {
+    const DumpStamp stamp{L"12/8/2026", L"4:14:11 AM"};
+    const std::wstring dump = ComposeDump({L"ab  ", L"    ", L"\tx\t  "}, stamp, 4);
+    const std::wstring begin = L"Begin saved console screen buffer: 12/8/2026  4:14:11 AM";
+    const std::wstring end = L"End saved console screen buffer: 12/8/2026  4:14:11 AM";
+    ASSERT_EQ(begin.size(), 56u);
+    EXPECT_EQ(dump, begin + L"\r\n" + std::wstring(56, L'-') + L"\r\n\r\n" + L"ab\r\n\r\n\tx\t\r\n" +
+                        std::wstring(54, L'-') + L"\r\n" + end + L"\r\n\r\n****\r\n\r\n");
+}
+
+TEST(DumpLayoutTest, RowsLoseOnlyTrailingBlanks) {
+    EXPECT_EQ(DumpRowLine(L"   "), L"\r\n");
+    EXPECT_EQ(DumpRowLine(L" a b  "), L" a b\r\n");
+    EXPECT_EQ(DumpRowLine(L"a\t \u3000"), L"a\t \u3000\r\n");
+    EXPECT_EQ(DumpRowLine(std::wstring_view(L"ab\0cd  ", 7)), L"ab\r\n");  // a NUL cell ends the text
+    EXPECT_EQ(DumpFirstRule(1), L"\r\n\r\n");  // a nonsense count never makes a negative rule
+    EXPECT_EQ(DumpEnd(0, {}, 0), L"\r\nEnd saved console screen buffer:   \r\n\r\n\r\n\r\n");
+}
+
+class SavecsbTest : public PluginTest {
+protected:
+    static constexpr SHORT kWidth = 30;
+    void SetUp() override {
+        PluginTest::SetUp();
+        tconsole::SetBufferAndWindow(kWidth, 50, kWidth, 20);
+        tconsole::Fill(L' ', 0x07);
+        rows_ = {L"first row", L"", L"  indented \u00e9\u4e2d", L"tab\t", std::wstring(kWidth, L'z')};
+        for (size_t r = 0; r < rows_.size(); ++r) tconsole::WriteText(0, SHORT(r), rows_[r]);
+        tconsole::WriteText(0, 5, L"below the cursor");
+        tconsole::SetCursor(4, 4);
+    }
+    static std::wstring FileText(const TempFile& file) {
+        const std::string bytes = file.Bytes();
+        std::wstring text(bytes.size(), L'\0');
+        text.resize(size_t(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), text.data(), int(text.size()))));
+        return text;
+    }
+    // The stamp the user's locale gives now, as the test itself computes it.
+    static DumpStamp Now() {
+        SYSTEMTIME t{};
+        GetLocalTime(&t);
+        wchar_t date[64] = {}, time[64] = {};
+        GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &t, nullptr, date, 64);
+        GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &t, nullptr, time, 64);
+        return {date, time};
+    }
+    std::wstring Expected(const DumpStamp& stamp) const {
+        std::vector<std::wstring> cells;
+        for (const auto& row : rows_) cells.push_back(row + std::wstring(kWidth - row.size(), L' '));
+        return ComposeDump(cells, stamp, kWidth);
+    }
+    bool MatchesADump(const std::wstring& text, const DumpStamp& before, const DumpStamp& after, int copies = 1) {
+        std::wstring a, b;
+        for (int i = 0; i < copies; ++i) a += Expected(before), b += Expected(after);
+        return text == a || text == b;
+    }
+    std::vector<std::wstring> rows_;
+};
+
+TEST_F(SavecsbTest, WritesRowsToTheCursorBetweenDatedLines) {
+    TempFile file(L"savecsb");
+    const DumpStamp before = Now();
+    EXPECT_EQ(Run(L"SAVECSB", file.Path()), 0);
+    const DumpStamp after = Now();
+    EXPECT_TRUE(MatchesADump(FileText(file), before, after)) << FileText(file);
+
+    // Without /A the file is replaced.
+    EXPECT_EQ(Run(L"SAVECSB", L"\"" + file.Path() + L"\""), 0);
+    EXPECT_TRUE(MatchesADump(FileText(file), before, Now()));
+}
+
+TEST_F(SavecsbTest, AppendModeBeforeOrAfterTheName) {
+    TempFile file(L"append");
+    const DumpStamp before = Now();
+    EXPECT_EQ(Run(L"SAVECSB", L"/A " + file.Path()), 0);  // created when missing
+    EXPECT_EQ(Run(L"SAVECSB", file.Path() + L" /a"), 0);
+    EXPECT_TRUE(MatchesADump(FileText(file), before, Now(), 2));
+}
+
+TEST_F(SavecsbTest, ArgumentsAndRefusals) {
+    TempFile file(L"args");
+    EXPECT_EQ(Run(L"SAVECSB", L""), -1);
+    const std::wstring help = Out();
+    EXPECT_EQ(help.rfind(L"Save the contents of the console screen buffer to a file\r\n", 0), 0u);
+    StandIn_ClearOutput();
+    EXPECT_EQ(Run(L"SAVECSB", file.Path() + L" /?"), 0);
+    EXPECT_EQ(Out(), help);
+    EXPECT_FALSE(file.Exists());
+
+    StandIn_ClearOutput();
+    EXPECT_EQ(Run(L"SAVECSB", file.Path() + L" other.txt"), -1);
+    EXPECT_EQ(Run(L"SAVECSB", L"/A"), -1);
+    EXPECT_EQ(Run(L"SAVECSB", L"Z:\\no\\such\\dir\\f%d.txt"), -1);
+    EXPECT_EQ(Err(), L"SAVECSB: Syntax: SAVECSB [/A] file\r\nSAVECSB: Syntax: SAVECSB [/A] file\r\n"
+                     L"SAVECSB: Failed to open file \"Z:\\no\\such\\dir\\f%d.txt\"\r\n");
+    EXPECT_FALSE(file.Exists());
+}
+
+TEST_F(SavecsbTest, RedirectedOutputAndNoMemoryLeaveTheFileAlone) {
+    TempFile file(L"refused");
+    TempFile target(L"refused-target");
+    HANDLE h = CreateFileW(target.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    SetStdHandle(STD_OUTPUT_HANDLE, h);
+    EXPECT_EQ(Run(L"SAVECSB", file.Path()), -1);
+    SetStdHandle(STD_OUTPUT_HANDLE, tconsole::Out());
+    CloseHandle(h);
+    EXPECT_EQ(Err(), L"SAVECSB: SAVECSB cannot be run with redirected standard output.\r\n");
+    EXPECT_FALSE(file.Exists());
+
+    ASSERT_EQ(Run(L"SAVECSB", file.Path()), 0);
+    const std::string kept = file.Bytes();
+    const int live = StandIn_LiveBlocks();
+    StandIn_ClearOutput();
+    StandIn_FailAllocationAt(1);
+    EXPECT_EQ(Run(L"SAVECSB", file.Path()), -1);
+    EXPECT_EQ(Err(), L"SAVECSB: memory allocation failed\r\n");
+    EXPECT_EQ(file.Bytes(), kept);
+    EXPECT_EQ(StandIn_LiveBlocks(), live);
+}
+
+}  // namespace
