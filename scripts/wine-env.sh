@@ -9,7 +9,8 @@ build=$(cd "$1" && pwd); shift
 export WINEPREFIX="$build/wineprefix"
 export WINEARCH=win64
 export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# No debugger on a crash: a crashed test must end, not wait for one.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}"
 
 # A display number of this build's own, so that two builds or a desktop do not collide.
 num=$(( 100 + $(printf '%s' "$build" | cksum | cut -d' ' -f1) % 400 ))
