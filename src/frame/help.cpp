@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,7 +38,7 @@ public:
         }
         text_[used] = L'\0';
     }
-    // Expands in place through the host; the result is cut to the line, never beyond it.
+    // Expands in place through the host, which writes at most its own line length: this line.
     std::wstring_view Expand() noexcept {
         ExpandVariables(text_.data(), 0);
         text_.back() = L'\0';
@@ -49,8 +50,8 @@ private:
 };
 
 // Inside a Take Command tab the console is the tab's own: save the rows of the visible window,
-// blank them for the help, and write them back afterwards. Transfers go in chunks of rows below the console's
-// per-call limit.
+// blank them for the help, and write them back afterwards. Transfers go in chunks of rows below
+// the console's per-call limit.
 class TabScreen {
 public:
     TabScreen() = default;
@@ -71,7 +72,7 @@ public:
         rows_ = SHORT(window_.Bottom - window_.Top + 1);
         if (width_ <= 0 || rows_ <= 0) return;
         if (!cells_.allocate(size_t(width_) * size_t(rows_))) return;
-        for (SHORT first = 0; first < rows_; first = SHORT(first + ChunkRows())) {
+        for (int first = 0; first < rows_; first += ChunkRows()) {
             SMALL_RECT region = Chunk(first);
             if (!ReadConsoleOutputW(out_, Cells(first), COORD{width_, ChunkHeight(first)}, COORD{0, 0}, &region)) {
                 cells_.reset();
@@ -80,13 +81,13 @@ public:
         }
         // Without room for the blanks the screen stays as it was; the saved cells still undo
         // whatever the help writes over it.
-        HostArray<CHAR_INFO> blanks(size_t(width_) * size_t(std::min(rows_, ChunkRows())));
+        HostArray<CHAR_INFO> blanks(size_t(width_) * size_t(std::min<int>(rows_, ChunkRows())));
         if (!blanks) return;
         for (size_t i = 0; i < blanks.size(); ++i) {
             blanks[i].Char.UnicodeChar = L' ';
             blanks[i].Attributes = info.wAttributes;
         }
-        for (SHORT first = 0; first < rows_; first = SHORT(first + ChunkRows())) {
+        for (int first = 0; first < rows_; first += ChunkRows()) {
             SMALL_RECT region = Chunk(first);
             WriteConsoleOutputW(out_, blanks.data(), COORD{width_, ChunkHeight(first)}, COORD{0, 0}, &region);
         }
@@ -95,7 +96,7 @@ public:
 
     void Restore() noexcept {
         if (!cells_) return;
-        for (SHORT first = 0; first < rows_; first = SHORT(first + ChunkRows())) {
+        for (int first = 0; first < rows_; first += ChunkRows()) {
             SMALL_RECT region = Chunk(first);
             WriteConsoleOutputW(out_, Cells(first), COORD{width_, ChunkHeight(first)}, COORD{0, 0}, &region);
         }
@@ -106,10 +107,11 @@ public:
     }
 
 private:
-    SHORT ChunkRows() const noexcept { return SHORT(std::max<uint32_t>(1, kMaxTransferCells / uint32_t(width_))); }
-    SHORT ChunkHeight(SHORT first) const noexcept { return std::min<SHORT>(ChunkRows(), SHORT(rows_ - first)); }
-    CHAR_INFO* Cells(SHORT first) const noexcept { return cells_.data() + size_t(first) * size_t(width_); }
-    SMALL_RECT Chunk(SHORT first) const noexcept {
+    // Counted in int: a chunk past the last row must not wrap around a 16-bit count.
+    int ChunkRows() const noexcept { return int(std::max<uint32_t>(1, kMaxTransferCells / uint32_t(width_))); }
+    SHORT ChunkHeight(int first) const noexcept { return SHORT(std::min(ChunkRows(), rows_ - first)); }
+    CHAR_INFO* Cells(int first) const noexcept { return cells_.data() + size_t(first) * size_t(width_); }
+    SMALL_RECT Chunk(int first) const noexcept {
         const SHORT top = SHORT(window_.Top + first);
         return SMALL_RECT{0, top, SHORT(width_ - 1), SHORT(top + ChunkHeight(first) - 1)};
     }
