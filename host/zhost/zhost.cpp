@@ -127,7 +127,7 @@ void QueueKeys(const std::wstring& text) {
     CloseHandle(input);
 }
 
-// Shows a script line in the console as a prompt would, so that a picture of it reads like a session.
+// Shows a script line in the console as a prompt would, so that a picture of it reads like a TCC window.
 void ShowOnConsole(const std::wstring& text) {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode = 0, done = 0;
