@@ -1,10 +1,21 @@
 #!/usr/bin/env bash
 # Builds ZARNITH and runs the scripted demonstration in the stand-in host under Wine:
-# every command is printed with its output and result.
+# every command is printed with its output and result, and the console window is photographed
+# at a few moments into build/demo/*.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup-debian.sh > /dev/null
 cmake --preset mingw > /dev/null
 cmake --build --preset mingw > /dev/null
-scripts/wine-env.sh build bash -c 'cd build/bin && wine zhost.exe ../../demo/demo.zs | cat'
+rm -rf build/demo
+mkdir -p build/demo
+scripts/wine-env.sh build bash -c '
+  export ZARNITH_SCREENSHOTS="Z:$(pwd)/build/demo"
+  scripts/screenshots.sh build/demo &
+  taker=$!
+  (cd build/bin && wine zhost.exe ../../demo/demo.zs | cat)
+  rc=$?
+  kill "$taker" 2>/dev/null; wait "$taker" 2>/dev/null
+  exit $rc'
+ls build/demo/*.png 2>/dev/null | sed "s/^/screenshot: /" || true

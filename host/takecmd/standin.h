@@ -24,6 +24,9 @@ STANDIN_API void StandIn_ClearOutput();
 // Host commands the plug-in ran through Command(), in order.
 STANDIN_API int StandIn_CommandCount();
 STANDIN_API const wchar_t* StandIn_CommandLine(int index);
+// Texts the plug-in handed to ExpandVariables (as given, before expansion), in order.
+STANDIN_API int StandIn_ExpansionCount();
+STANDIN_API const wchar_t* StandIn_Expansion(int index);
 // Host internal variables ("_TCTAB", "_ININAME", ...); a null value removes the variable.
 STANDIN_API void StandIn_SetVariable(const wchar_t* name, const wchar_t* value);
 // Host options for QueryOptionValue; a null value makes the query fail.

@@ -28,6 +28,8 @@ struct State {
     std::wstring out, err;
     std::wstring snapshot;  // what StandIn_Output hands out
     std::vector<std::wstring> commands;
+    std::vector<std::wstring> expansions;  // texts handed to ExpandVariables, before expansion
+    HANDLE previousActive = nullptr;       // the buffer that was active before @CONSOLEB[0]
     std::map<std::wstring, std::wstring, NoCaseLess> variables;
     std::map<std::wstring, std::wstring, NoCaseLess> options;
     int failAt = 0;
@@ -48,6 +50,7 @@ void Defaults() {
     s.out.clear();
     s.err.clear();
     s.commands.clear();
+    s.expansions.clear();
     s.variables.clear();
     s.variables[L"_TCTAB"] = L"0";
     s.variables[L"_ININAME"] = L"";
@@ -241,6 +244,7 @@ bool FindArgument(const wchar_t* line, int n, const wchar_t** begin, const wchar
 
 
 std::wstring ConsoleB(const std::wstring& arg) {
+    State& s = S();
     const long long n = _wtoi64(arg.c_str());
     HANDLE current = GetStdHandle(STD_OUTPUT_HANDLE);
     if (n == -1) return std::to_wstring((unsigned long long)(uintptr_t)current);
@@ -248,12 +252,26 @@ std::wstring ConsoleB(const std::wstring& arg) {
         HANDLE fresh = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                                  nullptr, CONSOLE_TEXTMODE_BUFFER, nullptr);
         if (fresh == INVALID_HANDLE_VALUE) return L"-1";
+        // Standard output may be a pipe: remember the buffer on screen to go back to.
+        if (s.previousActive) CloseHandle(s.previousActive);
+        s.previousActive = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr);
+        if (s.previousActive == INVALID_HANDLE_VALUE) s.previousActive = nullptr;
         SetConsoleActiveScreenBuffer(fresh);
         SetStdHandle(STD_OUTPUT_HANDLE, fresh);
         return std::to_wstring((unsigned long long)(uintptr_t)fresh);
     }
     HANDLE target = (HANDLE)(uintptr_t)n;
-    if (!SetConsoleActiveScreenBuffer(target)) return L"-1";
+    DWORD mode = 0;
+    if (GetConsoleMode(target, &mode)) {
+        if (!SetConsoleActiveScreenBuffer(target)) return L"-1";
+    } else if (GetFileType(target) != FILE_TYPE_UNKNOWN) {
+        if (s.previousActive) SetConsoleActiveScreenBuffer(s.previousActive);
+    } else {
+        return L"-1";
+    }
+    if (s.previousActive) CloseHandle(s.previousActive);
+    s.previousActive = nullptr;
     SetStdHandle(STD_OUTPUT_HANDLE, target);
     return L"0";
 }
@@ -428,6 +446,7 @@ __declspec(dllexport) LPWSTR NthArgument(LPWSTR line, int n, LPWSTR copy, LPWSTR
 // own line length; every text the plug-in expands stays short).
 __declspec(dllexport) int ExpandVariables(LPWSTR text, int) {
     if (!text) return 1;
+    S().expansions.push_back(text);
     const std::wstring expanded = Expand(text);
     wmemcpy(text, expanded.c_str(), expanded.size() + 1);
     return 0;
@@ -592,6 +611,12 @@ STANDIN_API const wchar_t* StandIn_CommandLine(int index) {
     State& s = S();
     if (index < 0 || size_t(index) >= s.commands.size()) return L"";
     return s.commands[size_t(index)].c_str();
+}
+STANDIN_API int StandIn_ExpansionCount() { return int(S().expansions.size()); }
+STANDIN_API const wchar_t* StandIn_Expansion(int index) {
+    State& s = S();
+    if (index < 0 || size_t(index) >= s.expansions.size()) return L"";
+    return s.expansions[size_t(index)].c_str();
 }
 STANDIN_API void StandIn_SetVariable(const wchar_t* name, const wchar_t* value) {
     if (!name) return;

@@ -8,6 +8,10 @@
 //   KEY key...        hand key codes (0x1008D, or Ctrl-Up, Alt-Right, F1, ...) to the key handler
 //   QUEUEKEYS text    put keystrokes into the console input for commands that wait for keys
 //   HELP name | USAGE name | NAMES | RELOAD | EXIT
+//   SCREENSHOT name   ask for a picture of the screen: writes name into the file
+//                     screenshot.request in the folder %ZARNITH_SCREENSHOTS% and waits (at most
+//                     20 s) until the taker (scripts/screenshots.sh) has removed it; without
+//                     that variable it does nothing
 //   CALL file         run another script's lines (a path relative to the calling script)
 // Every command's output and result go to the transcript (the original standard output); the
 // plug-in itself works on a console of its own, as it would inside TCC.
@@ -123,6 +127,48 @@ void QueueKeys(const std::wstring& text) {
     CloseHandle(input);
 }
 
+// Shows a script line in the console as a prompt would, so that a picture of it reads like a TCC window.
+void ShowOnConsole(const std::wstring& text) {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0, done = 0;
+    if (!GetConsoleMode(out, &mode)) return;
+    const std::wstring line = L"> " + text + L"\r\n";
+    WriteConsoleW(out, line.data(), DWORD(line.size()), &done, nullptr);
+}
+
+void Screenshot(const std::wstring& name) {
+    wchar_t folder[MAX_PATH] = {};
+    const DWORD n = GetEnvironmentVariableW(L"ZARNITH_SCREENSHOTS", folder, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH || name.empty()) {
+        Say(L"  (no screenshot taker)\r\n");
+        return;
+    }
+    const std::wstring request = std::wstring(folder) + L"\\screenshot.request";
+    const std::wstring partial = request + L".part";
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, name.data(), int(name.size()), nullptr, 0, nullptr, nullptr);
+    std::string narrow(size_t(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, name.data(), int(name.size()), narrow.data(), bytes, nullptr, nullptr);
+    HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        Say(L"  (cannot write " + partial + L")\r\n");
+        return;
+    }
+    DWORD done = 0;
+    WriteFile(file, narrow.data(), DWORD(narrow.size()), &done, nullptr);
+    CloseHandle(file);
+    // Renamed whole, so the taker never reads half a name.
+    MoveFileExW(partial.c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING);
+    for (int waited = 0; waited < 20000; waited += 50) {
+        if (GetFileAttributesW(request.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            Say(L"  [screenshot " + name + L"]\r\n");
+            return;
+        }
+        Sleep(50);
+    }
+    DeleteFileW(request.c_str());
+    Say(L"  (screenshot " + name + L" not taken)\r\n");
+}
+
 bool RunScript(PluginHost& host, const std::wstring& dllPath, const std::wstring& path);
 
 // Runs one script line; false ends the session.
@@ -140,8 +186,13 @@ bool RunLine(PluginHost& host, const std::wstring& dllPath, const std::wstring& 
     const std::wstring rest = space == std::wstring::npos ? L"" : Trim(text.substr(space + 1));
     const std::wstring upper = Upper(word);
     Say(L"> " + text + L"\r\n");
+    if (upper != L"SCREENSHOT" && upper != L"ECHO") ShowOnConsole(text);
 
     if (upper == L"EXIT") return false;
+    if (upper == L"SCREENSHOT") {
+        Screenshot(rest);
+        return true;
+    }
     if (upper == L"ECHO") {
         Printf(L"%s\r\n", rest.c_str());
         Flush();

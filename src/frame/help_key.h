@@ -1,5 +1,7 @@
-// Whether the last extended key at the prompt was F1 or Ctrl-F1: set by the key handler, read by
-// the built-in help.
+// The help-key flag: set by the key handler after F1 or Ctrl-F1, read by CONHELP, which then shows
+// its help on a screen of its own and waits for a key.
 #pragma once
 
-namespace zarnith { extern int HelpKeyFlag; }
+namespace zarnith {
+extern int HelpKeyFlag;
+}  // namespace zarnith

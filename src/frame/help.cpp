@@ -1,0 +1,253 @@
+#include "frame/help.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "buffer/blank_rows.h"
+#include "frame/entries.h"
+#include "frame/guard.h"
+#include "frame/handles.h"
+#include "frame/help_key.h"
+#include "frame/helpers.h"
+#include "frame/host.h"
+#include "frame/plugin.h"
+#include "frame/registry.h"
+#include "frame/text.h"
+
+namespace zarnith {
+
+int HelpKeyFlag = 0;
+
+namespace {
+
+// A writable line of kHostLineCapacity characters, filled from parts and always terminated.
+class HostLine {
+public:
+    HostLine() : text_(kHostLineCapacity, L'\0') {}
+    wchar_t* data() noexcept { return text_.data(); }
+    void Compose(std::initializer_list<std::wstring_view> parts) noexcept {
+        size_t used = 0;
+        for (std::wstring_view part : parts) {
+            const size_t n = std::min(part.size(), text_.size() - 1 - used);
+            wmemcpy(text_.data() + used, part.data(), n);
+            used += n;
+        }
+        text_[used] = L'\0';
+    }
+    // Expands in place through the host, which writes at most its own line length: this line.
+    std::wstring_view Expand() noexcept {
+        ExpandVariables(text_.data(), 0);
+        text_.back() = L'\0';
+        return text_.data();
+    }
+
+private:
+    std::vector<wchar_t> text_;
+};
+
+// Inside a Take Command tab the console is the tab's own: save the rows of the visible window,
+// blank them for the help, and write them back afterwards. Transfers go in chunks of rows below
+// the console's per-call limit.
+class TabScreen {
+public:
+    TabScreen() = default;
+    TabScreen(const TabScreen&) = delete;
+    TabScreen& operator=(const TabScreen&) = delete;
+    ~TabScreen() { Restore(); }
+
+    void SaveAndBlank() noexcept {
+        out_ = GetStdHandle(STD_OUTPUT_HANDLE);
+        CONSOLE_SCREEN_BUFFER_INFO info{};
+        // Output that is not a console (redirected) has no screen to save.
+        if (!GetConsoleScreenBufferInfo(out_, &info)) return;
+        window_ = info.srWindow;
+        cursor_ = info.dwCursorPosition;
+        // Whole rows, not just the visible columns: every line of the help and of PAUSE starts
+        // at column 0, which a view scrolled to the right does not show.
+        width_ = info.dwSize.X;
+        rows_ = SHORT(window_.Bottom - window_.Top + 1);
+        if (width_ <= 0 || rows_ <= 0) return;
+        if (!cells_.allocate(size_t(width_) * size_t(rows_))) return;
+        for (int first = 0; first < rows_; first += ChunkRows()) {
+            SMALL_RECT region = Chunk(first);
+            if (!ReadConsoleOutputW(out_, Cells(first), COORD{width_, ChunkHeight(first)}, COORD{0, 0}, &region)) {
+                cells_.reset();
+                return;
+            }
+        }
+        // Without room for the blanks the screen stays as it was; the saved cells still undo
+        // whatever the help writes over it.
+        HostArray<CHAR_INFO> blanks(size_t(width_) * size_t(std::min<int>(rows_, ChunkRows())));
+        if (!blanks) return;
+        for (size_t i = 0; i < blanks.size(); ++i) {
+            blanks[i].Char.UnicodeChar = L' ';
+            blanks[i].Attributes = info.wAttributes;
+        }
+        for (int first = 0; first < rows_; first += ChunkRows()) {
+            SMALL_RECT region = Chunk(first);
+            WriteConsoleOutputW(out_, blanks.data(), COORD{width_, ChunkHeight(first)}, COORD{0, 0}, &region);
+        }
+        SetConsoleCursorPosition(out_, COORD{0, window_.Top});
+    }
+
+    void Restore() noexcept {
+        if (!cells_) return;
+        for (int first = 0; first < rows_; first += ChunkRows()) {
+            SMALL_RECT region = Chunk(first);
+            WriteConsoleOutputW(out_, Cells(first), COORD{width_, ChunkHeight(first)}, COORD{0, 0}, &region);
+        }
+        cells_.reset();
+        SetConsoleWindowInfo(out_, TRUE, &window_);
+        // The host goes on editing its line where the cursor was before the help.
+        SetConsoleCursorPosition(out_, cursor_);
+    }
+
+private:
+    // Counted in int: a chunk past the last row must not wrap around a 16-bit count.
+    int ChunkRows() const noexcept { return int(std::max<uint32_t>(1, kMaxTransferCells / uint32_t(width_))); }
+    SHORT ChunkHeight(int first) const noexcept { return SHORT(std::min(ChunkRows(), rows_ - first)); }
+    CHAR_INFO* Cells(int first) const noexcept { return cells_.data() + size_t(first) * size_t(width_); }
+    SMALL_RECT Chunk(int first) const noexcept {
+        const SHORT top = SHORT(window_.Top + first);
+        return SMALL_RECT{0, top, SHORT(width_ - 1), SHORT(top + ChunkHeight(first) - 1)};
+    }
+
+    HANDLE out_ = INVALID_HANDLE_VALUE;
+    HostArray<CHAR_INFO> cells_;
+    SMALL_RECT window_{};
+    COORD cursor_{};
+    SHORT width_ = 0, rows_ = 0;
+};
+
+// Outside a tab the host switches to a new screen buffer for the help and back afterwards. Every
+// line is allocated before the switch, so nothing can fail between leaving the user's screen and
+// returning to it.
+class HostScreen {
+public:
+    HostScreen() = default;
+    HostScreen(const HostScreen&) = delete;
+    HostScreen& operator=(const HostScreen&) = delete;
+    ~HostScreen() { Restore(); }
+
+    void Switch() noexcept {
+        expansion_.Compose({L"%@CONSOLEB[-1]"});
+        const std::wstring_view previous = expansion_.Expand();
+        back_.Compose({L"%@CONSOLEB[", previous, L"]"});
+        expansion_.Compose({L"%@CONSOLEB[0]"});
+        const std::wstring_view fresh = expansion_.Expand();
+        close_.Compose({L"%@FILECLOSE[", fresh, L"]"});
+        switched_ = true;
+        SetConsoleCursorPosition(GetStdHandle(STD_OUTPUT_HANDLE), COORD{0, 0});
+    }
+
+    void Restore() noexcept {
+        if (!switched_) return;
+        switched_ = false;
+        back_.Expand();
+        close_.Expand();
+    }
+
+private:
+    HostLine expansion_, back_, close_;
+    bool switched_ = false;
+};
+
+void RunPause(HostLine& line) noexcept {
+    line.Compose({L"PAUSE ^r^nPress any key to continue "});
+    Command(line.data(), 0);
+}
+
+// The one-line text of a row, or CONHELP's usage line, or what the command prints for "/?".
+void ShowHelpOf(int r) noexcept {
+    if (const wchar_t* text = HelpTextOf(r)) {
+        Printf(L"%s\r\n", text);
+    } else if (r == row::CONHELP) {
+        Printf(L"%s", kConhelpUsage);
+    } else if (CommandEntry entry = RegistrationTable[r].Entry) {
+        // Commands may write into their line (a tokenizer's terminator): give them room.
+        wchar_t request[256] = L"/?";
+        entry(request);
+    }
+}
+
+void ShowOnPreparedScreen(int r) {
+    HostLine pause;
+    if (InTakeCommandTab()) {
+        TabScreen screen;
+        screen.SaveAndBlank();
+        ShowHelpOf(r);
+        RunPause(pause);
+        screen.Restore();
+    } else {
+        HostScreen screen;
+        screen.Switch();
+        ShowHelpOf(r);
+        RunPause(pause);
+        screen.Restore();
+    }
+}
+
+}  // namespace
+
+int RunConhelp(LPWSTR line) {
+    if (line == nullptr || NthArgument(line, 0, nullptr, nullptr) == nullptr) {
+        Printf(L"%s", kConhelpUsage);
+        return 0;
+    }
+    // Argument 0 on its own (no argument is longer than the line), so that anything after the
+    // name does not spoil the lookup.
+    std::wstring name(wcslen(line) + 1, L'\0');
+    NthArgument(line, 0, name.data(), nullptr);
+    name.resize(wcslen(name.c_str()));
+    CharUpperW(name.data());
+
+    if (name == L"LIST") {
+        for (const RegistrationEntry& entry : RegistrationTable)
+            if (IsActiveName(entry.Name)) Printf(L"%s\r\n", entry.Name);
+        return 0;
+    }
+    const int r = FindRegisteredName(name.c_str());
+    if (r < 0) {
+        Qprintf(StandardError(), L"ZARNITH: CONHELP: Item not found\r\n");
+        return 0;
+    }
+    if (HelpKeyFlag) ShowOnPreparedScreen(r);
+    else ShowHelpOf(r);
+    return 0;
+}
+
+}  // namespace zarnith
+
+int CONHELP(LPWSTR line) noexcept {
+    return zarnith::Guarded(L"CONHELP", [&] { return zarnith::RunConhelp(line); }, 0);
+}
+
+int Help(LPWSTR name) noexcept {
+    return zarnith::Guarded(
+        L"Help",
+        [&] {
+            if (name == nullptr) return 1;
+            CharUpperW(name);
+            if (zarnith::IsActiveName(name)) zarnith::RunConhelp(name);
+            return 1;
+        },
+        1);
+}
+
+int Usage(LPWSTR name, LPWSTR buffer) noexcept {
+    return zarnith::Guarded(
+        L"Usage",
+        [&] {
+            if (name == nullptr || buffer == nullptr) return 0;
+            const int r = zarnith::FindRegisteredName(name);
+            const wchar_t* text = r < 0 ? nullptr : zarnith::HelpTextOf(r);
+            if (text == nullptr) return 0;
+            zarnith::CopyBounded(buffer, kHostResultCapacity, text);
+            return 1;
+        },
+        0);
+}
