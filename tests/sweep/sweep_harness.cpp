@@ -107,9 +107,20 @@ Harness::~Harness() {
 }
 
 void Harness::PrepareScreen() {
-    for (SHORT r = 0; r < 20; ++r)
-        tconsole::WriteText(0, r, L"alpha beta a e \U0001F600 caf\u00E9 [x] (y) ZZ " + std::to_wstring(r));
-    tconsole::SetCursor(0, 20);
+    // One transfer for all rows: console calls are slow under Wine.
+    const SHORT width = base_.dwSize.X, rows = std::min<SHORT>(20, base_.dwSize.Y);
+    std::vector<CHAR_INFO> cells(size_t(width) * size_t(rows));
+    for (SHORT r = 0; r < rows; ++r) {
+        const std::wstring text = L"alpha beta a e \U0001F600 caf\u00E9 [x] (y) ZZ " + std::to_wstring(r);
+        for (SHORT c = 0; c < width; ++c) {
+            CHAR_INFO& cell = cells[size_t(r) * size_t(width) + size_t(c)];
+            cell.Char.UnicodeChar = size_t(c) < text.size() ? text[size_t(c)] : L' ';
+            cell.Attributes = WORD(0x07 + (c % 7) * 0x10);
+        }
+    }
+    SMALL_RECT region{0, 0, SHORT(width - 1), SHORT(rows - 1)};
+    WriteConsoleOutputW(tconsole::Out(), cells.data(), COORD{width, rows}, COORD{0, 0}, &region);
+    tconsole::SetCursor(0, rows);
 }
 
 std::string Harness::WriteSnapshot(Rng& rng, const std::wstring& file) {
@@ -186,33 +197,47 @@ Harness::Result Harness::Call(const CallInput& in) {
     r.out = *StandIn_Output(0) != 0;
     r.err = *StandIn_Output(1) != 0;
     StandIn_ClearOutput();
-    tconsole::FlushInput();
-    if (std::string bad = CheckConsoleGeometry(); !bad.empty() && r.problem.empty())
+    const bool command = ShapeOf(in.name) == EntryShape::Command || ShapeOf(in.name) == EntryShape::Key;
+    if (command) tconsole::FlushInput();
+    // A switched active buffer shows as a changed standard output (the host switches both).
+    if (GetStdHandle(STD_OUTPUT_HANDLE) != tconsole::Out()) SetConsoleActiveScreenBuffer(tconsole::Out());
+    CONSOLE_SCREEN_BUFFER_INFO now{};
+    if (std::string bad = CheckConsoleGeometry(tconsole::Out(), now); !bad.empty() && r.problem.empty())
         r.problem = "console left invalid: " + bad;
-    RestoreConsole();
+    RestoreConsole(now, command);
     return r;
 }
 
 void Harness::RestoreConsole() {
+    CONSOLE_SCREEN_BUFFER_INFO now{};
+    GetConsoleScreenBufferInfo(tconsole::Out(), &now);
+    RestoreConsole(now, true);
+}
+
+void Harness::RestoreConsole(const CONSOLE_SCREEN_BUFFER_INFO& now, bool full) {
     SetStdHandle(STD_OUTPUT_HANDLE, tconsole::Out());
     SetStdHandle(STD_INPUT_HANDLE, tconsole::In());
-    SetConsoleActiveScreenBuffer(tconsole::Out());
-    CONSOLE_FONT_INFOEX font{};
-    font.cbSize = sizeof font;
-    GetCurrentConsoleFontEx(tconsole::Out(), FALSE, &font);
-    if (!SameFont(font, font_)) {
-        CONSOLE_FONT_INFOEX back = font_;
-        SetCurrentConsoleFontEx(tconsole::Out(), FALSE, &back);
+    bool same = now.dwSize.X == base_.dwSize.X && now.dwSize.Y == base_.dwSize.Y &&
+                std::memcmp(&now.srWindow, &base_.srWindow, sizeof base_.srWindow) == 0 &&
+                now.wAttributes == base_.wAttributes;
+    // Console queries cost milliseconds under Wine: variables and functions only get the geometry.
+    if (full) {
+        SetConsoleActiveScreenBuffer(tconsole::Out());
+        CONSOLE_FONT_INFOEX font{};
+        font.cbSize = sizeof font;
+        GetCurrentConsoleFontEx(tconsole::Out(), FALSE, &font);
+        if (!SameFont(font, font_)) {
+            CONSOLE_FONT_INFOEX back = font_;
+            SetCurrentConsoleFontEx(tconsole::Out(), FALSE, &back);
+            same = false;
+        }
+        CONSOLE_CURSOR_INFO cursor{};
+        GetConsoleCursorInfo(tconsole::Out(), &cursor);
+        DWORD mode = 0;
+        GetConsoleMode(tconsole::In(), &mode);
+        same = same && cursor.bVisible == baseCursor_.bVisible && cursor.dwSize == baseCursor_.dwSize &&
+               mode == baseMode_;
     }
-    const auto now = tconsole::Info();
-    CONSOLE_CURSOR_INFO cursor{};
-    GetConsoleCursorInfo(tconsole::Out(), &cursor);
-    DWORD mode = 0;
-    GetConsoleMode(tconsole::In(), &mode);
-    const bool same = now.dwSize.X == base_.dwSize.X && now.dwSize.Y == base_.dwSize.Y &&
-                      std::memcmp(&now.srWindow, &base_.srWindow, sizeof base_.srWindow) == 0 &&
-                      now.wAttributes == base_.wAttributes && cursor.bVisible == baseCursor_.bVisible &&
-                      cursor.dwSize == baseCursor_.dwSize && mode == baseMode_;
     if (same) return;
     // Wine's console host can fall over when a grown and written buffer shrinks at once.
     Sleep(60);

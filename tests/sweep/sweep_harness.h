@@ -55,8 +55,12 @@ public:
     };
     Result Call(const CallInput& input);
 
-    // Puts geometry, cursor, modes, font, active buffer and standard handles back when changed.
+    // Puts geometry back when `now` differs from the start, and for commands (`full`) also the
+    // cursor, input mode, font, active buffer and standard handles.
+    void RestoreConsole(const CONSOLE_SCREEN_BUFFER_INFO& now, bool full);
     void RestoreConsole();
+    // The console's record as the sweep keeps it (read after each call; restored when changed).
+    const CONSOLE_SCREEN_BUFFER_INFO& Base() const { return base_; }
     // Fills rows above the cursor with text worth searching and sets the cursor to row 20.
     void PrepareScreen();
 

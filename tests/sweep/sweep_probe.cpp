@@ -71,14 +71,9 @@ HeapUsage MeasureHeaps() {
     return usage;
 }
 
-std::string CheckConsoleGeometry() {
-    HANDLE out = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_EXISTING, 0, nullptr);
-    if (out == INVALID_HANDLE_VALUE) return "CONOUT$ does not open";
-    CONSOLE_SCREEN_BUFFER_INFO info{};
-    const BOOL read = GetConsoleScreenBufferInfo(out, &info);
-    CloseHandle(out);
-    if (!read) return "GetConsoleScreenBufferInfo fails";
+std::string CheckConsoleGeometry(HANDLE console, CONSOLE_SCREEN_BUFFER_INFO& info) {
+    info = {};
+    if (!GetConsoleScreenBufferInfo(console, &info)) return "GetConsoleScreenBufferInfo fails";
     const auto& w = info.srWindow;
     char text[200];
     if (info.dwSize.X < 1 || info.dwSize.Y < 1 || w.Left < 0 || w.Top < 0 || w.Right < w.Left ||

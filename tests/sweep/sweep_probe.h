@@ -21,9 +21,9 @@ struct HeapUsage {
 // Busy blocks and bytes over every heap of the process (HeapWalk).
 HeapUsage MeasureHeaps();
 
-// Empty when the active screen buffer's record reads and is sane (sizes >= 1, window inside the
-// buffer, cursor inside the buffer); otherwise what is wrong.
-std::string CheckConsoleGeometry();
+// Empty when the screen buffer's record reads and is sane (sizes >= 1, window inside the buffer,
+// cursor inside the buffer); otherwise what is wrong. `info` receives the record.
+std::string CheckConsoleGeometry(HANDLE console, CONSOLE_SCREEN_BUFFER_INFO& info);
 
 // Holds the current call on disk before it runs (seed, index, name, input), so a crash that
 // takes the process down leaves its cause behind. One small file, rewritten per call.

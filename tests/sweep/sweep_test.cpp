@@ -73,7 +73,7 @@ protected:
         switch (ShapeOf(in.name)) {
             case EntryShape::Variable: in.label = "variable (2048-char buffer)"; break;
             case EntryShape::Key:
-                in.key = MakeKey(rng, tconsole::Info());
+                in.key = MakeKey(rng, h.Base());
                 in.label = "key record";
                 break;
             default: {
@@ -173,7 +173,7 @@ TEST_F(SweepTest, HostAllocationFailuresEndCleanly) {
                 StandIn_SetEcho(0);
                 StandIn_FailAllocationAt(n);
                 Rng keys{uint64_t(n)};
-                CallInput in{name, line, MakeKey(keys, tconsole::Info()), "AllocMem fails",
+                CallInput in{name, line, MakeKey(keys, h.Base()), "AllocMem fails",
                              "allocation " + std::to_string(n)};
                 if (name == L"RSTRCON") {
                     Rng rng(n);
@@ -215,7 +215,7 @@ TEST_F(SweepTest, FailingConsoleCallsEndCleanly) {
                         h.WriteSnapshot(rng, L"snap.bin");
                     }
                     Rng keys(uint64_t(n) + t);
-                    CallInput in{name, line, MakeKey(keys, tconsole::Info()), label,
+                    CallInput in{name, line, MakeKey(keys, h.Base()), label,
                                  label + " at call " + std::to_string(n)};
                     FaultInjection fault(Plugin().Module(), t, n);
                     if (!fault.Applied()) break;  // the plug-in does not import it
@@ -248,7 +248,7 @@ TEST_F(SweepTest, RedirectedStreamsAndTakeCommandTab) {
         for (const auto& name : Names())
             for (const auto& line : DeepLines(name)) {
                 Rng keys(line.size());
-                CallInput in{name, line, MakeKey(keys, tconsole::Info()), label, label};
+                CallInput in{name, line, MakeKey(keys, h.Base()), label, label};
                 if (name == L"RSTRCON") {
                     Rng rng(1);
                     h.WriteSnapshot(rng, L"snap.bin");
