@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "support/plugin_test.h"
 #include "sweep/sweep_harness.h"
@@ -153,8 +155,12 @@ TEST_F(SweepTest, EveryNameSurvivesGeneratedInput) {
             EXPECT_LE(middle.handles - start.handles, 2) << "handles leak";
         }
         EXPECT_EQ(finish.blocks, middle.blocks) << "host allocator blocks leak";
-        EXPECT_LE(finish.heap.blocks, middle.heap.blocks + 64) << "heap blocks leak";
-        EXPECT_LE(finish.heap.bytes, middle.heap.bytes + 256 * 1024) << "heap bytes leak";
+        // 64 KB over half the run: a leak of a few bytes per call shows. Wine's heap checking
+        // keeps freed blocks listed as busy for a while, so blocks count only without it.
+        EXPECT_LE(finish.heap.bytes, middle.heap.bytes + 64 * 1024) << "heap bytes leak";
+        const char* debug = std::getenv("WINEDEBUG");
+        if (!debug || !std::strstr(debug, "heap"))
+            EXPECT_LE(finish.heap.blocks, middle.heap.blocks + 64) << "heap blocks leak";
     }
     // Shutdown hands back everything the plug-in kept (the blank-row buffer among it).
     ASSERT_TRUE(ReloadPlugin());
