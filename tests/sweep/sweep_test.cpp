@@ -159,8 +159,9 @@ TEST_F(SweepTest, EveryNameSurvivesGeneratedInput) {
         // keeps freed blocks listed as busy for a while, so blocks count only without it.
         EXPECT_LE(finish.heap.bytes, middle.heap.bytes + 64 * 1024) << "heap bytes leak";
         const char* debug = std::getenv("WINEDEBUG");
-        if (!debug || !std::strstr(debug, "heap"))
+        if (!debug || !std::strstr(debug, "heap")) {
             EXPECT_LE(finish.heap.blocks, middle.heap.blocks + 64) << "heap blocks leak";
+        }
     }
     // Shutdown hands back everything the plug-in kept (the blank-row buffer among it).
     ASSERT_TRUE(ReloadPlugin());
