@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 
@@ -32,8 +33,12 @@ TEST(SweepTools, HeapWalkSeesABlockComeAndGo) {
     const HeapUsage after = MeasureHeaps();
     EXPECT_EQ(during.blocks, before.blocks + 1);
     EXPECT_GE(during.bytes, before.bytes + 100000);
-    // With Wine's heap checking on, a freed block may stay listed a while; its bytes still go.
-    EXPECT_LE(after.bytes + 100000, during.bytes);
+    // Wine's heap checking holds freed blocks back (listed as busy) for a while.
+    const char* debug = std::getenv("WINEDEBUG");
+    if (!debug || !std::strstr(debug, "heap")) {
+        EXPECT_EQ(after.blocks, before.blocks);
+        EXPECT_LE(after.bytes + 100000, during.bytes);
+    }
 }
 
 TEST(SweepTools, InputDependsOnlyOnSeedAndIndex) {
