@@ -2,6 +2,8 @@
 
 #include <cwchar>
 #include <new>
+#include <string>
+#include <vector>
 #include <utility>
 
 #include "frame/entries.h"
@@ -43,13 +45,28 @@ void WriteDefaultNameList(wchar_t* list) noexcept {
     list[used] = L'\0';
 }
 
+// The host expands in place and assumes a buffer of its own line length, whatever the value's
+// length: a short local buffer would let a long value run over the stack.
+constexpr size_t kHostLineCapacity = 32768;
+
+// `text` expanded by the host; empty when there is no memory for the host's buffer.
+std::wstring ExpandHostText(const wchar_t* text) noexcept {
+    try {
+        std::vector<wchar_t> buffer(kHostLineCapacity, L'\0');
+        wcsncpy(buffer.data(), text, kHostLineCapacity - 1);
+        ExpandVariables(buffer.data(), 0);
+        buffer.back() = L'\0';
+        return std::wstring(buffer.data());
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
+
 }  // namespace
 
 bool InTakeCommandTab() noexcept {
-    wchar_t text[16] = L"%_TCTAB";
-    ExpandVariables(text, 0);
-    text[15] = L'\0';
-    return text[0] == L'1';
+    const std::wstring value = ExpandHostText(L"%_TCTAB");
+    return !value.empty() && value[0] == L'1';
 }
 
 OnigSyntaxType* SelectRegexSyntax() noexcept {
@@ -80,13 +97,11 @@ void ApplyKeyActionsValue(const wchar_t* value, int length, uint8_t (&actions)[5
 }
 
 void ReadKeyActions() noexcept {
-    // The host expands in place; give it room for a long path, not just MAX_PATH.
-    wchar_t path[1024] = {};
-    Sprintf(path, L"%%_ININAME");
-    ExpandVariables(path, 0);
-    path[1023] = L'\0';
+    wchar_t name[16] = {};
+    Sprintf(name, L"%%_ININAME");
+    const std::wstring path = ExpandHostText(name);
     wchar_t value[16] = {};
-    const DWORD n = GetPrivateProfileStringW(L"HSCROLL", L"KeyActions", L"00621", value, 16, path);
+    const DWORD n = GetPrivateProfileStringW(L"HSCROLL", L"KeyActions", L"00621", value, 16, path.c_str());
     ApplyKeyActionsValue(value, static_cast<int>(n), KeyActions);
 }
 

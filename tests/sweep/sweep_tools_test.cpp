@@ -1,0 +1,125 @@
+// The sweep's own tools: if they measured wrongly, a clean sweep would mean nothing.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+
+#include "support/plugin_test.h"
+#include "sweep/sweep_faults.h"
+#include "sweep/sweep_input.h"
+#include "sweep/sweep_probe.h"
+
+using namespace sweep;
+
+namespace {
+
+TEST(SweepTools, HandleCountSeesOneHandleComeAndGo) {
+    const long before = CountProcessHandles();
+    ASSERT_GT(before, 0) << "the system handle table cannot be read for this process";
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    EXPECT_EQ(CountProcessHandles(), before + 1);
+    CloseHandle(event);
+    EXPECT_EQ(CountProcessHandles(), before);
+}
+
+TEST(SweepTools, HeapWalkSeesABlockComeAndGo) {
+    const HeapUsage before = MeasureHeaps();
+    ASSERT_TRUE(before.ok);
+    void* block = HeapAlloc(GetProcessHeap(), 0, 100000);
+    const HeapUsage during = MeasureHeaps();
+    HeapFree(GetProcessHeap(), 0, block);
+    const HeapUsage after = MeasureHeaps();
+    EXPECT_EQ(during.blocks, before.blocks + 1);
+    EXPECT_GE(during.bytes, before.bytes + 100000);
+    // Wine's heap checking holds freed blocks back (listed as busy) for a while.
+    const char* debug = std::getenv("WINEDEBUG");
+    if (!debug || !std::strstr(debug, "heap")) {
+        EXPECT_EQ(after.blocks, before.blocks);
+        EXPECT_LE(after.bytes + 100000, during.bytes);
+    }
+}
+
+TEST(SweepTools, InputDependsOnlyOnSeedAndIndex) {
+    for (int kind = 0; kind < int(InputKind::Count); ++kind) {
+        Rng a = RngFor(7, 1234), b = RngFor(7, 1234), c = RngFor(8, 1234);
+        const auto first = MakeLine(a, L"CONSIZE", InputKind(kind));
+        EXPECT_EQ(first, MakeLine(b, L"CONSIZE", InputKind(kind)));
+        (void)MakeLine(c, L"CONSIZE", InputKind(kind));
+    }
+    // Different indexes spread: many distinct lines from one kind.
+    std::set<std::wstring> seen;
+    for (uint64_t i = 0; i < 200; ++i) {
+        Rng rng = RngFor(1, i);
+        seen.insert(MakeLine(rng, L"GOTOXY", InputKind::Numbers));
+    }
+    EXPECT_GT(seen.size(), 100u);
+}
+
+TEST(SweepTools, LongLinesStayWithinTheHostLineAndReachItsLimit) {
+    size_t longest = 0;
+    bool surrogatePair = false, loneSurrogate = false;
+    for (uint64_t i = 0; i < 400; ++i) {
+        Rng rng = RngFor(3, i);
+        const auto line = MakeLine(rng, L"CSBFIND", InputKind::Long);
+        EXPECT_LE(line.size(), 32767u);
+        longest = std::max(longest, line.size());
+        Rng other = RngFor(3, i);
+        const auto wide = MakeLine(other, L"CSBFIND", InputKind::Surrogates);
+        for (size_t k = 0; k < wide.size(); ++k) {
+            const bool high = wide[k] >= 0xD800 && wide[k] <= 0xDBFF;
+            const bool low = k + 1 < wide.size() && wide[k + 1] >= 0xDC00 && wide[k + 1] <= 0xDFFF;
+            if (high && low) surrogatePair = true;
+            if (high && !low) loneSurrogate = true;
+        }
+    }
+    EXPECT_EQ(longest, 32767u);
+    EXPECT_TRUE(surrogatePair);
+    EXPECT_TRUE(loneSurrogate);
+}
+
+TEST(SweepTools, SnapshotHasTheHeaderAndOneRowPerLineToTheCursor) {
+    tconsole::Snapshot saved;
+    tconsole::SetCursor(3, 4);
+    tconsole::WriteText(0, 2, L"snap");
+    const auto info = tconsole::Info();
+    const std::string bytes = CaptureSnapshot(tconsole::Out(), nullptr);
+    saved.Restore();
+    ASSERT_EQ(bytes.size(), 22u + 5u * size_t(info.dwSize.X) * 4u);
+    EXPECT_EQ(std::memcmp(bytes.data(), &info, 18), 0);
+    const size_t cell = 22 + (2 * size_t(info.dwSize.X) + 1) * 4;  // row 2, column 1
+    EXPECT_EQ(bytes[cell], 'n');
+
+    Rng rng(5);
+    EXPECT_EQ(MutateSnapshot(rng, bytes, SnapshotKind::Valid).substr(0, 22), bytes.substr(0, 22));
+    EXPECT_TRUE(MutateSnapshot(rng, bytes, SnapshotKind::Empty).empty());
+    for (int i = 0; i < 50; ++i) EXPECT_LT(MutateSnapshot(rng, bytes, SnapshotKind::Truncated).size(), bytes.size());
+}
+
+}  // namespace
+
+namespace {
+
+// The fault injection reaches the plug-in's own import: start-up asks for the console window.
+class SweepFaultTools : public PluginTest {};
+
+TEST_F(SweepFaultTools, InjectedFailureReachesThePluginsImport) {
+    auto initialize = Entry<int()>("InitializePlugin");
+    ASSERT_NE(initialize, nullptr);
+    size_t target = 0;
+    while (target < sweep::FaultTargets().size() &&
+           std::strcmp(sweep::FaultTargets()[target].function, "GetConsoleWindow") != 0)
+        ++target;
+    ASSERT_LT(target, sweep::FaultTargets().size());
+    {
+        sweep::FaultInjection fault(Plugin().Module(), target, 1);
+        ASSERT_TRUE(fault.Applied());
+        EXPECT_EQ(initialize(), 0);
+        EXPECT_EQ(fault.Calls(), 1);
+        EXPECT_TRUE(fault.Fired());
+    }
+    EXPECT_EQ(initialize(), 0);  // the import is back: start-up records the window again
+}
+
+}  // namespace
