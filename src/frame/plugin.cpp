@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "frame/entries.h"
+#include "frame/exception_pool.h"
 #include "frame/guard.h"
 #include "frame/host.h"
 #include "frame/registry.h"
@@ -113,6 +114,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         PluginModule = instance;
         DisableThreadLibraryCalls(instance);
+        PrimeExceptionPool(instance);
     }
     return TRUE;
 }
