@@ -37,7 +37,7 @@ ClupPlan PlanClup(const CONSOLE_SCREEN_BUFFER_INFO& info, long long n) noexcept 
     return plan;
 }
 
-int RunFcls() noexcept {
+int RunFcls() {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     CONSOLE_SCREEN_BUFFER_INFO info{};
     GetConsoleScreenBufferInfo(out, &info);
@@ -50,7 +50,7 @@ int RunFcls() noexcept {
     return 0;
 }
 
-int RunClup(wchar_t* line) noexcept {
+int RunClup(wchar_t* line) {
     const std::wstring_view text = line ? line : L"";
     if (text.find(L'?') != std::wstring_view::npos) {
         Printf(L"%s\r\n", HelpTextOf(row::CLUP));
@@ -68,7 +68,7 @@ int RunClup(wchar_t* line) noexcept {
     return 0;
 }
 
-int RunRepaint(wchar_t* line) noexcept {
+int RunRepaint(wchar_t* line) {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     CONSOLE_SCREEN_BUFFER_INFO info{};
     if (!GetConsoleScreenBufferInfo(out, &info)) return -1;

@@ -23,8 +23,8 @@ inline WORD RepaintAttribute(int foreground, int background) noexcept {
     return WORD(((background & 0x0F) << 4) | (foreground & 0x0F));
 }
 
-int RunFcls() noexcept;
-int RunClup(wchar_t* line) noexcept;
-int RunRepaint(wchar_t* line) noexcept;
+int RunFcls();
+int RunClup(wchar_t* line);
+int RunRepaint(wchar_t* line);
 
 }  // namespace zarnith

@@ -155,7 +155,7 @@ void ShowMatches(HANDLE console, const CompiledPattern& pattern, int width, int 
 
 }  // namespace
 
-int RunCsbfind(wchar_t* line) noexcept {
+int RunCsbfind(wchar_t* line) {
     RegexSyntax = SelectRegexSyntax();
     wchar_t* pattern = line ? NthArgument(line, 0, nullptr, nullptr) : nullptr;
     if (pattern == nullptr || lstrcmpW(pattern, L"/?") == 0) {

@@ -59,6 +59,6 @@ std::optional<Match> FindMatch(const CompiledPattern& pattern, std::wstring_view
 // needs on a console row, a fraction of a second for a runaway one.
 inline constexpr unsigned long kSearchRetryLimit = 1000000;
 
-int RunCsbfind(wchar_t* line) noexcept;
+int RunCsbfind(wchar_t* line);
 
 }  // namespace zarnith

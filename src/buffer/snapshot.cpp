@@ -109,7 +109,7 @@ const wchar_t* FileArgument(wchar_t* line, std::vector<wchar_t>& path, int helpR
 
 }  // namespace
 
-int RunSavecon(wchar_t* line) noexcept {
+int RunSavecon(wchar_t* line) {
     std::vector<wchar_t> path;
     const wchar_t* name = FileArgument(line, path, row::SAVECON);
     if (!name) return 1;
@@ -147,7 +147,7 @@ int RunSavecon(wchar_t* line) noexcept {
     return 0;
 }
 
-int RunRstrcon(wchar_t* line) noexcept {
+int RunRstrcon(wchar_t* line) {
     std::vector<wchar_t> path;
     const wchar_t* name = FileArgument(line, path, row::RSTRCON);
     if (!name) return 1;

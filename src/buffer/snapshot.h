@@ -35,7 +35,7 @@ const wchar_t* SnapshotProblem(const SnapshotHeader& header, uint64_t fileSize) 
 // The CONSIZE argument line that brings back the saved geometry.
 std::wstring ConsizeLine(const SnapshotHeader& header);
 
-int RunSavecon(wchar_t* line) noexcept;
-int RunRstrcon(wchar_t* line) noexcept;
+int RunSavecon(wchar_t* line);
+int RunRstrcon(wchar_t* line);
 
 }  // namespace zarnith

@@ -25,7 +25,7 @@ void Write(HANDLE file, const std::wstring& text) noexcept { Qprintf(file, L"%s"
 
 }  // namespace
 
-DumpStamp CurrentDumpStamp() noexcept {
+DumpStamp CurrentDumpStamp() {
     DumpStamp stamp;
     SYSTEMTIME utc{}, local{};
     GetSystemTime(&utc);
@@ -66,7 +66,7 @@ std::wstring ComposeDump(const std::vector<std::wstring>& rows, const DumpStamp&
 
 namespace {
 
-int Dump(const wchar_t* name, bool append) noexcept {
+int Dump(const wchar_t* name, bool append) {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     CONSOLE_SCREEN_BUFFER_INFO info{};
     if (!GetConsoleScreenBufferInfo(out, &info))
@@ -105,7 +105,7 @@ int Dump(const wchar_t* name, bool append) noexcept {
 
 }  // namespace
 
-int RunSavecsb(wchar_t* line) noexcept {
+int RunSavecsb(wchar_t* line) {
     const ArgumentArray args = SplitArguments(line);
     if (!args) return ReportCommandError(row::SAVECSB, L"memory allocation failed", nullptr);
     if (args.count() < 2) {

@@ -13,7 +13,7 @@ struct DumpStamp {
     std::wstring date;
     std::wstring time;
 };
-DumpStamp CurrentDumpStamp() noexcept;
+DumpStamp CurrentDumpStamp();
 
 // The pieces of a dump. `count` is what the host reported writing for the begin line (its line
 // end included), from which both rules take their length.
@@ -25,6 +25,6 @@ std::wstring DumpEnd(int count, const DumpStamp& stamp, int width);
 // A whole dump as the command writes it, from rows of cells (for checking the layout).
 std::wstring ComposeDump(const std::vector<std::wstring>& rows, const DumpStamp& stamp, int width);
 
-int RunSavecsb(wchar_t* line) noexcept;
+int RunSavecsb(wchar_t* line);
 
 }  // namespace zarnith

@@ -1,6 +1,7 @@
 // The noexcept boundary every exported entry point runs its body inside.
 #pragma once
 #include <windows.h>
+#include <cwchar>
 #include <exception>
 #include <new>
 #include "frame/host.h"
@@ -21,6 +22,21 @@ int Guarded(const wchar_t* name, Body&& body, int failure = -1) noexcept {
         ReportUnexpected(name, L"unexpected internal error");
     }
     return failure;
+}
+
+// The same for variables and functions, which always answer 0: after an unexpected failure the
+// host's result buffer still holds text, "N/A", rather than whatever was there before.
+template <class Body>
+int GuardedResult(const wchar_t* name, wchar_t* result, Body&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        ReportUnexpected(name, L"memory allocation failed");
+    } catch (...) {
+        ReportUnexpected(name, L"unexpected internal error");
+    }
+    if (result) wmemcpy(result, L"N/A", 4);
+    return 0;
 }
 
 }  // namespace zarnith

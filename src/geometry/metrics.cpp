@@ -139,53 +139,54 @@ void MouseCell(wchar_t* result, int selector) noexcept {
 
 using zarnith::BufferVariable;
 using zarnith::Guarded;
+using zarnith::GuardedResult;
 
 int _BUFCOLS(LPWSTR r) noexcept {
-    return Guarded(L"_BUFCOLS", [&] { return BufferVariable(r, [](auto& i) { return i.dwSize.X; }); }, 0);
+    return GuardedResult(L"_BUFCOLS", r, [&] { return BufferVariable(r, [](auto& i) { return i.dwSize.X; }); });
 }
 int _BUFROWS(LPWSTR r) noexcept {
-    return Guarded(L"_BUFROWS", [&] { return BufferVariable(r, [](auto& i) { return i.dwSize.Y; }); }, 0);
+    return GuardedResult(L"_BUFROWS", r, [&] { return BufferVariable(r, [](auto& i) { return i.dwSize.Y; }); });
 }
 int _BUFX(LPWSTR r) noexcept {
-    return Guarded(L"_BUFX", [&] { return BufferVariable(r, [](auto& i) { return i.dwCursorPosition.X; }); }, 0);
+    return GuardedResult(L"_BUFX", r, [&] { return BufferVariable(r, [](auto& i) { return i.dwCursorPosition.X; }); });
 }
 int _BUFY(LPWSTR r) noexcept {
-    return Guarded(L"_BUFY", [&] { return BufferVariable(r, [](auto& i) { return i.dwCursorPosition.Y; }); }, 0);
+    return GuardedResult(L"_BUFY", r, [&] { return BufferVariable(r, [](auto& i) { return i.dwCursorPosition.Y; }); });
 }
 int _WINCOLS(LPWSTR r) noexcept {
-    return Guarded(L"_WINCOLS", [&] {
+    return GuardedResult(L"_WINCOLS", r, [&] {
         return BufferVariable(r, [](auto& i) { return SHORT(i.srWindow.Right - i.srWindow.Left + 1); });
-    }, 0);
+    });
 }
 int _WINROWS(LPWSTR r) noexcept {
-    return Guarded(L"_WINROWS", [&] {
+    return GuardedResult(L"_WINROWS", r, [&] {
         return BufferVariable(r, [](auto& i) { return SHORT(i.srWindow.Bottom - i.srWindow.Top + 1); });
-    }, 0);
+    });
 }
-int _MAXCON(LPWSTR r) noexcept { return Guarded(L"_MAXCON", [&] { return zarnith::MaxConsoleVariable(r); }, 0); }
-int _FSMODE(LPWSTR r) noexcept { return Guarded(L"_FSMODE", [&] { return zarnith::FullScreenVariable(r); }, 0); }
+int _MAXCON(LPWSTR r) noexcept { return GuardedResult(L"_MAXCON", r, [&] { return zarnith::MaxConsoleVariable(r); }); }
+int _FSMODE(LPWSTR r) noexcept { return GuardedResult(L"_FSMODE", r, [&] { return zarnith::FullScreenVariable(r); }); }
 int _TRAYH(LPWSTR r) noexcept {
-    return Guarded(L"_TRAYH", [&] { return Sprintf(r, L"%d", zarnith::TrayExtent(1)), 0; }, 0);
+    return GuardedResult(L"_TRAYH", r, [&] { return Sprintf(r, L"%d", zarnith::TrayExtent(1)), 0; });
 }
 int _TRAYW(LPWSTR r) noexcept {
-    return Guarded(L"_TRAYW", [&] { return Sprintf(r, L"%d", zarnith::TrayExtent(0)), 0; }, 0);
+    return GuardedResult(L"_TRAYW", r, [&] { return Sprintf(r, L"%d", zarnith::TrayExtent(0)), 0; });
 }
 int _RULER(LPWSTR r) noexcept {
-    return Guarded(L"_RULER", [&] {
+    return GuardedResult(L"_RULER", r, [&] {
         CONSOLE_SCREEN_BUFFER_INFO info{};
         zarnith::WriteResult(r, zarnith::QueryScreenBuffer(info) ? zarnith::RulerText(info.dwSize.X) : L"N/A");
         return 0;
-    }, 0);
+    });
 }
 int _MOUSECX(LPWSTR r) noexcept {
-    return Guarded(L"_MOUSECX", [&] { return zarnith::MouseCell(r, zarnith::kMouseColumn), 0; }, 0);
+    return GuardedResult(L"_MOUSECX", r, [&] { return zarnith::MouseCell(r, zarnith::kMouseColumn), 0; });
 }
 int _MOUSECY(LPWSTR r) noexcept {
-    return Guarded(L"_MOUSECY", [&] { return zarnith::MouseCell(r, zarnith::kMouseRow), 0; }, 0);
+    return GuardedResult(L"_MOUSECY", r, [&] { return zarnith::MouseCell(r, zarnith::kMouseRow), 0; });
 }
 int _CURCHAR(LPWSTR r) noexcept {
-    return Guarded(L"_CURCHAR", [&] { return zarnith::MouseCell(r, zarnith::kMouseCharacter), 0; }, 0);
+    return GuardedResult(L"_CURCHAR", r, [&] { return zarnith::MouseCell(r, zarnith::kMouseCharacter), 0; });
 }
 int f_BUFCHAR(LPWSTR buffer) noexcept {
-    return Guarded(L"@BUFCHAR", [&] { return zarnith::CharacterStoredFor(buffer); }, 0);
+    return GuardedResult(L"@BUFCHAR", buffer, [&] { return zarnith::CharacterStoredFor(buffer); });
 }

@@ -52,7 +52,7 @@ ScrollRequest ParseScroll(const wchar_t* line) noexcept {
     return request;
 }
 
-int RunScroll(wchar_t* line) noexcept {
+int RunScroll(wchar_t* line) {
     if (line == nullptr) line = const_cast<wchar_t*>(L"");
     else CharUpperW(line);
     if (std::wcschr(line, L'?')) return PrintHelp(row::SCROLL);
@@ -68,7 +68,7 @@ int RunScroll(wchar_t* line) noexcept {
     return 0;
 }
 
-int RunGotoxy(wchar_t* line) noexcept {
+int RunGotoxy(wchar_t* line) {
     HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
     CONSOLE_SCREEN_BUFFER_INFO before{};
     const bool known = GetConsoleScreenBufferInfo(output, &before) != FALSE;

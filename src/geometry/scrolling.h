@@ -19,7 +19,7 @@ ScrollRequest ParseScroll(const wchar_t* line) noexcept;
 // keeping the host busy; this bounds it when the extent is unknown.
 inline constexpr unsigned long kMaxScrollRepeat = 9999;
 
-int RunScroll(wchar_t* line) noexcept;
-int RunGotoxy(wchar_t* line) noexcept;
+int RunScroll(wchar_t* line);
+int RunGotoxy(wchar_t* line);
 
 }  // namespace zarnith

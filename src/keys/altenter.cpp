@@ -14,7 +14,7 @@ HHOOK AltEnterHook = nullptr;
 
 namespace {
 
-int RunAltEnter(const wchar_t* line) noexcept {
+int RunAltEnter(const wchar_t* line) {
     // The first blank-delimited word; only its first two characters count (/DISABLE, /Enable).
     const wchar_t* word = line != nullptr ? line : L"";
     while (*word == L' ') ++word;
@@ -59,8 +59,8 @@ int ALTENTER(LPWSTR line) noexcept {
 }
 
 int _ALTENTER(LPWSTR result) noexcept {
-    return zarnith::Guarded(L"_ALTENTER", [&] {
+    return zarnith::GuardedResult(L"_ALTENTER", result, [&] {
         if (result != nullptr) zarnith::WriteResult(result, zarnith::AltEnterHook == nullptr ? L"1" : L"0");
         return 0;
-    }, 0);
+    });
 }

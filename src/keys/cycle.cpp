@@ -114,10 +114,10 @@ int CYCLE(LPWSTR line) noexcept {
 }
 
 int _FGCONSOLE(LPWSTR result) noexcept {
-    return zarnith::Guarded(L"_FGCONSOLE", [&] {
+    return zarnith::GuardedResult(L"_FGCONSOLE", result, [&] {
         // Without a console window of our own (a Take Command tab) nothing of ours is in front.
         const HWND own = zarnith::ConsoleWindow;
         if (result != nullptr) zarnith::WriteResult(result, own != nullptr && GetForegroundWindow() == own ? L"1" : L"0");
         return 0;
-    }, 0);
+    });
 }

@@ -27,7 +27,7 @@ int PrintUsage() noexcept {
 
 }  // namespace
 
-int RunSetfont(const wchar_t* line) noexcept {
+int RunSetfont(const wchar_t* line) {
     CONSOLE_FONT_INFOEX font = EmptyFontRecord();
     ArgumentArray args = SplitArguments(line);
     if (args.count() != 6 || std::wcscmp(args[1], L"/?") == 0) return PrintUsage();
@@ -80,9 +80,9 @@ int SETFONT(LPWSTR line) noexcept {
 }
 
 int _FONTINFO(LPWSTR result) noexcept {
-    return zarnith::Guarded(L"_FONTINFO", [&] { return zarnith::DescribeConsoleFont(result, 0); }, 0);
+    return zarnith::GuardedResult(L"_FONTINFO", result, [&] { return zarnith::DescribeConsoleFont(result, 0); });
 }
 
 int _FONTINFO2(LPWSTR result) noexcept {
-    return zarnith::Guarded(L"_FONTINFO2", [&] { return zarnith::DescribeConsoleFont(result, 1); }, 0);
+    return zarnith::GuardedResult(L"_FONTINFO2", result, [&] { return zarnith::DescribeConsoleFont(result, 1); });
 }

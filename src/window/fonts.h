@@ -15,6 +15,6 @@ inline constexpr size_t kFontInfoCapacity = 4 * 10 + 4 + (kFaceNameLength + 2) +
 // argument line), style 1 "/Nname /Xwidth /Yheight /Wweight" (the host's FONT options). Returns 0.
 int DescribeConsoleFont(wchar_t* result, int style) noexcept;
 
-int RunSetfont(const wchar_t* line) noexcept;
+int RunSetfont(const wchar_t* line);
 
 }  // namespace zarnith

@@ -174,5 +174,5 @@ int SETICON(LPWSTR line) noexcept {
     return zarnith::Guarded(L"SETICON", [&] { return zarnith::RunSetIcon(line); });
 }
 int f_ICONS(LPWSTR buffer) noexcept {
-    return zarnith::Guarded(L"@ICONS", [&] { zarnith::CountIconGroups(buffer); return 0; }, 0);
+    return zarnith::GuardedResult(L"@ICONS", buffer, [&] { zarnith::CountIconGroups(buffer); return 0; });
 }

@@ -128,7 +128,7 @@ void QueryQe(wchar_t* result) noexcept {
     WriteResult(result, (mode & kExtendedFlags) == 0 ? L"-1" : (mode & kQuickEdit) ? L"1" : L"0");
 }
 
-int RunCursor(const wchar_t* line) noexcept {
+int RunCursor(const wchar_t* line) {
     const std::wstring_view text = LineView(line);
     const bool on = FindNoCase(text, L"ON") != std::wstring_view::npos;
     if (!on && FindNoCase(text, L"OFF") == std::wstring_view::npos) {
@@ -152,7 +152,7 @@ void QueryCursor(wchar_t* result) noexcept {
     WriteResult(result, visible ? L"1" : L"0");
 }
 
-int RunGenbreak(const wchar_t* line) noexcept {
+int RunGenbreak(const wchar_t* line) {
     if (FindNoCase(LineView(line), L"/?") != std::wstring_view::npos) {
         Printf(L"%s", L"Generate a CTRL_C_EVENT\r\n");
         return 0;
@@ -195,13 +195,13 @@ int RunVbeep(const wchar_t* line) {
 }  // namespace zarnith
 
 int _QE(LPWSTR result) noexcept {
-    return zarnith::Guarded(L"_QE", [&] { zarnith::QueryQe(result); return 0; }, 0);
+    return zarnith::GuardedResult(L"_QE", result, [&] { zarnith::QueryQe(result); return 0; });
 }
 int QE(LPWSTR line) noexcept {
     return zarnith::Guarded(L"QE", [&] { return zarnith::RunQe(line); });
 }
 int _CURSOR(LPWSTR result) noexcept {
-    return zarnith::Guarded(L"_CURSOR", [&] { zarnith::QueryCursor(result); return 0; }, 0);
+    return zarnith::GuardedResult(L"_CURSOR", result, [&] { zarnith::QueryCursor(result); return 0; });
 }
 int CURSOR(LPWSTR line) noexcept {
     return zarnith::Guarded(L"CURSOR", [&] { return zarnith::RunCursor(line); });

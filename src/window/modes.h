@@ -9,9 +9,9 @@ namespace zarnith {
 
 int RunQe(const wchar_t* line);
 void QueryQe(wchar_t* result) noexcept;
-int RunCursor(const wchar_t* line) noexcept;
+int RunCursor(const wchar_t* line);
 void QueryCursor(wchar_t* result) noexcept;
-int RunGenbreak(const wchar_t* line) noexcept;
+int RunGenbreak(const wchar_t* line);
 int RunVbeep(const wchar_t* line);
 
 // Milliseconds a bell of `ticks` clock ticks (1/18 s) lasts; 0 means a quarter of a second.

@@ -85,11 +85,11 @@ int XCLOSE(LPWSTR line) noexcept {
     return zarnith::Guarded(L"XCLOSE", [&] { return zarnith::RunXclose(line); });
 }
 int _XCLOSE(LPWSTR result) noexcept {
-    return zarnith::Guarded(L"_XCLOSE", [&] {
+    return zarnith::GuardedResult(L"_XCLOSE", result, [&] {
         zarnith::WriteResult(result, L"GET_STATUS");
         zarnith::WriteResult(result, std::to_wstring(XCLOSE(result)));
         return 0;
-    }, 0);
+    });
 }
 int SYSMENU(LPWSTR line) noexcept {
     return zarnith::Guarded(L"SYSMENU", [&] { return zarnith::RunSysmenu(line); });

@@ -209,8 +209,12 @@ TEST_F(SweepTest, HostAllocationFailuresEndCleanly) {
 TEST_F(SweepTest, FailingConsoleCallsEndCleanly) {
     Harness h;
     int failures = 0;
-    const Levels before = Measure();
     const auto& targets = FaultTargets();
+    // Twice: some failure paths make Wine set up things of its own once (handles it keeps for
+    // the process); only what the second pass adds is a leak.
+    Levels before{};
+    for (int pass = 0; pass < 2; ++pass) {
+    if (pass == 1) before = Measure();
     for (const auto& name : Names()) {
         for (const auto& line : DeepLines(name)) {
             for (size_t t = 0; t < targets.size(); ++t) {
@@ -226,7 +230,12 @@ TEST_F(SweepTest, FailingConsoleCallsEndCleanly) {
                                  label + " at call " + std::to_string(n)};
                     FaultInjection fault(Plugin().Module(), t, n);
                     if (!fault.Applied()) break;  // the plug-in does not import it
+                    const long handlesBefore = pass == 1 ? CountProcessHandles() : -1;
                     const auto result = h.Call(in);
+                    const long handlesAfter = pass == 1 ? CountProcessHandles() : -1;
+                    if (handlesBefore >= 0 && handlesAfter > handlesBefore)
+                        ADD_FAILURE() << "handles +" << (handlesAfter - handlesBefore) << ": " << Printable(name) << " ["
+                                      << Printable(line) << "] " << in.where;
                     if (fault.Calls() == 0) break;  // this line never reaches it
                     h.Count(label, result, result.ms);
                     h.Count("name " + Printable(name), result, result.ms);
@@ -239,6 +248,7 @@ TEST_F(SweepTest, FailingConsoleCallsEndCleanly) {
                 }
             }
         }
+    }
     }
     const Levels after = Measure();
     if (before.handles >= 0) {
