@@ -23,6 +23,8 @@ STANDIN_API const wchar_t* StandIn_Output(int which);
 STANDIN_API void StandIn_ClearOutput();
 // Host commands the plug-in ran through Command(), in order.
 STANDIN_API int StandIn_CommandCount();
+// Forgets the recorded commands and expansions (a long run would otherwise keep them all).
+STANDIN_API void StandIn_ClearRecords();
 STANDIN_API const wchar_t* StandIn_CommandLine(int index);
 // Texts the plug-in handed to ExpandVariables (as given, before expansion), in order.
 STANDIN_API int StandIn_ExpansionCount();

@@ -612,6 +612,10 @@ STANDIN_API const wchar_t* StandIn_CommandLine(int index) {
     if (index < 0 || size_t(index) >= s.commands.size()) return L"";
     return s.commands[size_t(index)].c_str();
 }
+STANDIN_API void StandIn_ClearRecords() {
+    S().commands.clear();
+    S().expansions.clear();
+}
 STANDIN_API int StandIn_ExpansionCount() { return int(S().expansions.size()); }
 STANDIN_API const wchar_t* StandIn_Expansion(int index) {
     State& s = S();

@@ -197,6 +197,7 @@ Harness::Result Harness::Call(const CallInput& in) {
     r.out = *StandIn_Output(0) != 0;
     r.err = *StandIn_Output(1) != 0;
     StandIn_ClearOutput();
+    StandIn_ClearRecords();
     const bool command = ShapeOf(in.name) == EntryShape::Command || ShapeOf(in.name) == EntryShape::Key;
     if (command) tconsole::FlushInput();
     // A switched active buffer shows as a changed standard output (the host switches both).

@@ -155,9 +155,12 @@ TEST_F(SweepTest, EveryNameSurvivesGeneratedInput) {
             EXPECT_LE(middle.handles - start.handles, 2) << "handles leak";
         }
         EXPECT_EQ(finish.blocks, middle.blocks) << "host allocator blocks leak";
-        // 64 KB over half the run: a leak of a few bytes per call shows. Wine's heap checking
-        // keeps freed blocks listed as busy for a while, so blocks count only without it.
-        EXPECT_LE(finish.heap.bytes, middle.heap.bytes + 64 * 1024) << "heap bytes leak";
+        // A leak adds blocks; bytes may still grow a little without one, as kept buffers (the
+        // host's captured output, the harness's own) widen to the longest input met so far (up
+        // to 32,767 characters). 256 KB over half the run still shows a leak of a few bytes per
+        // call. Wine's heap checking keeps freed blocks listed as busy for a while, so blocks
+        // count only without it.
+        EXPECT_LE(finish.heap.bytes, middle.heap.bytes + 256 * 1024) << "heap bytes leak";
         const char* debug = std::getenv("WINEDEBUG");
         if (!debug || !std::strstr(debug, "heap")) {
             EXPECT_LE(finish.heap.blocks, middle.heap.blocks + 64) << "heap blocks leak";
