@@ -28,15 +28,14 @@ int Guarded(const wchar_t* name, Body&& body, int failure = -1) noexcept {
 // host's result buffer still holds text, "N/A", rather than whatever was there before.
 template <class Body>
 int GuardedResult(const wchar_t* name, wchar_t* result, Body&& body) noexcept {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        ReportUnexpected(name, L"memory allocation failed");
-    } catch (...) {
-        ReportUnexpected(name, L"unexpected internal error");
-    }
-    if (result) wmemcpy(result, L"N/A", 4);
-    return 0;
+    bool answered = false;
+    const int status = Guarded(name, [&] {
+        const int value = body();
+        answered = true;
+        return value;
+    }, 0);
+    if (!answered && result) wmemcpy(result, L"N/A", 4);
+    return status;
 }
 
 }  // namespace zarnith
