@@ -171,7 +171,7 @@ void Screenshot(const std::wstring& name) {
 
 bool RunScript(PluginHost& host, const std::wstring& dllPath, const std::wstring& path);
 
-// Runs one script line; false ends the session.
+// Runs one script line; false ends the script run.
 bool RunLine(PluginHost& host, const std::wstring& dllPath, const std::wstring& raw, const std::wstring& folder) {
     std::wstring text = Trim(raw);
     if (text.empty() || text.rfind(L"::", 0) == 0 || Upper(text).rfind(L"REM ", 0) == 0 || Upper(text) == L"REM")

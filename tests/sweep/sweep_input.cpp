@@ -174,7 +174,7 @@ KeyCase MakeKey(Rng& rng, const CONSOLE_SCREEN_BUFFER_INFO& info) {
                                     0x10073, 0x10074, 0x100F4, 0x100F6};
     static const int32_t odd[] = {0, 13, 27, 0xFFFF, 0x10000, 0x1FFFF, -1, INT32_MIN, INT32_MAX, 0x100FF};
     KeyCase k{};
-    // Alt-Left/Right switch sessions; Ctrl-Up/Down resize: keep them but not dominant.
+    // Alt-Left/Right switch console windows; Ctrl-Up/Down resize: keep them but not dominant.
     k.key = rng.Chance(75) ? known[rng.Below(std::size(known))]
                            : (rng.Chance(50) ? odd[rng.Below(std::size(odd))] : int32_t(rng.Next()));
     const int32_t rows = info.dwSize.Y, columns = info.dwSize.X;
