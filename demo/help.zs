@@ -10,6 +10,7 @@ CONHELP nosuchname
 USAGE _QE
 USAGE CYCLE
 HELP scroll
+SCREENSHOT help-texts
 :: F1 at the prompt: the help appears on a fresh screen until a key is pressed.
 KEY F1
 QUEUEKEYS x
@@ -19,4 +20,3 @@ QUEUEKEYS x
 CONHELP *keyhandler
 KEY Ctrl-Left
 CONHELP conhelp
-SCREENSHOT help-texts
