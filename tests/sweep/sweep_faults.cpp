@@ -19,7 +19,7 @@ namespace {
 void* realSleep = nullptr;
 void* realGetwch = nullptr;
 void* realGetch = nullptr;
-long sleptMs = 0;
+long long sleptMs = 0;
 long keysInvented = 0;
 
 bool KeyWaiting() {
@@ -42,7 +42,7 @@ void WINAPI FakeSleep(DWORD ms) {
         reinterpret_cast<void(WINAPI*)(DWORD)>(realSleep)(ms);
         return;
     }
-    sleptMs += long(ms);
+    sleptMs += ms;
 }
 
 BOOL WINAPI FakeBeep(DWORD, DWORD) { return TRUE; }
@@ -162,7 +162,7 @@ FastFakes::FastFakes(HMODULE plugin) {
 }
 
 FastFakes::~FastFakes() = default;
-long FastFakes::SleptMs() { return sleptMs; }
+long long FastFakes::SleptMs() { return sleptMs; }
 long FastFakes::KeysInvented() { return keysInvented; }
 
 const std::vector<FaultTarget>& FaultTargets() {

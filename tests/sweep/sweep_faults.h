@@ -17,7 +17,7 @@ class FastFakes {
 public:
     explicit FastFakes(HMODULE plugin);
     ~FastFakes();
-    static long SleptMs();      // milliseconds asked for and not slept
+    static long long SleptMs();      // milliseconds asked for and not slept
     static long KeysInvented();  // key reads answered with "q"
 
 private:

@@ -141,7 +141,7 @@ TEST_F(SweepTest, EveryNameSurvivesGeneratedInput) {
         const Levels finish = Measure();
 
         char header[200];
-        std::snprintf(header, sizeof header, "Random sweep: %ld calls, seed 0x%llx (Sleep skipped %ld ms, keys invented %ld)",
+        std::snprintf(header, sizeof header, "Random sweep: %ld calls, seed 0x%llx (Sleep skipped %lld ms, keys invented %ld)",
                       settings.calls, (unsigned long long)settings.seed, FastFakes::SleptMs(), FastFakes::KeysInvented());
         Publish(h, header,
                 Describe("after warm-up", start) + "\n" + Describe("half-way", middle) + "\n" +
