@@ -7,7 +7,7 @@
 # files are staged in STAGING/<zip name without .zip>.
 foreach(var ZIP_PROGRAM OBJCOPY ZARNITH_DLL ONIG_DLL README LICENSE ONIG_COPYING STAGING OUTPUT SYMBOLS_OUTPUT)
   if(NOT ${var})
-    message(FATAL_ERROR "make-zip: ${var} not set (is the zip program installed?)")
+    message(FATAL_ERROR "make-zip: ${var} not set (are zip and binutils installed?)")
   endif()
 endforeach()
 include("${CMAKE_CURRENT_LIST_DIR}/pe-timestamp.cmake")
