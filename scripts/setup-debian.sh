@@ -4,6 +4,11 @@
 # and the source of Oniguruma (Debian's libonig) that the build cross-compiles.
 set -euo pipefail
 
+# The Oniguruma version the build accepts (with its hash) is written down in the build files.
+onig_version=$(sed -n 's/^set(ZARNITH_ONIG_VERSION \([^)]*\))$/\1/p' "$(dirname "$0")/../cmake/onig-source.cmake")
+onig_dir=${ZARNITH_ONIG_DIR:-/var/cache/zarnith}
+onig_tarball="$onig_dir/libonig_$onig_version.orig.tar.gz"
+
 need=()
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64-posix)
 command -v wine >/dev/null || need+=(wine64 wine)
@@ -25,7 +30,7 @@ else
   updated=yes
 fi
 
-if [ ${#need[@]} -gt 0 ] || [ "$updated" = no ] || [ ! -f "${ZARNITH_ONIG_DIR:-/var/cache/zarnith}/libonig_6.9.8.orig.tar.gz" ]; then
+if [ ${#need[@]} -gt 0 ] || [ "$updated" = no ] || [ ! -f "$onig_tarball" ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   if [ ${#need[@]} -gt 0 ]; then
@@ -33,10 +38,9 @@ if [ ${#need[@]} -gt 0 ] || [ "$updated" = no ] || [ ! -f "${ZARNITH_ONIG_DIR:-/
   fi
 fi
 
-onig_dir=${ZARNITH_ONIG_DIR:-/var/cache/zarnith}
 mkdir -p "$onig_dir"
-if [ ! -f "$onig_dir/libonig_6.9.8.orig.tar.gz" ]; then
+if [ ! -f "$onig_tarball" ]; then
   (cd "$onig_dir" && apt-get source --download-only libonig >/dev/null 2>&1 || true)
-  ls "$onig_dir"/libonig_6.9.8.orig.tar.gz >/dev/null
+  ls "$onig_tarball" >/dev/null
 fi
 echo "setup: done (oniguruma source in $onig_dir)"

@@ -13,6 +13,7 @@
 #include "frame/registry.h"
 #include "buffer/blank_rows.h"
 #include "keys/altenter.h"
+#include "zarnith_version.h"
 
 namespace zarnith {
 
@@ -30,7 +31,8 @@ wchar_t PluginAuthor[] = L"The ZARNITH developers";
 wchar_t PluginEmail[] = L"zarnith@users.noreply.invalid";
 wchar_t PluginDescription[] = L"Various console-related utilities";
 
-PluginInfo Info = {PluginName, PluginAuthor, PluginEmail, nullptr, PluginDescription, nullptr, 6, 6, 6, 0, 0};
+PluginInfo Info = {PluginName, PluginAuthor, PluginEmail, nullptr, PluginDescription, nullptr,
+                   ZARNITH_VERSION_MAJOR, ZARNITH_VERSION_MINOR, ZARNITH_VERSION_PATCH, 0, 0};
 
 // Builds the default list: every row's name, comma separated, in table order.
 void WriteDefaultNameList(wchar_t* list) noexcept {

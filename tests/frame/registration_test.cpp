@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <vector>
 
 #include "frame/entries.h"
 #include "frame/helpers.h"
@@ -29,12 +30,45 @@ TEST_F(RegistrationTest, InformationRecordAsTheHostReadsIt) {
     EXPECT_EQ(info->WebAddress, nullptr);
     EXPECT_NE(info->Author, nullptr);
     EXPECT_NE(info->Email, nullptr);
-    EXPECT_EQ(info->Major, 6);
-    EXPECT_EQ(info->Minor, 6);
-    EXPECT_EQ(info->Build, 6);
     EXPECT_EQ(info->HostField1, 0u);
     EXPECT_EQ(info->HostField2, 0u);
     EXPECT_EQ(Plugin().InitializeResult(), 0);
+}
+
+// The version the host's PLUGIN listing shows and the one in the DLL's properties are both the
+// build's project version (passed in by the test build, not taken from the plug-in's sources).
+TEST_F(RegistrationTest, VersionResourceAndRecordCarryTheProjectVersion) {
+    wchar_t path[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameW(Plugin().Module(), path, MAX_PATH), 0u);
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<char> data(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path, 0, size, data.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    ASSERT_GE(length, sizeof(VS_FIXEDFILEINFO));
+    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+    const DWORD versionMS = (ZARNITH_PROJECT_VERSION_MAJOR << 16) | ZARNITH_PROJECT_VERSION_MINOR;
+    const DWORD versionLS = ZARNITH_PROJECT_VERSION_PATCH << 16;
+    EXPECT_EQ(fixed->dwFileVersionMS, versionMS);
+    EXPECT_EQ(fixed->dwFileVersionLS, versionLS);
+    EXPECT_EQ(fixed->dwProductVersionMS, versionMS);
+    EXPECT_EQ(fixed->dwProductVersionLS, versionLS);
+    for (const wchar_t* key : {L"FileVersion", L"ProductVersion"}) {
+        SCOPED_TRACE(key);
+        const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + key;
+        wchar_t* text = nullptr;
+        ASSERT_TRUE(VerQueryValueW(data.data(), query.c_str(), reinterpret_cast<void**>(&text), &length));
+        EXPECT_EQ(std::wstring(text), ZARNITH_PROJECT_VERSION);
+    }
+
+    HostPluginInfo* info = Plugin().Info();
+    EXPECT_EQ(info->Major, HIWORD(fixed->dwFileVersionMS));
+    EXPECT_EQ(info->Minor, LOWORD(fixed->dwFileVersionMS));
+    EXPECT_EQ(info->Build, HIWORD(fixed->dwFileVersionLS));
 }
 
 TEST_F(RegistrationTest, DefaultNameListHoldsEveryRowInOrder) {

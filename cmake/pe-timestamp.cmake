@@ -1,0 +1,20 @@
+# TimeDateStamp of a PE file's COFF header: four bytes, eight after the "PE\0\0" signature.
+function(pe_timestamp file out)
+  file(READ "${file}" offset_hex OFFSET 60 LIMIT 4 HEX)
+  string(SUBSTRING "${offset_hex}" 0 2 b0)
+  string(SUBSTRING "${offset_hex}" 2 2 b1)
+  math(EXPR pe "0x${b1}${b0}")
+  math(EXPR stamp_at "${pe} + 8")
+  file(READ "${file}" stamp OFFSET ${stamp_at} LIMIT 4 HEX)
+  set(${out} "${stamp}" PARENT_SCOPE)
+endfunction()
+
+# Fails unless every given PE file has a zero timestamp.
+function(require_no_pe_timestamp)
+  foreach(file IN LISTS ARGN)
+    pe_timestamp("${file}" stamp)
+    if(NOT stamp STREQUAL "00000000")
+      message(FATAL_ERROR "${file} has a link timestamp (${stamp})")
+    endif()
+  endforeach()
+endfunction()
