@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "console/cells.h"
+#include "console/transfer.h"
 #include "frame/host.h"
 
 namespace zarnith {
@@ -24,30 +26,21 @@ bool EnsureCapacity(uint32_t cells) noexcept {
 }
 }  // namespace
 
-void BlankRows(const CONSOLE_SCREEN_BUFFER_INFO& info, SHORT first, uint32_t count) noexcept {
+void BlankRows(const ScreenBuffer& screen, const CONSOLE_SCREEN_BUFFER_INFO& info, SHORT first,
+               uint32_t count) noexcept {
     const int width = info.dwSize.X;
-    const int height = info.dwSize.Y;
-    if (width <= 0 || height <= 0 || count == 0) return;
-    const int64_t top = std::max<int64_t>(first, 0);
-    const int64_t end = std::min<int64_t>(int64_t(first) + count, height);
-    if (top >= end) return;
-
-    const uint32_t rowsPerCall = std::max<uint32_t>(1, kMaxTransferCells / uint32_t(width));
-    const uint32_t rowsNeeded = uint32_t(std::min<int64_t>(end - top, rowsPerCall));
-    const uint32_t cells = rowsNeeded * uint32_t(width);
+    const RowSpan rows = ClipRows(first, count, info.dwSize.Y);
+    if (width <= 0 || rows.count == 0) return;
+    // One transfer's worth of blanks at most, written as often as the rows need.
+    const int blockRows = std::min(rows.count, RowsPerTransfer(width));
+    const uint32_t cells = uint32_t(blockRows) * uint32_t(width);
     if (!EnsureCapacity(cells)) return;
 
     CHAR_INFO blank{};
     blank.Char.UnicodeChar = L' ';
     blank.Attributes = info.wAttributes;
     std::fill_n(BlankCells, cells, blank);
-
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    for (int64_t row = top; row < end; row += rowsPerCall) {
-        const SHORT rows = SHORT(std::min<int64_t>(rowsPerCall, end - row));
-        SMALL_RECT region{0, SHORT(row), SHORT(width - 1), SHORT(row + rows - 1)};
-        WriteConsoleOutputW(out, BlankCells, COORD{SHORT(width), rows}, COORD{0, 0}, &region);
-    }
+    screen.RepeatRows(rows.first, rows.count, width, BlankCells, blockRows);
 }
 
 void ReleaseBlankRows() noexcept {

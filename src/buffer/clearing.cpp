@@ -4,20 +4,24 @@
 #include <string_view>
 
 #include "buffer/blank_rows.h"
+#include "console/cells.h"
+#include "console/screen.h"
+#include "console/transfer.h"
 #include "frame/entries.h"
 #include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
+#include "frame/messages.h"
 #include "frame/registry.h"
+#include "frame/report.h"
 
 namespace zarnith {
 
 namespace {
-// Attributes REPAINT hands over per call: 32 rows, or fewer rows of a very wide buffer so that
-// each transfer stays under 64 KB.
+// REPAINT's memory: 32 rows of attributes at most, whatever the buffer's height, written as
+// often as the rows need.
 constexpr int kRepaintBlockRows = 32;
-constexpr uint32_t kMaxTransferAttributes = 2 * kMaxTransferCells;
 }  // namespace
 
 ClupPlan PlanClup(const CONSOLE_SCREEN_BUFFER_INFO& info, long long n) noexcept {
@@ -38,15 +42,14 @@ ClupPlan PlanClup(const CONSOLE_SCREEN_BUFFER_INFO& info, long long n) noexcept 
 }
 
 int RunFcls() {
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    const ScreenBuffer out = OpenStandardOutputBuffer();
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    GetConsoleScreenBufferInfo(out, &info);
+    out.Query(info);
     const DWORD cells = DWORD(std::max<SHORT>(info.dwSize.X, 0)) * DWORD(std::max<SHORT>(info.dwSize.Y, 0));
-    DWORD done = 0;
-    FillConsoleOutputAttribute(out, info.wAttributes, cells, COORD{0, 0}, &done);
-    FillConsoleOutputCharacterW(out, L' ', cells, COORD{0, 0}, &done);
+    out.FillAttribute(COORD{0, 0}, cells, info.wAttributes);
+    out.FillCharacter(COORD{0, 0}, cells, L' ');
     // The console brings the window to the cursor, so this also shows the top of the buffer.
-    SetConsoleCursorPosition(out, COORD{0, 0});
+    SetConsoleCursorPosition(out.get(), COORD{0, 0});
     return 0;
 }
 
@@ -56,22 +59,22 @@ int RunClup(wchar_t* line) {
         Printf(L"%s\r\n", HelpTextOf(row::CLUP));
         return 0;
     }
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    const ScreenBuffer out = OpenStandardOutputBuffer();
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (!GetConsoleScreenBufferInfo(out, &info) || info.dwCursorPosition.Y < 2) return 0;
+    if (!out.Query(info) || info.dwCursorPosition.Y < 2) return 0;
     int n = 0;
     if (line == nullptr || Sscanf(line, L"%d", &n) != 1) n = 1;
     const ClupPlan plan = PlanClup(info, n);
-    BlankRows(info, plan.firstRow, plan.rowCount);
-    SetConsoleCursorPosition(out, COORD{0, plan.cursorRow});
-    SetConsoleWindowInfo(out, TRUE, &plan.window);
+    BlankRows(out, info, plan.firstRow, plan.rowCount);
+    SetConsoleCursorPosition(out.get(), COORD{0, plan.cursorRow});
+    SetConsoleWindowInfo(out.get(), TRUE, &plan.window);
     return 0;
 }
 
 int RunRepaint(wchar_t* line) {
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    const ScreenBuffer out = OpenStandardOutputBuffer();
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (!GetConsoleScreenBufferInfo(out, &info)) return -1;
+    if (!out.Query(info)) return -1;
     const int width = info.dwSize.X;
     const int height = info.dwSize.Y;
 
@@ -79,25 +82,20 @@ int RunRepaint(wchar_t* line) {
     wchar_t* colours = line ? line : empty;
     const size_t all = FindNoCase(colours, L"/A");
     if (all != std::wstring_view::npos) colours += all + 2;
-    int foreground = info.wAttributes & 0x0F;
-    int background = (info.wAttributes >> 4) & 0x0F;
+    int foreground = Attribute(info.wAttributes).foreground();
+    int background = Attribute(info.wAttributes).background();
     ParseColors(colours, &foreground, &background);
-    const WORD attribute = RepaintAttribute(foreground, background);
+    const WORD attribute = Attribute::FromColours(foreground, background).value();
 
     // With /A the whole buffer, else the rows above the cursor; never a row past the last one,
     // whose number would not fit the console's 16-bit coordinates.
     const int rows = all != std::wstring_view::npos ? height : std::min<int>(info.dwCursorPosition.Y, height);
     if (width <= 0 || rows <= 0) return 0;
-    const int blockRows =
-        std::clamp(int(kMaxTransferAttributes / uint32_t(width)), 1, kRepaintBlockRows);
+    const int blockRows = std::min(kRepaintBlockRows, RowsPerTransfer(width, sizeof(WORD)));
     HostArray<WORD> block(size_t(blockRows) * size_t(width));
-    if (!block) return ReportCommandError(row::REPAINT, L"memory allocation failed", nullptr);
+    if (!block) return ReportCommandError(row::REPAINT, message::kNoMemory);
     std::fill_n(block.data(), block.size(), attribute);
-    for (int top = 0; top < rows; top += blockRows) {
-        const DWORD count = DWORD(std::min(blockRows, rows - top)) * DWORD(width);
-        DWORD done = 0;
-        WriteConsoleOutputAttribute(out, block.data(), count, COORD{0, SHORT(top)}, &done);
-    }
+    out.RepeatAttributeRows(0, rows, width, block.data(), blockRows);
     return 0;
 }
 

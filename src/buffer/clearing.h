@@ -18,11 +18,6 @@ struct ClupPlan {
 // The plan for CLUP N (N <= 0 counts as 1) on a console in `info`.
 ClupPlan PlanClup(const CONSOLE_SCREEN_BUFFER_INFO& info, long long n) noexcept;
 
-// The attribute REPAINT gives: the parsed colours, the bits above the low byte cleared.
-inline WORD RepaintAttribute(int foreground, int background) noexcept {
-    return WORD(((background & 0x0F) << 4) | (foreground & 0x0F));
-}
-
 int RunFcls();
 int RunClup(wchar_t* line);
 int RunRepaint(wchar_t* line);

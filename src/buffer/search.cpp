@@ -4,60 +4,31 @@
 
 #include <algorithm>
 
-#include "buffer/transfer.h"
+#include "console/cells.h"
+#include "console/transfer.h"
 #include "frame/entries.h"
 #include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
+#include "frame/messages.h"
 #include "frame/plugin.h"
 #include "frame/registry.h"
+#include "frame/report.h"
 
 namespace zarnith {
 
 namespace {
 
-// Per-search limits arrived in Oniguruma 6.8; the host may have an older onig.dll loaded, so
-// they are looked up, never imported.
-struct MatchParamApi {
-    using NewParam = OnigMatchParam* (*)();
-    using SetSearchLimit = int (*)(OnigMatchParam*, unsigned long);
-    using SearchWithParam = int (*)(OnigRegex, const OnigUChar*, const OnigUChar*, const OnigUChar*,
-                                    const OnigUChar*, OnigRegion*, OnigOptionType, OnigMatchParam*);
-    using FreeParam = void (*)(OnigMatchParam*);
-    NewParam newParam = nullptr;
-    SetSearchLimit setSearchLimit = nullptr;
-    SearchWithParam search = nullptr;
-    FreeParam freeParam = nullptr;
-
-    bool complete() const noexcept { return newParam && setSearchLimit && search && freeParam; }
-};
-
-// Whatever onig.dll the plug-in is bound to is the one that holds onig_new.
-MatchParamApi LookUpMatchParamApi() noexcept {
-    MatchParamApi api;
-    HMODULE onig = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCWSTR>(&onig_new), &onig))
-        return api;
-    api.newParam = reinterpret_cast<MatchParamApi::NewParam>(GetProcAddress(onig, "onig_new_match_param"));
-    api.setSearchLimit = reinterpret_cast<MatchParamApi::SetSearchLimit>(
-        GetProcAddress(onig, "onig_set_retry_limit_in_search_of_match_param"));
-    api.search = reinterpret_cast<MatchParamApi::SearchWithParam>(GetProcAddress(onig, "onig_search_with_param"));
-    api.freeParam = reinterpret_cast<MatchParamApi::FreeParam>(GetProcAddress(onig, "onig_free_match_param"));
-    return api;
-}
-
 const OnigUChar* Bytes(const wchar_t* p) noexcept { return reinterpret_cast<const OnigUChar*>(p); }
 
 }  // namespace
 
-void SwapMatchColours(HANDLE console, COORD first, uint32_t count, WORD* scratch) noexcept {
+void SwapMatchColours(const ScreenBuffer& screen, int width, COORD first, uint32_t count, WORD* scratch) noexcept {
     if (count == 0 || scratch == nullptr) return;
-    DWORD done = 0;
-    if (!ReadConsoleOutputAttribute(console, scratch, count, first, &done)) return;
-    std::transform(scratch, scratch + done, scratch, SwappedAttribute);
-    WriteConsoleOutputAttribute(console, scratch, done, first, &done);
+    const uint32_t done = screen.ReadAttributes(first, count, width, scratch);
+    std::transform(scratch, scratch + done, scratch, [](WORD a) { return Attribute(a).Swapped().value(); });
+    screen.WriteAttributes(first, done, width, scratch);
 }
 
 void ShowRegexError(int code, const OnigErrorInfo* info) noexcept {
@@ -65,7 +36,7 @@ void ShowRegexError(int code, const OnigErrorInfo* info) noexcept {
     onig_error_code_to_str(message, code, info);
     wchar_t text[100] = {};
     ASCIIToUnicode(reinterpret_cast<const char*>(message), text, ONIG_MAX_ERROR_MESSAGE_LEN);
-    Qprintf(StandardError(), L"Regex: %s\r\n", text);
+    ReportLine(message::kRegexError, text);
 }
 
 CompiledPattern::~CompiledPattern() {
@@ -88,16 +59,22 @@ bool CompiledPattern::Compile(std::wstring_view pattern, OnigSyntaxType* syntax)
 }
 
 void CompiledPattern::LimitRetries(unsigned long retries) noexcept {
-    const MatchParamApi api = LookUpMatchParamApi();
-    if (!api.complete() || param_ != nullptr || retries == 0) return;
-    param_ = api.newParam();
-    if (param_ && api.setSearchLimit(param_, retries) != ONIG_NORMAL) {
-        api.freeParam(param_);
+    // Whatever onig.dll the plug-in is bound to is the one that holds onig_new.
+    const OsModule onig = OsModule::Holding(reinterpret_cast<const void*>(&onig_new));
+    const RunTimeFunction<OnigMatchParam*()> newParam(onig, "onig_new_match_param");
+    const RunTimeFunction<int(OnigMatchParam*, unsigned long)> setSearchLimit(
+        onig, "onig_set_retry_limit_in_search_of_match_param");
+    const decltype(searchWithParam_) search(onig, "onig_search_with_param");
+    const decltype(freeParam_) freeParam(onig, "onig_free_match_param");
+    if (!newParam || !setSearchLimit || !search || !freeParam || param_ != nullptr || retries == 0) return;
+    param_ = newParam();
+    if (param_ && setSearchLimit(param_, retries) != ONIG_NORMAL) {
+        freeParam(param_);
         param_ = nullptr;
     }
     if (param_) {
-        searchWithParam_ = reinterpret_cast<void*>(api.search);
-        freeParam_ = api.freeParam;
+        searchWithParam_ = search;
+        freeParam_ = freeParam;
     }
 }
 
@@ -107,8 +84,8 @@ std::optional<Match> FindMatch(const CompiledPattern& pattern, std::wstring_view
     const OnigUChar* end = Bytes(text.data() + text.size());
     int result;
     if (pattern.param_) {
-        const auto search = reinterpret_cast<MatchParamApi::SearchWithParam>(pattern.searchWithParam_);
-        result = search(pattern.regex_, start, end, start, end, pattern.region_, ONIG_OPTION_NONE, pattern.param_);
+        result = pattern.searchWithParam_(pattern.regex_, start, end, start, end, pattern.region_, ONIG_OPTION_NONE,
+                                          pattern.param_);
     } else {
         result = onig_search(pattern.regex_, start, end, start, end, pattern.region_, ONIG_OPTION_NONE);
     }
@@ -122,12 +99,10 @@ std::optional<Match> FindMatch(const CompiledPattern& pattern, std::wstring_view
 namespace {
 
 // Shows each match of rows 0 .. rows-1, waiting for a key after each, until "q" or the last row.
-void ShowMatches(HANDLE console, const CompiledPattern& pattern, int width, int rows, HostArray<wchar_t>& text,
-                 HostArray<WORD>& scratch) noexcept {
-    const int chunkRows = int(text.size() / size_t(width));
-    for (int top = 0; top < rows; top += chunkRows) {
-        const int count = std::min(chunkRows, rows - top);
-        ReadCharacters(console, text.data(), width, COORD{0, SHORT(top)}, uint32_t(count) * uint32_t(width));
+void ShowMatches(const ScreenBuffer& screen, const CompiledPattern& pattern, int width, int rows,
+                 HostArray<wchar_t>& text, HostArray<WORD>& scratch) noexcept {
+    ForEachRowChunk(0, rows, int(text.size() / size_t(width)), [&](int top, int count) {
+        screen.ReadCharacters(COORD{0, SHORT(top)}, uint32_t(count) * uint32_t(width), width, text.data());
         for (int i = 0; i < count; ++i) {
             const wchar_t* row = text.data() + size_t(i) * size_t(width);
             const SHORT y = SHORT(top + i);
@@ -140,17 +115,18 @@ void ShowMatches(HANDLE console, const CompiledPattern& pattern, int width, int 
                 if (!match) break;
                 const size_t column = position + match->start;
                 // An empty match after the row's last cell is shown with the cursor on that cell.
-                SetConsoleCursorPosition(console, COORD{SHORT(std::min(column, size_t(width - 1))), y});
+                SetConsoleCursorPosition(screen.get(), COORD{SHORT(std::min(column, size_t(width - 1))), y});
                 const COORD first{SHORT(column), y};
-                SwapMatchColours(console, first, uint32_t(match->length), scratch.data());
+                SwapMatchColours(screen, width, first, uint32_t(match->length), scratch.data());
                 // An empty match steps one character on, or it would be found again forever.
                 position = column + std::max<size_t>(match->length, 1);
                 const wint_t key = _getwch();
-                SwapMatchColours(console, first, uint32_t(match->length), scratch.data());
-                if (key == L'q') return;
+                SwapMatchColours(screen, width, first, uint32_t(match->length), scratch.data());
+                if (key == L'q') return false;
             }
         }
-    }
+        return true;
+    });
 }
 
 }  // namespace
@@ -164,26 +140,26 @@ int RunCsbfind(wchar_t* line) {
     }
     StripEnclosingQuotes(pattern);
 
-    const UniqueHandle console = OpenConsoleOutput();
+    const ScreenBuffer console = OpenConsoleOutput();
     if (!console) {
-        Qprintf(StandardError(), L"TCC: Can't open console screen buffer\r\n");
+        ReportLine(message::kCannotOpenConsole);
         return 1;
     }
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (!GetConsoleScreenBufferInfo(console.get(), &info)) return error(int(GetLastError()), nullptr);
+    if (!console.Query(info)) return ReportWindowsError();
 
     // The cursor's row and the two above it (the command line that started the search) are left out.
     const int rows = info.dwCursorPosition.Y - 2;
     COORD cursor = info.dwCursorPosition;
     if (rows > 0 && info.dwSize.X > 0) {
         const int width = info.dwSize.X;
-        HostArray<wchar_t> text(size_t(RowsPerTransfer(width)) * size_t(width));
+        HostArray<wchar_t> text(size_t(RowsPerTransfer(width, sizeof(wchar_t))) * size_t(width));
         HostArray<WORD> scratch(static_cast<size_t>(width));
-        if (!text || !scratch) return ReportCommandError(row::CSBFIND, L"memory allocation failed", nullptr);
+        if (!text || !scratch) return ReportCommandError(row::CSBFIND, message::kNoMemory);
         CompiledPattern compiled;
         if (compiled.Compile(pattern, RegexSyntax)) {
             compiled.LimitRetries(kSearchRetryLimit);
-            ShowMatches(console.get(), compiled, width, rows, text, scratch);
+            ShowMatches(console, compiled, width, rows, text, scratch);
         } else {
             // The message took a line of its own.
             cursor.Y = SHORT(std::min<int>(cursor.Y + 1, info.dwSize.Y - 1));

@@ -8,15 +8,14 @@
 
 #include <oniguruma.h>
 
+#include "console/screen.h"
+#include "frame/os_module.h"
+
 namespace zarnith {
 
-// Foreground and background nibbles exchanged; the bits above the low byte kept.
-inline WORD SwappedAttribute(WORD a) noexcept {
-    return WORD(((a & 0x0F) << 4) | ((a >> 4) & 0x0F) | (a & 0xFF00));
-}
-
-// Exchanges the colours of `count` cells from `first` on, through `scratch` (count attributes).
-void SwapMatchColours(HANDLE console, COORD first, uint32_t count, WORD* scratch) noexcept;
+// Exchanges the colours of `count` cells from `first` on (a buffer `width` cells wide), keeping
+// the bits above the low byte, through `scratch` (count attributes). Twice puts them back.
+void SwapMatchColours(const ScreenBuffer& screen, int width, COORD first, uint32_t count, WORD* scratch) noexcept;
 
 // Writes "Regex: <Oniguruma's message>" to standard error.
 void ShowRegexError(int code, const OnigErrorInfo* info) noexcept;
@@ -46,9 +45,12 @@ private:
     OnigRegex regex_ = nullptr;
     OnigRegion* region_ = nullptr;
     OnigMatchParam* param_ = nullptr;
-    // Taken from onig.dll together with param_ (it has no import of its own).
-    void* searchWithParam_ = nullptr;
-    void (*freeParam_)(OnigMatchParam*) = nullptr;
+    // Per-search limits arrived in Oniguruma 6.8; the host may have an older onig.dll loaded, so
+    // these are looked up, never imported.
+    RunTimeFunction<int(OnigRegex, const OnigUChar*, const OnigUChar*, const OnigUChar*, const OnigUChar*,
+                        OnigRegion*, OnigOptionType, OnigMatchParam*)>
+        searchWithParam_;
+    RunTimeFunction<void(OnigMatchParam*)> freeParam_;
 };
 
 // The first match in `text`, which is a subject of its own ("^" matches at its start); nothing

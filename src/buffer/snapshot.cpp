@@ -4,14 +4,17 @@
 #include <cwchar>
 #include <vector>
 
-#include "buffer/transfer.h"
+#include "console/screen.h"
+#include "console/transfer.h"
 #include "frame/entries.h"
 #include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
+#include "frame/messages.h"
 #include "frame/plugin.h"
 #include "frame/registry.h"
+#include "frame/report.h"
 
 namespace zarnith {
 
@@ -72,15 +75,15 @@ uint64_t SnapshotSize(const SnapshotHeader& h) noexcept {
 }
 
 const wchar_t* SnapshotProblem(const SnapshotHeader& h, uint64_t fileSize) noexcept {
-    if (fileSize < kSnapshotHeaderBytes) return L"\"%s\" is too short to be a console snapshot";
+    if (fileSize < kSnapshotHeaderBytes) return message::kSnapshotTooShort;
     // 16-bit fields cannot exceed what a console allows (32,767); only the lower bound needs a check.
-    if (h.width < 1 || h.height < 1) return L"\"%s\" holds an impossible screen-buffer size";
+    if (h.width < 1 || h.height < 1) return message::kSnapshotBadSize;
     if (h.cursorX < 0 || h.cursorX >= h.width || h.cursorY < 0 || h.cursorY >= h.height)
-        return L"\"%s\" puts the cursor outside the screen buffer";
+        return message::kSnapshotBadCursor;
     const SMALL_RECT& w = h.window;
     if (w.Left < 0 || w.Top < 0 || w.Left > w.Right || w.Top > w.Bottom || w.Right >= h.width || w.Bottom >= h.height)
-        return L"\"%s\" puts the window outside the screen buffer";
-    if (fileSize < SnapshotSize(h)) return L"\"%s\" ends before its last saved row";
+        return message::kSnapshotBadWindow;
+    if (fileSize < SnapshotSize(h)) return message::kSnapshotTruncated;
     return nullptr;
 }
 
@@ -101,7 +104,7 @@ const wchar_t* FileArgument(wchar_t* line, std::vector<wchar_t>& path, int helpR
     path.assign(std::max<size_t>(length + 1, MAX_PATH), L'\0');  // the argument is never longer than its line
     const wchar_t* argument = line ? NthArgument(line, 0, path.data(), nullptr) : nullptr;
     if (argument == nullptr || lstrcmpiW(path.data(), L"/?") == 0) {
-        Qprintf(StandardError(), L"%s\r\n", HelpTextOf(helpRow));
+        ReportLine(L"%s\r\n", HelpTextOf(helpRow));
         return nullptr;
     }
     return path.data();
@@ -115,10 +118,9 @@ int RunSavecon(wchar_t* line) {
     if (!name) return 1;
 
     // A snapshot is written only from a real screen-buffer record.
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    const ScreenBuffer screen = OpenStandardOutputBuffer();
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (!GetConsoleScreenBufferInfo(out, &info) || info.dwSize.X < 1)
-        return ReportCommandError(row::SAVECON, L"standard output is not a console screen buffer", nullptr);
+    if (!screen.Query(info) || info.dwSize.X < 1) return ReportCommandError(row::SAVECON, message::kNotConsoleOutput);
     RECT rect{};
     const bool placed = ConsoleWindow != nullptr && GetWindowRect(ConsoleWindow, &rect);
     const SnapshotHeader header = MakeSnapshotHeader(info, placed ? &rect : nullptr);
@@ -126,25 +128,21 @@ int RunSavecon(wchar_t* line) {
     const int width = header.width;
     const int chunkRows = RowsPerTransfer(width);
     HostArray<CHAR_INFO> cells(size_t(chunkRows) * size_t(width));
-    if (!cells) return ReportCommandError(row::SAVECON, L"memory allocation failed", nullptr);
+    if (!cells) return ReportCommandError(row::SAVECON, message::kNoMemory);
 
     const UniqueHandle file(CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    if (!file) return error(int(GetLastError()), name);
+    if (!file) return ReportWindowsError(name);
     auto write = [&](const void* data, size_t bytes) {
         DWORD done = 0;
         return WriteFile(file.get(), data, DWORD(bytes), &done, nullptr) && done == bytes;
     };
     const SnapshotHeaderBytes bytes = EncodeSnapshotHeader(header);
-    if (!write(bytes.data(), bytes.size())) return error(int(GetLastError()), name);
-    const int rows = header.cursorY + 1;
-    for (int top = 0; top < rows; top += chunkRows) {
-        const int n = std::min(chunkRows, rows - top);
-        TransferRows(width, top, n, [&](COORD size, COORD at, SMALL_RECT region) {
-            ReadConsoleOutputW(out, cells.data(), size, at, &region);
-        });
-        if (!write(cells.data(), size_t(n) * size_t(width) * sizeof(CHAR_INFO))) return error(int(GetLastError()), name);
-    }
-    return 0;
+    if (!write(bytes.data(), bytes.size())) return ReportWindowsError(name);
+    const bool saved = ForEachRowChunk(0, header.cursorY + 1, chunkRows, [&](int top, int n) {
+        screen.ReadRows(top, n, width, cells.data());
+        return write(cells.data(), size_t(n) * size_t(width) * sizeof(CHAR_INFO));
+    });
+    return saved ? 0 : ReportWindowsError(name);
 }
 
 int RunRstrcon(wchar_t* line) {
@@ -152,16 +150,15 @@ int RunRstrcon(wchar_t* line) {
     const wchar_t* name = FileArgument(line, path, row::RSTRCON);
     if (!name) return 1;
 
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    const ScreenBuffer screen = OpenStandardOutputBuffer();
     CONSOLE_SCREEN_BUFFER_INFO current{};
-    if (!GetConsoleScreenBufferInfo(out, &current))
-        return ReportCommandError(row::RSTRCON, L"standard output is not a console screen buffer", nullptr);
+    if (!screen.Query(current)) return ReportCommandError(row::RSTRCON, message::kNotConsoleOutput);
     const UniqueHandle file(CreateFileW(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file) return error(int(GetLastError()), name);
+    if (!file) return ReportWindowsError(name);
 
     // Everything is checked before the console changes: a damaged file restores nothing.
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size)) return error(int(GetLastError()), name);
+    if (!GetFileSizeEx(file.get(), &size)) return ReportWindowsError(name);
     SnapshotHeaderBytes bytes{};
     DWORD done = 0;
     if (!ReadFile(file.get(), bytes.data(), DWORD(bytes.size()), &done, nullptr)) done = 0;
@@ -174,27 +171,22 @@ int RunRstrcon(wchar_t* line) {
     const int height = header.height;
     const int chunkRows = RowsPerTransfer(width);
     HostArray<CHAR_INFO> cells(size_t(chunkRows) * size_t(width));
-    if (!cells) return ReportCommandError(row::RSTRCON, L"memory allocation failed", nullptr);
+    if (!cells) return ReportCommandError(row::RSTRCON, message::kNoMemory);
 
     // The sizing command reports its own failures; the cells are restored into whatever geometry results.
     std::wstring consize = ConsizeLine(header);
     CONSIZE(consize.data());
-    SetConsoleWindowInfo(out, TRUE, &header.window);
+    SetConsoleWindowInfo(screen.get(), TRUE, &header.window);
 
-    auto writeRows = [&](int top, int n) {
-        TransferRows(width, top, n, [&](COORD size, COORD at, SMALL_RECT region) {
-            WriteConsoleOutputW(out, cells.data(), size, at, &region);
-        });
-    };
     const int saved = header.cursorY + 1;
     int lastRow = 0;  // index in `cells` of the last saved row
-    for (int top = 0; top < saved; top += chunkRows) {
-        const int n = std::min(chunkRows, saved - top);
+    ForEachRowChunk(0, saved, chunkRows, [&](int top, int n) {
         const DWORD bytesWanted = DWORD(size_t(n) * size_t(width) * sizeof(CHAR_INFO));
         ReadFile(file.get(), cells.data(), bytesWanted, &done, nullptr);
-        writeRows(top, n);
+        screen.WriteRows(top, n, width, cells.data());
         lastRow = n - 1;
-    }
+        return true;
+    });
     if (saved < height) {
         // Rows below the saved ones: blanks in the colours of the last saved row, column by column.
         CHAR_INFO* blank = cells.data();
@@ -202,9 +194,9 @@ int RunRstrcon(wchar_t* line) {
         for (int x = 0; x < width; ++x) blank[x].Char.UnicodeChar = L' ';
         const int fill = std::min(chunkRows, height - saved);
         for (int r = 1; r < fill; ++r) std::copy_n(blank, width, blank + size_t(r) * size_t(width));
-        for (int top = saved; top < height; top += chunkRows) writeRows(top, std::min(chunkRows, height - top));
+        screen.RepeatRows(saved, height - saved, width, blank, fill);
     }
-    SetConsoleCursorPosition(out, COORD{header.cursorX, header.cursorY});
+    SetConsoleCursorPosition(screen.get(), COORD{header.cursorX, header.cursorY});
     return 0;
 }
 

@@ -2,13 +2,16 @@
 
 #include <algorithm>
 
-#include "buffer/transfer.h"
+#include "console/screen.h"
+#include "console/transfer.h"
 #include "frame/entries.h"
 #include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
+#include "frame/messages.h"
 #include "frame/registry.h"
+#include "frame/report.h"
 
 namespace zarnith {
 
@@ -67,29 +70,26 @@ std::wstring ComposeDump(const std::vector<std::wstring>& rows, const DumpStamp&
 namespace {
 
 int Dump(const wchar_t* name, bool append) {
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    const ScreenBuffer screen = OpenStandardOutputBuffer();
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (!GetConsoleScreenBufferInfo(out, &info))
-        return ReportCommandError(row::SAVECSB, L"SAVECSB cannot be run with redirected standard output.", nullptr);
+    if (!screen.Query(info)) return ReportCommandError(row::SAVECSB, message::kSavecsbRedirected);
     // Memory first: a failure then leaves an existing file as it was.
     const int width = std::max<int>(info.dwSize.X, 1);
     const int rows = info.dwCursorPosition.Y + 1;
-    const int chunkRows = RowsPerTransfer(width);
+    const int chunkRows = RowsPerTransfer(width, sizeof(wchar_t));
     HostArray<wchar_t> cells(size_t(chunkRows) * size_t(width));
-    if (!cells) return ReportCommandError(row::SAVECSB, L"memory allocation failed", nullptr);
+    if (!cells) return ReportCommandError(row::SAVECSB, message::kNoMemory);
     const UniqueHandle file(
         CreateFileW(name, GENERIC_WRITE, 0, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, 0, nullptr));
-    if (!file) return ReportCommandError(row::SAVECSB, L"Failed to open file \"%s\"", name);
+    if (!file) return ReportCommandError(row::SAVECSB, message::kFailedToOpenFile, name);
     if (append) SetFilePointer(file.get(), 0, nullptr, FILE_END);
-
 
     const DumpStamp stamp = CurrentDumpStamp();
     const int count = Qprintf(file.get(), L"Begin saved console screen buffer: %s  %s\r\n", stamp.date.c_str(),
                               stamp.time.c_str());
     std::wstring pending = DumpFirstRule(count);
-    for (int top = 0; top < rows; top += chunkRows) {
-        const int n = std::min(chunkRows, rows - top);
-        ReadCharacters(out, cells.data(), width, COORD{0, SHORT(top)}, uint32_t(n) * uint32_t(width));
+    ForEachRowChunk(0, rows, chunkRows, [&](int top, int n) {
+        screen.ReadCharacters(COORD{0, SHORT(top)}, uint32_t(n) * uint32_t(width), width, cells.data());
         for (int i = 0; i < n; ++i) {
             pending += DumpRowLine(std::wstring_view(cells.data() + size_t(i) * size_t(width), size_t(width)));
             if (pending.size() >= kWriteChunk) {
@@ -97,7 +97,8 @@ int Dump(const wchar_t* name, bool append) {
                 pending.clear();
             }
         }
-    }
+        return true;
+    });
     pending += DumpEnd(count, stamp, info.dwSize.X);
     Write(file.get(), pending);
     return 0;
@@ -107,7 +108,7 @@ int Dump(const wchar_t* name, bool append) {
 
 int RunSavecsb(wchar_t* line) {
     const ArgumentArray args = SplitArguments(line);
-    if (!args) return ReportCommandError(row::SAVECSB, L"memory allocation failed", nullptr);
+    if (!args) return ReportCommandError(row::SAVECSB, message::kNoMemory);
     if (args.count() < 2) {
         Printf(L"%s", kHelp);
         return -1;
@@ -127,7 +128,7 @@ int RunSavecsb(wchar_t* line) {
             name = args[i];
         }
     }
-    if (name == nullptr) return ReportCommandError(row::SAVECSB, L"Syntax: SAVECSB [/A] file", nullptr);
+    if (name == nullptr) return ReportCommandError(row::SAVECSB, message::kSavecsbSyntax);
     return Dump(name, append);
 }
 

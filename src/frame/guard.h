@@ -4,12 +4,10 @@
 #include <cwchar>
 #include <exception>
 #include <new>
-#include "frame/host.h"
+#include "frame/messages.h"
+#include "frame/report.h"
 
 namespace zarnith {
-
-// Writes "ZARNITH: <name>: <what>" to standard error; used only when something unexpected escaped.
-void ReportUnexpected(const wchar_t* name, const wchar_t* what) noexcept;
 
 // Runs body(); an exception never reaches the host: it becomes a message and `failure`.
 template <class Body>
@@ -17,9 +15,9 @@ int Guarded(const wchar_t* name, Body&& body, int failure = -1) noexcept {
     try {
         return body();
     } catch (const std::bad_alloc&) {
-        ReportUnexpected(name, L"memory allocation failed");
+        ReportUnexpected(name, message::kNoMemory);
     } catch (...) {
-        ReportUnexpected(name, L"unexpected internal error");
+        ReportUnexpected(name, message::kUnexpectedError);
     }
     return failure;
 }

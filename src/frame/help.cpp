@@ -7,15 +7,19 @@
 #include <string_view>
 #include <vector>
 
-#include "buffer/blank_rows.h"
+#include "console/cells.h"
+#include "console/screen.h"
+#include "console/transfer.h"
 #include "frame/entries.h"
 #include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/help_key.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
+#include "frame/messages.h"
 #include "frame/plugin.h"
 #include "frame/registry.h"
+#include "frame/report.h"
 #include "frame/text.h"
 
 namespace zarnith {
@@ -50,8 +54,7 @@ private:
 };
 
 // Inside a Take Command tab the console is the tab's own: save the rows of the visible window,
-// blank them for the help, and write them back afterwards. Transfers go in chunks of rows below
-// the console's per-call limit.
+// blank them for the help, and write them back afterwards.
 class TabScreen {
 public:
     TabScreen() = default;
@@ -60,67 +63,50 @@ public:
     ~TabScreen() { Restore(); }
 
     void SaveAndBlank() noexcept {
-        out_ = GetStdHandle(STD_OUTPUT_HANDLE);
+        screen_ = OpenStandardOutputBuffer();
         CONSOLE_SCREEN_BUFFER_INFO info{};
         // Output that is not a console (redirected) has no screen to save.
-        if (!GetConsoleScreenBufferInfo(out_, &info)) return;
+        if (!screen_.Query(info)) return;
         window_ = info.srWindow;
         cursor_ = info.dwCursorPosition;
         // Whole rows, not just the visible columns: every line of the help and of PAUSE starts
         // at column 0, which a view scrolled to the right does not show.
         width_ = info.dwSize.X;
-        rows_ = SHORT(window_.Bottom - window_.Top + 1);
+        rows_ = Height(window_);
         if (width_ <= 0 || rows_ <= 0) return;
         if (!cells_.allocate(size_t(width_) * size_t(rows_))) return;
-        for (int first = 0; first < rows_; first += ChunkRows()) {
-            SMALL_RECT region = Chunk(first);
-            if (!ReadConsoleOutputW(out_, Cells(first), COORD{width_, ChunkHeight(first)}, COORD{0, 0}, &region)) {
-                cells_.reset();
-                return;
-            }
+        if (!screen_.ReadRows(window_.Top, rows_, width_, cells_.data())) {
+            cells_.reset();
+            return;
         }
         // Without room for the blanks the screen stays as it was; the saved cells still undo
         // whatever the help writes over it.
-        HostArray<CHAR_INFO> blanks(size_t(width_) * size_t(std::min<int>(rows_, ChunkRows())));
+        const int blankRows = std::min(rows_, RowsPerTransfer(width_));
+        HostArray<CHAR_INFO> blanks(size_t(width_) * size_t(blankRows));
         if (!blanks) return;
         for (size_t i = 0; i < blanks.size(); ++i) {
             blanks[i].Char.UnicodeChar = L' ';
             blanks[i].Attributes = info.wAttributes;
         }
-        for (int first = 0; first < rows_; first += ChunkRows()) {
-            SMALL_RECT region = Chunk(first);
-            WriteConsoleOutputW(out_, blanks.data(), COORD{width_, ChunkHeight(first)}, COORD{0, 0}, &region);
-        }
-        SetConsoleCursorPosition(out_, COORD{0, window_.Top});
+        screen_.RepeatRows(window_.Top, rows_, width_, blanks.data(), blankRows);
+        SetConsoleCursorPosition(screen_.get(), COORD{0, window_.Top});
     }
 
     void Restore() noexcept {
         if (!cells_) return;
-        for (int first = 0; first < rows_; first += ChunkRows()) {
-            SMALL_RECT region = Chunk(first);
-            WriteConsoleOutputW(out_, Cells(first), COORD{width_, ChunkHeight(first)}, COORD{0, 0}, &region);
-        }
+        screen_.WriteRows(window_.Top, rows_, width_, cells_.data());
         cells_.reset();
-        SetConsoleWindowInfo(out_, TRUE, &window_);
+        SetConsoleWindowInfo(screen_.get(), TRUE, &window_);
         // The host goes on editing its line where the cursor was before the help.
-        SetConsoleCursorPosition(out_, cursor_);
+        SetConsoleCursorPosition(screen_.get(), cursor_);
     }
 
 private:
-    // Counted in int: a chunk past the last row must not wrap around a 16-bit count.
-    int ChunkRows() const noexcept { return int(std::max<uint32_t>(1, kMaxTransferCells / uint32_t(width_))); }
-    SHORT ChunkHeight(int first) const noexcept { return SHORT(std::min(ChunkRows(), rows_ - first)); }
-    CHAR_INFO* Cells(int first) const noexcept { return cells_.data() + size_t(first) * size_t(width_); }
-    SMALL_RECT Chunk(int first) const noexcept {
-        const SHORT top = SHORT(window_.Top + first);
-        return SMALL_RECT{0, top, SHORT(width_ - 1), SHORT(top + ChunkHeight(first) - 1)};
-    }
-
-    HANDLE out_ = INVALID_HANDLE_VALUE;
+    ScreenBuffer screen_;
     HostArray<CHAR_INFO> cells_;
     SMALL_RECT window_{};
     COORD cursor_{};
-    SHORT width_ = 0, rows_ = 0;
+    int width_ = 0, rows_ = 0;
 };
 
 // Outside a tab the host switches to a new screen buffer for the help and back afterwards. Every
@@ -141,7 +127,7 @@ public:
         const std::wstring_view fresh = expansion_.Expand();
         close_.Compose({L"%@FILECLOSE[", fresh, L"]"});
         switched_ = true;
-        SetConsoleCursorPosition(GetStdHandle(STD_OUTPUT_HANDLE), COORD{0, 0});
+        SetConsoleCursorPosition(OpenStandardOutputBuffer().get(), COORD{0, 0});
     }
 
     void Restore() noexcept {
@@ -212,7 +198,7 @@ int RunConhelp(LPWSTR line) {
     }
     const int r = FindRegisteredName(name.c_str());
     if (r < 0) {
-        Qprintf(StandardError(), L"ZARNITH: CONHELP: Item not found\r\n");
+        ReportLine(message::kItemNotFound);
         return 0;
     }
     if (HelpKeyFlag) ShowOnPreparedScreen(r);

@@ -6,26 +6,10 @@
 #include <string>
 #include <utility>
 
-#include "frame/guard.h"
-#include "frame/host.h"
 #include "frame/plugin.h"
 #include "frame/registry.h"
 
 namespace zarnith {
-
-UniqueHandle OpenConsoleOutput() noexcept {
-    return UniqueHandle(CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
-}
-
-bool QueryScreenBuffer(CONSOLE_SCREEN_BUFFER_INFO& info) noexcept {
-    UniqueHandle console = OpenConsoleOutput();
-    if (!console) return false;
-    CONSOLE_SCREEN_BUFFER_INFO read{};
-    if (!GetConsoleScreenBufferInfo(console.get(), &read)) return false;
-    info = read;
-    return true;
-}
 
 ArgumentArray::ArgumentArray(ArgumentArray&& other) noexcept
     : argv_(std::exchange(other.argv_, nullptr)), count_(std::exchange(other.count_, 0)) {}
@@ -80,23 +64,6 @@ int FindRegisteredName(const wchar_t* name) noexcept {
     for (int r = 0; r < kRegistrationRows; ++r)
         if (lstrcmpiW(RegistrationTable[r].Name, name) == 0) return r;
     return -1;
-}
-
-int ReportCommandError(int row, const wchar_t* text, const wchar_t* argument) noexcept {
-    try {
-        std::wstring line = RegistrationTable[row].Name;
-        line += L": ";
-        line += text;
-        line += L"\r\n";
-        Qprintf(StandardError(), line.c_str(), argument);
-    } catch (const std::bad_alloc&) {
-        Qprintf(StandardError(), L"%s: %s\r\n", RegistrationTable[row].Name, L"memory allocation failed");
-    }
-    return -1;
-}
-
-void ReportUnexpected(const wchar_t* name, const wchar_t* what) noexcept {
-    Qprintf(StandardError(), L"ZARNITH: %s: %s\r\n", name, what);
 }
 
 }  // namespace zarnith

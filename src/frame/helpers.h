@@ -1,17 +1,10 @@
-// Routines every command shares: the console output handle, the screen-buffer query, argument
-// splitting, case-blind search, name lookup and the command error line.
+// Routines every command shares: argument splitting, case-blind search and name lookup. The
+// console is reached through console/screen.h, errors are reported through frame/report.h.
 #pragma once
 #include <windows.h>
 #include <string_view>
-#include "frame/handles.h"
 
 namespace zarnith {
-
-// "CONOUT$" opened read/write: the active screen buffer, even when standard output is redirected.
-UniqueHandle OpenConsoleOutput() noexcept;
-
-// Fills `info` from the active screen buffer; false (record untouched) when the query fails.
-[[nodiscard]] bool QueryScreenBuffer(CONSOLE_SCREEN_BUFFER_INFO& info) noexcept;
 
 // An argument line split by the platform's command-line rules. Element 0 is always "dummy";
 // the real arguments are 1 .. count()-1, so an empty line gives count() == 1.
@@ -43,12 +36,5 @@ bool IsActiveName(const wchar_t* name) noexcept;
 
 // Row (0-44) of an active, registered name, or -1.
 int FindRegisteredName(const wchar_t* name) noexcept;
-
-// Writes "<row's name>: <text>\r\n" to standard error, the line itself being the format for
-// `argument` (so "%s" in `text` takes it). Returns -1, which the command returns.
-int ReportCommandError(int row, const wchar_t* text, const wchar_t* argument) noexcept;
-
-// Standard error, as the host's Qprintf wants it.
-inline HANDLE StandardError() noexcept { return GetStdHandle(STD_ERROR_HANDLE); }
 
 }  // namespace zarnith

@@ -4,11 +4,15 @@
 #include <cwctype>
 #include <vector>
 
+#include "console/cells.h"
+#include "console/screen.h"
 #include "frame/entries.h"
 #include "frame/guard.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
+#include "frame/messages.h"
 #include "frame/plugin.h"
+#include "frame/report.h"
 #include "frame/text.h"
 
 namespace zarnith {
@@ -51,15 +55,14 @@ HANDLE ResizeEvent = nullptr;
 
 SHORT ToShort(const wchar_t* text) noexcept { return static_cast<SHORT>(ToLong(text)); }
 
-// A failed Win32 call as the host reports it; a missing code must not read as success.
+// A failed Win32 call as the host reports it; CONSIZE then returns 1.
 int ReportLastError() noexcept {
-    const DWORD code = GetLastError();
-    error(static_cast<int>(code ? code : ERROR_GEN_FAILURE), nullptr);
+    ReportWindowsError();
     return 1;
 }
 
-SHORT WindowColumns(const SMALL_RECT& r) noexcept { return static_cast<SHORT>(r.Right - r.Left + 1); }
-SHORT WindowRows(const SMALL_RECT& r) noexcept { return static_cast<SHORT>(r.Bottom - r.Top + 1); }
+SHORT WindowColumns(const SMALL_RECT& r) noexcept { return static_cast<SHORT>(Width(r)); }
+SHORT WindowRows(const SMALL_RECT& r) noexcept { return static_cast<SHORT>(Height(r)); }
 
 // The event and the hook exist only while one CONSIZE call changes the window.
 class ResizeWatch {
@@ -293,7 +296,7 @@ void CALLBACK LocationChangeCallback(HWINEVENTHOOK, DWORD, HWND window, LONG, LO
 }
 
 int ApplyConsoleSize(const SizeRequest& request) noexcept {
-    UniqueHandle console = OpenConsoleOutput();
+    const ScreenBuffer console = OpenConsoleOutput();
     if (!console) return ReportLastError();
     // Nothing is worked out from a record, rectangle or work area that could not be read.
     ConsoleMeasures m;
@@ -309,7 +312,7 @@ int ApplyConsoleSize(const SizeRequest& request) noexcept {
     const SizePlan plan = PlanConsoleSize(request, m.info);
     if (!plan.Valid()) {
         // A size of 0 or less cannot be a console; the console must not be asked for one.
-        error(ERROR_INVALID_PARAMETER, nullptr);
+        ReportWindowsError(nullptr, ERROR_INVALID_PARAMETER);
         return 1;
     }
     bool ok = true;
@@ -333,7 +336,7 @@ int ApplyConsoleSize(const SizeRequest& request) noexcept {
 
 int RunConsize(wchar_t* line) {
     if (InTakeCommandTab()) {
-        Printf(L"CONSIZE is not available in a TakeCommand tab\r\n");
+        Printf(message::kConsizeInTab);
         return 0;
     }
     ArgumentArray args = SplitArguments(line);

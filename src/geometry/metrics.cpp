@@ -1,9 +1,11 @@
 #include "geometry/metrics.h"
 
+#include "console/screen.h"
 #include "frame/entries.h"
 #include "frame/guard.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
+#include "frame/os_module.h"
 #include "frame/plugin.h"
 #include "frame/text.h"
 #include "geometry/consize.h"
@@ -29,7 +31,7 @@ int BufferVariable(wchar_t* result, Field field) noexcept {
 }
 
 int MaxConsoleVariable(wchar_t* result) noexcept {
-    UniqueHandle console = OpenConsoleOutput();
+    const ScreenBuffer console = OpenConsoleOutput();
     const auto client = QueryMaxClientSize();
     if (!console || !client) {
         WriteResult(result, L"-1 -1 -1 -1");
@@ -42,34 +44,29 @@ int MaxConsoleVariable(wchar_t* result) noexcept {
 }
 
 int FullScreenVariable(wchar_t* result) noexcept {
-    using DisplayModeFunction = BOOL(WINAPI*)(LPDWORD);
     const wchar_t* text = L"-1";
-    if (HMODULE kernel = GetModuleHandleW(L"kernel32.dll")) {
-        // Not linked directly: systems without it must still load the plug-in.
-        const auto query =
-            reinterpret_cast<DisplayModeFunction>(reinterpret_cast<void*>(GetProcAddress(kernel, "GetConsoleDisplayMode")));
-        DWORD flags = 0;
-        if (query && query(&flags)) text = flags != 0 ? L"1" : L"0";
-    }
+    // Not linked directly: systems without it must still load the plug-in.
+    const RunTimeFunction<BOOL(LPDWORD)> query(OsModule::Named(L"kernel32.dll"), "GetConsoleDisplayMode");
+    DWORD flags = 0;
+    if (query && query(&flags)) text = flags != 0 ? L"1" : L"0";
     Sprintf(result, L"%s", text);
     return 0;
 }
 
 int CharacterStoredFor(wchar_t* buffer) noexcept {
     wchar_t code = static_cast<wchar_t>(ToLong(buffer) & 0xFFFF);
-    UniqueHandle console = OpenConsoleOutput();
+    const ScreenBuffer console = OpenConsoleOutput();
     const COORD origin{0, 0};
     wchar_t kept = 0;
-    DWORD done = 0;
     // Without the cell's own character in hand the cell is not touched at all.
-    if (!console || !ReadConsoleOutputCharacterW(console.get(), &kept, 1, origin, &done) || done != 1) {
+    if (!console || !console.ReadCharacterAt(origin, kept)) {
         WriteResult(buffer, L"N/A");
         return 0;
     }
     wchar_t stored = code;
-    WriteConsoleOutputCharacterW(console.get(), &code, 1, origin, &done);
-    if (ReadConsoleOutputCharacterW(console.get(), &stored, 1, origin, &done) && done == 1) code = stored;
-    WriteConsoleOutputCharacterW(console.get(), &kept, 1, origin, &done);
+    console.WriteCharacterAt(origin, code);
+    if (console.ReadCharacterAt(origin, stored)) code = stored;
+    console.WriteCharacterAt(origin, kept);
     Sprintf(buffer, L"%%@CHAR[%u]", static_cast<unsigned int>(code));
     ExpandVariables(buffer, 1);
     return 0;
@@ -122,11 +119,10 @@ void MouseCell(wchar_t* result, int selector) noexcept {
         return;
     }
     const COORD cell{static_cast<SHORT>(column + info.srWindow.Left), static_cast<SHORT>(row + info.srWindow.Top)};
-    UniqueHandle console = OpenConsoleOutput();
+    const ScreenBuffer console = OpenConsoleOutput();
     char narrow = 0;
-    DWORD done = 0;
     // A partly visible row or column can lie one past the buffer: no character there.
-    if (!console || !ReadConsoleOutputCharacterA(console.get(), &narrow, 1, cell, &done) || done != 1) {
+    if (!console || !console.ReadNarrowCharacterAt(cell, narrow)) {
         WriteResult(result, L"N/A");
         return;
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "console/screen.h"
 #include "frame/entries.h"
 #include "frame/guard.h"
 #include "frame/helpers.h"
@@ -69,22 +70,22 @@ int RunScroll(wchar_t* line) {
 }
 
 int RunGotoxy(wchar_t* line) {
-    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    const ScreenBuffer output = OpenStandardOutputBuffer();
     CONSOLE_SCREEN_BUFFER_INFO before{};
-    const bool known = GetConsoleScreenBufferInfo(output, &before) != FALSE;
+    const bool known = output.Query(before);
     if (line == nullptr) line = const_cast<wchar_t*>(L"");
     else CharUpperW(line);
 
     if (std::wcschr(line, L'R') && SavedCursor.X != -1) {
-        SetConsoleCursorPosition(output, SavedCursor);
-        SetConsoleWindowInfo(output, TRUE, &SavedWindow);
+        SetConsoleCursorPosition(output.get(), SavedCursor);
+        SetConsoleWindowInfo(output.get(), TRUE, &SavedWindow);
     } else if (std::wcschr(line, L'?')) {
         return PrintHelp(row::GOTOXY);
     } else {
         unsigned int x = 0, y = 0;
         // Fewer than two numbers leave nothing to place the cursor at.
         if (Sscanf(line, L" %u %u", &x, &y) == 2)
-            SetConsoleCursorPosition(output, COORD{static_cast<SHORT>(x & 0xFFFF), static_cast<SHORT>(y & 0xFFFF)});
+            SetConsoleCursorPosition(output.get(), COORD{static_cast<SHORT>(x & 0xFFFF), static_cast<SHORT>(y & 0xFFFF)});
     }
     // An unreadable record would save garbage; the earlier place stays saved instead.
     if (known) {

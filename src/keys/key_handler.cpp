@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "buffer/blank_rows.h"
+#include "console/screen.h"
 #include "frame/entries.h"
 #include "frame/guard.h"
 #include "frame/help_key.h"
@@ -86,9 +87,9 @@ LineClearPlan PlanLineClear(int32_t startRow, int32_t cursorRow, int32_t bufferR
 namespace {
 
 void ClearLine(KeyRecord& record) noexcept {
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    const ScreenBuffer out = OpenStandardOutputBuffer();
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    const bool known = GetConsoleScreenBufferInfo(out, &info) != FALSE;
+    const bool known = out.Query(info);
 
     if (record.Line != nullptr) record.Line[0] = L'\0';
     record.LinePosition = record.Line;
@@ -97,23 +98,23 @@ void ClearLine(KeyRecord& record) noexcept {
     record.Key = key::Enter;
 
     const LineClearPlan plan = PlanLineClear(record.StartRow, record.CursorRow, known ? info.dwSize.Y : 0);
-    if (plan.rowCount > 0) BlankRows(info, static_cast<SHORT>(plan.firstRow), plan.rowCount);
+    if (plan.rowCount > 0) BlankRows(out, info, static_cast<SHORT>(plan.firstRow), plan.rowCount);
     record.StartRow = plan.newRow;
     record.CursorRow = plan.newRow;
 
     if (known && info.srWindow.Top > 0) {
         SMALL_RECT up{0, -1, 0, -1};
-        SetConsoleWindowInfo(out, FALSE, &up);
+        SetConsoleWindowInfo(out.get(), FALSE, &up);
     }
 }
 
 void ResizeWindow(int rows) noexcept {
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    const ScreenBuffer out = OpenStandardOutputBuffer();
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (!GetConsoleScreenBufferInfo(out, &info)) return;
+    if (!out.Query(info)) return;
     SMALL_RECT window = info.srWindow;
     window.Bottom = static_cast<SHORT>(window.Bottom + rows);
-    const bool resized = SetConsoleWindowInfo(out, TRUE, &window) != FALSE;
+    const bool resized = SetConsoleWindowInfo(out.get(), TRUE, &window) != FALSE;
     // Shrinking takes the bottom row away; scroll one line so the cursor's row stays in view.
     // A window that could not shrink keeps its view.
     if (rows < 0 && resized && info.dwCursorPosition.Y > info.srWindow.Top)

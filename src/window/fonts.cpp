@@ -3,11 +3,13 @@
 #include <cwchar>
 #include <string_view>
 
+#include "console/screen.h"
 #include "frame/entries.h"
 #include "frame/guard.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/registry.h"
+#include "frame/report.h"
 #include "frame/text.h"
 
 namespace zarnith {
@@ -41,18 +43,15 @@ int RunSetfont(const wchar_t* line) {
     font.FontWeight = static_cast<UINT>(ToLong(args[4]));
     CopyBounded(font.FaceName, LF_FACESIZE, name);
 
-    UniqueHandle console = OpenConsoleOutput();
-    if (!SetCurrentConsoleFontEx(console.get(), FALSE, &font)) {
-        const DWORD code = GetLastError();
-        error(static_cast<int>(code ? code : ERROR_GEN_FAILURE), nullptr);
-    }
+    const ScreenBuffer console = OpenConsoleOutput();
+    if (!SetCurrentConsoleFontEx(console.get(), FALSE, &font)) ReportWindowsError();
     return 0;
 }
 
 int DescribeConsoleFont(wchar_t* result, int style) noexcept {
     CONSOLE_FONT_INFOEX font = EmptyFontRecord();
     {
-        UniqueHandle console = OpenConsoleOutput();
+        const ScreenBuffer console = OpenConsoleOutput();
         if (!GetCurrentConsoleFontEx(console.get(), FALSE, &font)) font = EmptyFontRecord();
     }
     // Quoting can add two characters, which the record's field has no room for.

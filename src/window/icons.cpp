@@ -10,7 +10,10 @@
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
+#include "frame/messages.h"
+#include "frame/os_module.h"
 #include "frame/plugin.h"
+#include "frame/report.h"
 #include "frame/text.h"
 
 namespace zarnith {
@@ -20,8 +23,6 @@ namespace {
 constexpr wchar_t kUsage[] =
     L"SETICON  iconfile\r\nSETICON  library  index\r\n\r\n  iconfile: *.ICO\r\n  library:  *.DLL or *.EXE\r\n"
     L"  index:    1 to @ICONS[library]\r\n\r\n  Icon search order: system_small, system_default, first available.\r\n";
-
-using SetConsoleIconFunction = BOOL(WINAPI*)(HICON);
 
 // A tray tool that stopped answering must not take the shell with it.
 constexpr UINT kMessageTimeout = 2000;
@@ -85,14 +86,13 @@ void NotifyTrayTools() {
 
 // Steps from the setter's look-up on; returns the result code (0, -1, -3 or -4).
 int ApplyIcon(HMODULE module, LPCWSTR resource, UINT flags, const wchar_t* first, const wchar_t* second) {
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    const auto setter =
-        kernel ? reinterpret_cast<SetConsoleIconFunction>(GetProcAddress(kernel, "SetConsoleIcon")) : nullptr;
-    if (setter == nullptr) return -3;
+    // Not linked directly: systems without it must still load the plug-in.
+    const RunTimeFunction<BOOL(HICON)> setter(OsModule::Named(L"kernel32.dll"), "SetConsoleIcon");
+    if (!setter) return -3;
 
     HICON icon = LoadIconAnySize(module, resource, flags);
     if (icon == nullptr) {
-        Qprintf(StandardError(), L"No icon: %s %s\r\n", first, second ? second : L"");
+        ReportLine(message::kNoIcon, first, second ? second : L"");
         return -1;
     }
     HICON previous = reinterpret_cast<HICON>(SendBounded(ConsoleWindow, WM_GETICON, ICON_SMALL));
@@ -146,7 +146,7 @@ int RunSetIcon(const wchar_t* line) {
                                                        : search.Name.c_str();
         code = ApplyIcon(module.get(), resource, 0, args[0], second);
     }
-    if (code < -1) Qprintf(StandardError(), L"SETICON error: code = %d\r\n", code);
+    if (code < -1) ReportLine(message::kSeticonError, code);
     return code;
 }
 

@@ -6,12 +6,16 @@
 #include <string>
 #include <string_view>
 
-#include "buffer/blank_rows.h"
+#include "console/cells.h"
+#include "console/screen.h"
 #include "frame/entries.h"
 #include "frame/guard.h"
+#include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
+#include "frame/messages.h"
 #include "frame/registry.h"
+#include "frame/report.h"
 #include "frame/text.h"
 
 namespace zarnith {
@@ -34,13 +38,13 @@ std::wstring_view LineView(const wchar_t* line) noexcept { return line ? std::ws
 // back exactly what was read, whatever path leaves the bell.
 class Flash {
 public:
-    Flash(HANDLE out, const CONSOLE_SCREEN_BUFFER_INFO& info) noexcept : out_(out) {
-        top_ = info.srWindow.Top;
+    Flash(const ScreenBuffer& screen, const CONSOLE_SCREEN_BUFFER_INFO& info) noexcept : screen_(screen) {
+        start_ = COORD{0, info.srWindow.Top};
         width_ = info.dwSize.X > 0 ? info.dwSize.X : 0;
-        const int64_t rows = int64_t(info.srWindow.Bottom) - info.srWindow.Top + 1;
+        const int rows = Height(info.srWindow);
         cells_ = rows > 0 ? size_t(rows) * size_t(width_) : 0;
-        cursorSaved_ = GetConsoleCursorInfo(out_, &cursor_) != FALSE;
-        attribute_ = FlashAttribute(info.wAttributes);
+        cursorSaved_ = GetConsoleCursorInfo(screen_.get(), &cursor_) != FALSE;
+        attribute_ = Attribute(info.wAttributes).Inverted().value();
     }
     Flash(const Flash&) = delete;
     Flash& operator=(const Flash&) = delete;
@@ -48,51 +52,29 @@ public:
     // False when the saved attributes have no memory: then nothing on screen has changed.
     bool Start() noexcept {
         if (!saved_.allocate(cells_)) return false;
-        count_ = ReadChunks();
+        // A short read ends the region: only what was saved is flashed and put back.
+        count_ = screen_.ReadAttributes(start_, uint32_t(cells_), width_, saved_.data());
         if (cursorSaved_) {
             CONSOLE_CURSOR_INFO hidden{1, FALSE};
-            SetConsoleCursorInfo(out_, &hidden);
+            SetConsoleCursorInfo(screen_.get(), &hidden);
         }
-        DWORD written = 0;
-        if (count_ > 0) FillConsoleOutputAttribute(out_, attribute_, DWORD(count_), COORD{0, top_}, &written);
+        if (count_ > 0) screen_.FillAttribute(start_, count_, attribute_);
         started_ = true;
         return true;
     }
 
     ~Flash() {
         if (!started_) return;
-        for (size_t done = 0; done < count_;) {
-            const DWORD chunk = DWORD(std::min<size_t>(kMaxTransferCells, count_ - done));
-            DWORD written = 0;
-            WriteConsoleOutputAttribute(out_, saved_.data() + done, chunk, CellAt(done), &written);
-            done += chunk;
-        }
-        if (cursorSaved_) SetConsoleCursorInfo(out_, &cursor_);
+        screen_.WriteAttributes(start_, count_, width_, saved_.data());
+        if (cursorSaved_) SetConsoleCursorInfo(screen_.get(), &cursor_);
     }
 
 private:
-    COORD CellAt(size_t offset) const noexcept {
-        return COORD{SHORT(offset % size_t(width_)), SHORT(top_ + int64_t(offset / size_t(width_)))};
-    }
-
-    // Whole visible rows in transfers that stay under 64 KB; a short read ends the region.
-    size_t ReadChunks() noexcept {
-        size_t done = 0;
-        while (done < cells_) {
-            const DWORD chunk = DWORD(std::min<size_t>(kMaxTransferCells, cells_ - done));
-            DWORD read = 0;
-            if (!ReadConsoleOutputAttribute(out_, saved_.data() + done, chunk, CellAt(done), &read)) break;
-            done += read;
-            if (read < chunk) break;
-        }
-        return done;
-    }
-
-    HANDLE out_;
-    SHORT top_ = 0;
+    const ScreenBuffer& screen_;
+    COORD start_{};
     int width_ = 0;
     size_t cells_ = 0;
-    size_t count_ = 0;
+    uint32_t count_ = 0;
     WORD attribute_ = 0;
     CONSOLE_CURSOR_INFO cursor_{};
     bool cursorSaved_ = false;
@@ -113,7 +95,7 @@ int RunQe(const wchar_t* line) {
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     const DWORD mode = ReadInputMode(input);
     if ((mode & kExtendedFlags) == 0)
-        return ReportCommandError(row::QE, L"Console extended flags are not enabled.", nullptr);
+        return ReportCommandError(row::QE, message::kNoExtendedFlags);
     if (given == 0) {
         Printf(L"QuickEdit is %s\r\n", (mode & kQuickEdit) ? L"ON" : L"OFF");
     } else if (given == 1) {
@@ -135,7 +117,7 @@ int RunCursor(const wchar_t* line) {
         Printf(L"%s\r\n", HelpTextOf(row::CURSOR));
         return 0;
     }
-    UniqueHandle out = OpenConsoleOutput();
+    const ScreenBuffer out = OpenConsoleOutput();
     CONSOLE_CURSOR_INFO info{};
     // Writing back a record that was never read would set a size of 0; leave such a cursor alone.
     if (out && GetConsoleCursorInfo(out.get(), &info)) {
@@ -146,7 +128,7 @@ int RunCursor(const wchar_t* line) {
 }
 
 void QueryCursor(wchar_t* result) noexcept {
-    UniqueHandle out = OpenConsoleOutput();
+    const ScreenBuffer out = OpenConsoleOutput();
     CONSOLE_CURSOR_INFO info{};
     const bool visible = out && GetConsoleCursorInfo(out.get(), &info) && info.bVisible;
     WriteResult(result, visible ? L"1" : L"0");
@@ -176,8 +158,8 @@ int RunVbeep(const wchar_t* line) {
 
     CONSOLE_SCREEN_BUFFER_INFO info{};
     if (!QueryScreenBuffer(info)) info = CONSOLE_SCREEN_BUFFER_INFO{};  // no console: nothing to flash
-    UniqueHandle out = OpenConsoleOutput();
-    Flash flash(out.get(), info);
+    const ScreenBuffer out = OpenConsoleOutput();
+    Flash flash(out, info);
     if (!flash.Start()) return 0;
 
     if (word.empty()) {

@@ -18,9 +18,4 @@ int RunVbeep(const wchar_t* line);
 // 32-bit unsigned arithmetic, as the duration has always been computed.
 inline uint32_t BellMilliseconds(uint32_t ticks) noexcept { return ticks == 0 ? 250u : ticks * 1000u / 18u; }
 
-// The attribute the bell flashes with: foreground and background of `current` exchanged.
-inline WORD FlashAttribute(WORD current) noexcept {
-    return WORD(((current & 0x0F) << 4) | ((current & 0xF0) >> 4));
-}
-
 }  // namespace zarnith

@@ -7,7 +7,9 @@
 #include "frame/guard.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
+#include "frame/messages.h"
 #include "frame/plugin.h"
+#include "frame/report.h"
 #include "frame/text.h"
 
 namespace zarnith {
@@ -51,7 +53,7 @@ int RunXclose(wchar_t* line) {
         Printf(L"%s", L"Disable/enable closing the console\r\n\r\nXCLOSE [ OFF | ON ]\r\n");
         return 0;
     }
-    Qprintf(StandardError(), L"%s", L"Use: XCLOSE [ OFF | ON ]\r\n");
+    ReportLine(L"%s", message::kXcloseUse);
     return 0;
 }
 

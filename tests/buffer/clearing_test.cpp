@@ -3,6 +3,7 @@
 
 #include "buffer/blank_rows.h"
 #include "buffer/clearing.h"
+#include "console/screen.h"
 #include "support/plugin_test.h"
 
 using namespace zarnith;
@@ -173,15 +174,16 @@ TEST_F(ClearingTest, BlankRowsUsesEachCallsAttribute) {
     const int live = StandIn_LiveBlocks();
     CONSOLE_SCREEN_BUFFER_INFO info = tconsole::Info();
     info.wAttributes = 0x1F;
-    BlankRows(info, 2, 4);
+    const ScreenBuffer out = OpenStandardOutputBuffer();
+    BlankRows(out, info, 2, 4);
     info.wAttributes = 0x2E;
-    BlankRows(info, 3, 1);  // fewer cells than the kept buffer holds
+    BlankRows(out, info, 3, 1);  // fewer cells than the kept buffer holds
     EXPECT_TRUE(RowHasAttribute(2, 0x1F));
     EXPECT_TRUE(RowHasAttribute(3, 0x2E));
     EXPECT_TRUE(RowHasAttribute(4, 0x1F));
     for (SHORT r = 2; r <= 5; ++r) EXPECT_TRUE(RowIsBlank(r)) << r;
     EXPECT_EQ(tconsole::ReadText(0, 6, 4), L"row6");
-    BlankRows(info, 98, 10);  // rows past the end are skipped
+    BlankRows(out, info, 98, 10);  // rows past the end are skipped
     EXPECT_TRUE(RowIsBlank(99));
     ReleaseBlankRows();
     EXPECT_EQ(StandIn_LiveBlocks(), live);

@@ -32,12 +32,6 @@ BOOL WINAPI RecordCursor(HANDLE h, COORD at) {
     return realSetCursor(h, at);
 }
 
-TEST(SwapTest, ColoursExchangeAndHighBitsStay) {
-    EXPECT_EQ(SwappedAttribute(0x1E), 0xE1);
-    EXPECT_EQ(SwappedAttribute(0x811E), 0x81E1);
-    for (unsigned a = 0; a < 0x10000; a += 0x1F3) EXPECT_EQ(SwappedAttribute(SwappedAttribute(WORD(a))), a);
-}
-
 class CsbfindTest : public PluginTest {
 protected:
     static constexpr SHORT kWidth = 40;

@@ -4,6 +4,7 @@
 #include "frame/helpers.h"
 #include "frame/plugin.h"
 #include "frame/registry.h"
+#include "frame/report.h"
 #include "support/plugin_test.h"
 
 using namespace zarnith;
@@ -108,27 +109,22 @@ TEST_F(HelpersTest, CommandErrorLineGoesToStandardError) {
     EXPECT_EQ(Err(), L"QE: " + text + L"\r\n");
 }
 
-TEST_F(HelpersTest, ConsoleOutputReachesTheScreenBufferWhenOutputIsRedirected) {
-    TempFile file(L"redirect.txt");
-    HANDLE redirected = CreateFileW(file.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(redirected, INVALID_HANDLE_VALUE);
-    SetStdHandle(STD_OUTPUT_HANDLE, redirected);
-    UniqueHandle console = OpenConsoleOutput();
-    EXPECT_TRUE(console.valid());
-    CONSOLE_SCREEN_BUFFER_INFO info{};
-    EXPECT_TRUE(QueryScreenBuffer(info));
-    EXPECT_EQ(info.dwSize.X, tconsole::Info().dwSize.X);
-    CloseHandle(redirected);
-}
-
-TEST_F(HelpersTest, FailedQueryLeavesTheRecordAlone) {
-    FreeConsole();  // no console at all: CONOUT$ cannot be opened
-    CONSOLE_SCREEN_BUFFER_INFO info;
-    memset(&info, 0xAB, sizeof info);
-    EXPECT_FALSE(QueryScreenBuffer(info));
-    EXPECT_EQ(reinterpret_cast<unsigned char*>(&info)[0], 0xAB);
-    EXPECT_FALSE(OpenConsoleOutput().valid());
-    tconsole::PrepareConsole();
+TEST_F(HelpersTest, WindowsErrorsGoThroughTheHostButNeverAsSuccess) {
+    // What the host's reporter itself says for each code, to compare with.
+    auto hostSays = [this](int code, const wchar_t* subject) {
+        StandIn_ClearOutput();
+        error(code, subject);
+        return Err();
+    };
+    const std::wstring notFound = hostSays(ERROR_FILE_NOT_FOUND, L"a.bin");
+    const std::wstring failure = hostSays(ERROR_GEN_FAILURE, nullptr);
+    ASSERT_NE(hostSays(0, nullptr), failure);
+    StandIn_ClearOutput();
+    EXPECT_EQ(ReportWindowsError(L"a.bin", ERROR_FILE_NOT_FOUND), error(ERROR_FILE_NOT_FOUND, L"a.bin"));
+    EXPECT_EQ(Err(), notFound + notFound);
+    StandIn_ClearOutput();
+    ReportWindowsError(nullptr, 0);
+    EXPECT_EQ(Err(), failure) << "a call that failed without a code";
 }
 
 }  // namespace

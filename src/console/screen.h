@@ -1,0 +1,70 @@
+// How a command reaches the console screen buffer, and every bulk transfer to and from it.
+//
+// One rule for redirected output: console work always goes to the active screen buffer, opened
+// as "CONOUT$". A command whose documented result depends on standard output being the console
+// (the screen-buffer content commands, GOTOXY, the key handler's edits, the help's own screen)
+// opens it with OpenStandardOutputBuffer, which gives no buffer when standard output is
+// redirected; every other command uses OpenConsoleOutput and works whatever standard output is.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <utility>
+
+#include "frame/handles.h"
+
+namespace zarnith {
+
+// An open screen buffer (owned, closed on destruction) and the transfers on it. Every transfer is
+// cut into pieces under the per-call limit here; callers hand over whole regions. On a buffer
+// that is not open every call fails quietly, as the console call on a bad handle would.
+class ScreenBuffer {
+public:
+    explicit ScreenBuffer(UniqueHandle handle = UniqueHandle()) noexcept : handle_(std::move(handle)) {}
+
+    HANDLE get() const noexcept { return handle_.get(); }
+    bool valid() const noexcept { return handle_.valid(); }
+    explicit operator bool() const noexcept { return valid(); }
+
+    // Fills `info`; false (record untouched, the system's error code kept) when the query fails.
+    bool Query(CONSOLE_SCREEN_BUFFER_INFO& info) const noexcept;
+
+    // Whole rows top .. top + rows - 1 of a buffer `width` cells wide, to or from `cells`
+    // (rows x width). ReadRows answers false, and stops, at the first transfer that fails.
+    bool ReadRows(int top, int rows, int width, CHAR_INFO* cells) const noexcept;
+    void WriteRows(int top, int rows, int width, const CHAR_INFO* cells) const noexcept;
+    // `block` (blockRows x width cells) written over and over, from row `top` for `rows` rows.
+    void RepeatRows(int top, int rows, int width, const CHAR_INFO* block, int blockRows) const noexcept;
+
+    // Runs of `count` cells from `start` on, following the rows of a buffer `width` cells wide.
+    // Characters that cannot be read come back as blanks, never as stale text.
+    void ReadCharacters(COORD start, uint32_t count, int width, wchar_t* text) const noexcept;
+    // Answers how many attributes were read: a failed or short read ends the run there.
+    uint32_t ReadAttributes(COORD start, uint32_t count, int width, WORD* attributes) const noexcept;
+    void WriteAttributes(COORD start, uint32_t count, int width, const WORD* attributes) const noexcept;
+    // `block` (blockRows x width attributes) written over and over, from row `top` for `rows` rows.
+    void RepeatAttributeRows(int top, int rows, int width, const WORD* block, int blockRows) const noexcept;
+    // The same attribute or character in `count` cells from `start` on (one call: nothing is sent).
+    void FillAttribute(COORD start, uint32_t count, WORD attribute) const noexcept;
+    void FillCharacter(COORD start, uint32_t count, wchar_t character) const noexcept;
+
+    // One cell's character; the reads answer true only when exactly that cell was read.
+    bool ReadCharacterAt(COORD cell, wchar_t& character) const noexcept;
+    bool ReadNarrowCharacterAt(COORD cell, char& character) const noexcept;
+    void WriteCharacterAt(COORD cell, wchar_t character) const noexcept;
+
+private:
+    UniqueHandle handle_;
+};
+
+// The active screen buffer ("CONOUT$", read and write), even when standard output is redirected.
+ScreenBuffer OpenConsoleOutput() noexcept;
+
+// The active screen buffer for a command tied to standard output: none when standard output is
+// not a console screen buffer (redirected to a file or a pipe).
+ScreenBuffer OpenStandardOutputBuffer() noexcept;
+
+// Fills `info` from the active screen buffer; false (record untouched) when the query fails.
+[[nodiscard]] bool QueryScreenBuffer(CONSOLE_SCREEN_BUFFER_INFO& info) noexcept;
+
+}  // namespace zarnith

@@ -1,0 +1,36 @@
+// The plug-in's messages, in one place: error lines, refusals and the texts handed to the host's
+// error reporter. Usage and help texts stay with their commands.
+#pragma once
+
+namespace zarnith::message {
+
+// Through ReportCommandError ("<command>: <text>").
+inline constexpr const wchar_t* kNoMemory = L"memory allocation failed";
+inline constexpr const wchar_t* kNotConsoleOutput = L"standard output is not a console screen buffer";
+inline constexpr const wchar_t* kSavecsbRedirected = L"SAVECSB cannot be run with redirected standard output.";
+inline constexpr const wchar_t* kSavecsbSyntax = L"Syntax: SAVECSB [/A] file";
+inline constexpr const wchar_t* kFailedToOpenFile = L"Failed to open file \"%s\"";
+inline constexpr const wchar_t* kNoExtendedFlags = L"Console extended flags are not enabled.";
+
+// Why a snapshot file cannot be restored; "%s" takes the file name.
+inline constexpr const wchar_t* kSnapshotTooShort = L"\"%s\" is too short to be a console snapshot";
+inline constexpr const wchar_t* kSnapshotBadSize = L"\"%s\" holds an impossible screen-buffer size";
+inline constexpr const wchar_t* kSnapshotBadCursor = L"\"%s\" puts the cursor outside the screen buffer";
+inline constexpr const wchar_t* kSnapshotBadWindow = L"\"%s\" puts the window outside the screen buffer";
+inline constexpr const wchar_t* kSnapshotTruncated = L"\"%s\" ends before its last saved row";
+
+// Whole lines (formats) on standard error.
+inline constexpr const wchar_t* kCommandErrorLine = L"%s: %s\r\n";
+inline constexpr const wchar_t* kUnexpectedLine = L"ZARNITH: %s: %s\r\n";
+inline constexpr const wchar_t* kUnexpectedError = L"unexpected internal error";
+inline constexpr const wchar_t* kItemNotFound = L"ZARNITH: CONHELP: Item not found\r\n";
+inline constexpr const wchar_t* kCannotOpenConsole = L"TCC: Can't open console screen buffer\r\n";
+inline constexpr const wchar_t* kRegexError = L"Regex: %s\r\n";
+inline constexpr const wchar_t* kXcloseUse = L"Use: XCLOSE [ OFF | ON ]\r\n";
+inline constexpr const wchar_t* kNoIcon = L"No icon: %s %s\r\n";
+inline constexpr const wchar_t* kSeticonError = L"SETICON error: code = %d\r\n";
+
+// On standard output: a refusal that is not an error.
+inline constexpr const wchar_t* kConsizeInTab = L"CONSIZE is not available in a TakeCommand tab\r\n";
+
+}  // namespace zarnith::message

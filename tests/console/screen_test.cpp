@@ -1,0 +1,73 @@
+// The console layer on a real console: how a command reaches the screen buffer, and bulk
+// transfers of regions larger than one transfer.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "console/screen.h"
+#include "support/console_types.h"
+#include "support/plugin_test.h"
+
+using namespace zarnith;
+
+namespace {
+
+class ScreenTest : public PluginTest {};
+
+TEST_F(ScreenTest, RedirectedOutputReachesTheConsoleOnlyThroughConsoleOutput) {
+    TempFile file(L"redirect.txt");
+    HANDLE redirected = CreateFileW(file.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(redirected, INVALID_HANDLE_VALUE);
+    SetStdHandle(STD_OUTPUT_HANDLE, redirected);
+    EXPECT_TRUE(OpenConsoleOutput().valid());
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    EXPECT_TRUE(QueryScreenBuffer(info));
+    EXPECT_EQ(info.dwSize, tconsole::Info().dwSize);
+    EXPECT_FALSE(OpenStandardOutputBuffer().valid()) << "standard output is a file";
+    SetStdHandle(STD_OUTPUT_HANDLE, tconsole::Out());
+    CloseHandle(redirected);
+    EXPECT_TRUE(OpenStandardOutputBuffer().valid());
+}
+
+TEST_F(ScreenTest, FailedQueryLeavesTheRecordAlone) {
+    FreeConsole();  // no console at all: CONOUT$ cannot be opened
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    memset(&info, 0xAB, sizeof info);
+    EXPECT_FALSE(QueryScreenBuffer(info));
+    EXPECT_EQ(reinterpret_cast<unsigned char*>(&info)[0], 0xAB);
+    EXPECT_FALSE(OpenConsoleOutput().valid());
+    tconsole::PrepareConsole();
+}
+
+TEST_F(ScreenTest, RegionsLargerThanOneTransferGoWhole) {
+    // 200 x 300 = 60,000 cells: four rectangle transfers each way.
+    tconsole::SetBufferAndWindow(200, 300, 80, 25);
+    const ScreenBuffer screen = OpenConsoleOutput();
+    std::vector<CHAR_INFO> cells(200 * 300);
+    for (size_t i = 0; i < cells.size(); ++i) {
+        cells[i].Char.UnicodeChar = wchar_t(L'A' + i % 26);
+        cells[i].Attributes = WORD(i % 0x7F + 1);
+    }
+    screen.WriteRows(0, 300, 200, cells.data());
+    std::vector<CHAR_INFO> back(cells.size());
+    ASSERT_TRUE(screen.ReadRows(0, 300, 200, back.data()));
+    for (size_t i = 0; i < cells.size(); i += 997) ASSERT_EQ(back[i], cells[i]) << "cell " << i;
+    EXPECT_EQ(back.back(), cells.back());
+
+    std::vector<wchar_t> text(200 * 300);
+    screen.ReadCharacters(COORD{0, 0}, uint32_t(text.size()), 200, text.data());
+    EXPECT_EQ(text[59999], cells[59999].Char.UnicodeChar);
+    std::vector<WORD> attributes(200 * 300);
+    EXPECT_EQ(screen.ReadAttributes(COORD{0, 0}, uint32_t(attributes.size()), 200, attributes.data()), 60000u);
+    EXPECT_EQ(attributes[40000], cells[40000].Attributes);
+    // A run past the buffer's end reads what there is and says how much.
+    EXPECT_EQ(screen.ReadAttributes(COORD{0, 299}, 400, 200, attributes.data()), 200u);
+
+    const WORD block[2 * 200] = {};
+    screen.RepeatAttributeRows(10, 290, 200, block, 2);
+    EXPECT_EQ(tconsole::ReadAttributes(0, 299, 200), std::vector<WORD>(200, 0));
+    EXPECT_EQ(tconsole::ReadAttributes(0, 9, 1)[0], cells[9 * 200].Attributes);
+}
+
+}  // namespace
