@@ -12,6 +12,7 @@
 #include "frame/host.h"
 #include "frame/registry.h"
 #include "buffer/blank_rows.h"
+#include "console/pseudo_console.h"
 #include "keys/altenter.h"
 #include "zarnith_version.h"
 
@@ -126,6 +127,7 @@ int InitializePlugin() noexcept {
         if (InTakeCommandTab()) return 1;
         HostProcessId = GetCurrentProcessId();
         ConsoleWindow = GetConsoleWindow();
+        DetectConsoleHost(ConsoleWindow);
         RegexSyntax = SelectRegexSyntax();
         ReadKeyActions();
         return 0;

@@ -3,12 +3,14 @@
 #include <cwchar>
 #include <string>
 
+#include "console/pseudo_console.h"
 #include "frame/entries.h"
 #include "frame/guard.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/messages.h"
 #include "frame/plugin.h"
+#include "frame/registry.h"
 #include "frame/report.h"
 #include "frame/text.h"
 
@@ -24,16 +26,30 @@ bool CloseItemPresent(HMENU menu) noexcept {
 int RunXclose(wchar_t* line) {
     wchar_t* end = nullptr;
     const wchar_t* first = line ? NthArgument(line, 0, nullptr, &end) : nullptr;
+    // Only the first argument counts; the keywords are accepted in any letter case.
+    std::wstring word;
+    if (first != nullptr) {
+        word = (end != nullptr && end >= first) ? std::wstring(first, size_t(end - first)) : std::wstring(first);
+        if (!word.empty()) CharUpperBuffW(word.data(), DWORD(word.size()));
+    }
+    if (word == L"/?") {
+        Printf(L"%s", L"Disable/enable closing the console\r\n\r\nXCLOSE [ OFF | ON ]\r\n");
+        return 0;
+    }
+    // The terminal's window menu is out of reach. GET_STATUS stays quiet, as ever, and answers
+    // -1: the item is neither there nor gone.
+    if (InPseudoConsole()) {
+        if (word == L"GET_STATUS") return -1;
+        RefusedInPseudoConsole(row::XCLOSE);
+        return 0;
+    }
+
     HMENU menu = GetSystemMenu(ConsoleWindow, FALSE);
     const bool present = CloseItemPresent(menu);
     if (first == nullptr) {
         Printf(L"XCLOSE is %s\r\n", present ? L"ON" : L"OFF");
         return 0;
     }
-    // Only the first argument counts; the keywords are accepted in any letter case.
-    std::wstring word = (end != nullptr && end >= first) ? std::wstring(first, size_t(end - first)) : std::wstring(first);
-    if (!word.empty()) CharUpperBuffW(word.data(), DWORD(word.size()));
-
     if (word == L"GET_STATUS") return present ? 1 : 0;
     if (word == L"OFF") {
         if (present) {
@@ -49,10 +65,6 @@ int RunXclose(wchar_t* line) {
         }
         return 0;
     }
-    if (word == L"/?") {
-        Printf(L"%s", L"Disable/enable closing the console\r\n\r\nXCLOSE [ OFF | ON ]\r\n");
-        return 0;
-    }
     ReportLine(L"%s", message::kXcloseUse);
     return 0;
 }
@@ -64,6 +76,8 @@ int RunSysmenu(const wchar_t* line) {
         Printf(L"%s", L"Invoke Console\\SystemMenu\\...\r\n\r\nUsage:  SYSMENU [keys]\r\n");
         return 0;
     }
+    // Alt+Space would reach the terminal as a key, not open any system menu of ours.
+    if (RefusedInPseudoConsole(row::SYSMENU)) return 0;
     // Built to the keys' length, so any number of keys reaches the host whole.
     std::wstring command = L"KEYSTACK Alt-\" \" ";
     command += keys;
