@@ -8,9 +8,9 @@ namespace zarnith {
 namespace {
 
 enum class ConsoleHost {
-    Classic,       // a console window of its own, shown: every command acts on it
+    Classic,        // a console window of its own, shown: every command acts on it
     PseudoConsole,  // a signal that cannot belong to a classic console
-    HiddenWindow,  // a hidden console window: a pseudo console while it stays hidden
+    HiddenWindow,   // a hidden console window: a pseudo console while it stays hidden
 };
 
 // Before start-up (and inside a Take Command tab, where start-up stops early) nothing is refused.

@@ -35,7 +35,7 @@ int MaxConsoleVariable(wchar_t* result) noexcept {
     // Under a pseudo console the largest window is the terminal's to know.
     const bool pseudo = InPseudoConsole();
     const ScreenBuffer console = pseudo ? ScreenBuffer() : OpenConsoleOutput();
-    const auto client = QueryMaxClientSize();
+    const auto client = pseudo ? std::nullopt : QueryMaxClientSize();
     if (!console || !client) {
         WriteResult(result, L"-1 -1 -1 -1");
         return 0;
@@ -99,8 +99,8 @@ void MouseCell(wchar_t* result, int selector) noexcept {
     POINT p{};
     RECT client{};
     // The mouse is over the terminal's window, whose cells the hidden stand-in knows nothing of.
-    if (InPseudoConsole() || !GetCursorPos(&p) || !ScreenToClient(ConsoleWindow, &p) || !GetClientRect(ConsoleWindow, &client) ||
-        p.x < 0 || p.x >= client.right || p.y < 0 || p.y >= client.bottom) {
+    if (InPseudoConsole() || !GetCursorPos(&p) || !ScreenToClient(ConsoleWindow, &p) ||
+        !GetClientRect(ConsoleWindow, &client) || p.x < 0 || p.x >= client.right || p.y < 0 || p.y >= client.bottom) {
         WriteResult(result, L"N/A");
         return;
     }
