@@ -2,7 +2,9 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cwchar>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -93,6 +95,34 @@ int ReportCommandError(int row, const wchar_t* text, const wchar_t* argument) no
         Qprintf(StandardError(), L"%s: %s\r\n", RegistrationTable[row].Name, L"memory allocation failed");
     }
     return -1;
+}
+
+namespace {
+// Calls write(line) for each line of `text`, a line ending after its '\n' (or at the end).
+template <class Write>
+int EachLine(std::wstring_view text, Write&& write) noexcept {
+    int written = 0;
+    try {
+        std::wstring line;
+        while (!text.empty()) {
+            const size_t end = std::min(text.find(L'\n'), text.size() - 1) + 1;
+            line.assign(text.substr(0, end));
+            written += write(line.c_str());
+            text.remove_prefix(end);
+        }
+    } catch (const std::bad_alloc&) {
+        // Lines already written stay; the rest of a help text is not worth a failure.
+    }
+    return written;
+}
+}  // namespace
+
+int PrintLines(std::wstring_view text) noexcept {
+    return EachLine(text, [](const wchar_t* line) { return Printf(L"%s", line); });
+}
+
+int WriteLines(HANDLE handle, std::wstring_view text) noexcept {
+    return EachLine(text, [handle](const wchar_t* line) { return Qprintf(handle, L"%s", line); });
 }
 
 void ReportUnexpected(const wchar_t* name, const wchar_t* what) noexcept {

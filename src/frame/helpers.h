@@ -51,4 +51,11 @@ int ReportCommandError(int row, const wchar_t* text, const wchar_t* argument) no
 // Standard error, as the host's Qprintf wants it.
 inline HANDLE StandardError() noexcept { return GetStdHandle(STD_ERROR_HANDLE); }
 
+// Writes `text` through the host one line (its line end included) per call: the host documents
+// no size for one call's text, and one line is what it is known to take. PrintLines goes to
+// standard output with Printf, WriteLines to `handle` with Qprintf; both return the characters
+// the host reported writing.
+int PrintLines(std::wstring_view text) noexcept;
+int WriteLines(HANDLE handle, std::wstring_view text) noexcept;
+
 }  // namespace zarnith
