@@ -74,25 +74,18 @@ struct Init {
     }
 } init;
 
-std::wstring Format(const wchar_t* format, va_list args) {
+// The formatted text, valid until the next call. Most texts fit a buffer kept between calls
+// (plug-ins write many short lines, and a host's write should cost little beside the write).
+std::wstring_view Format(const wchar_t* format, va_list args) {
     if (!format) return {};
-    // Most texts fit a buffer kept between calls; plug-ins write many short lines.
-    static wchar_t shortText[4096];
-    {
-        va_list copy;
-        va_copy(copy, args);
-        const int n = _vsnwprintf(shortText, std::size(shortText) - 1, format, copy);
-        va_end(copy);
-        if (n >= 0 && size_t(n) < std::size(shortText) - 1) return std::wstring(shortText, size_t(n));
-    }
-    std::vector<wchar_t> buffer(2 * std::size(shortText));
+    static std::vector<wchar_t> buffer(4096);
     for (;;) {
         va_list copy;
         va_copy(copy, args);
         const int n = _vsnwprintf(buffer.data(), buffer.size() - 1, format, copy);
         va_end(copy);
-        if (n >= 0 && size_t(n) < buffer.size() - 1) return std::wstring(buffer.data(), size_t(n));
-        if (buffer.size() > (1u << 24)) return std::wstring(buffer.data(), buffer.size() - 1);
+        if (n >= 0 && size_t(n) < buffer.size() - 1) return std::wstring_view(buffer.data(), size_t(n));
+        if (buffer.size() > (1u << 24)) return std::wstring_view(buffer.data(), buffer.size() - 1);
         buffer.resize(buffer.size() * 2);
     }
 }
@@ -100,7 +93,6 @@ std::wstring Format(const wchar_t* format, va_list args) {
 // Printf and Qprintf read %q as a 64-bit decimal and an unsized %X as a 64-bit hexadecimal
 // integer (TakeCmd.h); rewritten here into the runtime's own spelling of those conversions.
 std::wstring HostConversions(const wchar_t* format) {
-    if (!wcspbrk(format, L"qX")) return format;
     std::wstring out;
     for (const wchar_t* f = format; *f; ++f) {
         out += *f;
@@ -127,23 +119,35 @@ std::wstring HostConversions(const wchar_t* format) {
     return out;
 }
 
-// Writes text to a handle: to a console as characters, to anything else as UTF-8. A disk file is
-// never a console, which spares it the console query (a round trip to Wine's server).
-void WriteHandle(HANDLE handle, std::wstring_view text) {
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty()) return;
-    DWORD mode = 0, done = 0;
-    if (GetFileType(handle) != FILE_TYPE_DISK && GetConsoleMode(handle, &mode)) {
-        WriteConsoleW(handle, text.data(), DWORD(text.size()), &done, nullptr);
-        return;
-    }
+// Writes text as UTF-8 bytes. Plain ASCII, what nearly every line is, is copied without the
+// converter, which costs more than the write itself on long dumps.
+void WriteBytes(HANDLE handle, std::wstring_view text) {
     static std::string narrow;
     narrow.resize(text.size() * 3);  // UTF-8 takes at most 3 bytes for one UTF-16 unit
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), narrow.data(),
-                                          int(narrow.size()), nullptr, nullptr);
+    size_t bytes = 0;
+    if (std::all_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x80; })) {
+        std::copy(text.begin(), text.end(), narrow.begin());
+        bytes = text.size();
+    } else {
+        bytes = size_t(WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), narrow.data(),
+                                           int(narrow.size()), nullptr, nullptr));
+    }
+    DWORD done = 0;
     WriteFile(handle, narrow.data(), DWORD(bytes), &done, nullptr);
 }
 
-int Emit(HANDLE handle, const std::wstring& text) {
+// Writes text to a standard handle: to a console as characters, to anything else as UTF-8.
+void WriteHandle(HANDLE handle, std::wstring_view text) {
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty()) return;
+    DWORD mode = 0, done = 0;
+    if (GetConsoleMode(handle, &mode)) {
+        WriteConsoleW(handle, text.data(), DWORD(text.size()), &done, nullptr);
+        return;
+    }
+    WriteBytes(handle, text);
+}
+
+int Emit(HANDLE handle, std::wstring_view text) {
     State& s = S();
     if (handle == GetStdHandle(STD_ERROR_HANDLE)) {
         s.err += text;
@@ -151,14 +155,16 @@ int Emit(HANDLE handle, const std::wstring& text) {
     } else if (handle == GetStdHandle(STD_OUTPUT_HANDLE)) {
         s.out += text;
         if (s.echo) WriteHandle(handle, text);
-    } else {
-        WriteHandle(handle, text);
+    } else if (handle != nullptr && handle != INVALID_HANDLE_VALUE && !text.empty()) {
+        // Any other handle is a file to the plug-in (a SAVECSB dump): bytes, without asking
+        // whether it is a console, a query that costs more than the write.
+        WriteBytes(handle, text);
     }
     return int(text.size());
 }
 
 // Notes the size of one Printf/Qprintf call's text, then writes it.
-int EmitCall(HANDLE handle, const std::wstring& text) {
+int EmitCall(HANDLE handle, std::wstring_view text) {
     State& s = S();
     s.longestWrite = std::max(s.longestWrite, text.size());
     s.mostLineEnds = std::max(s.mostLineEnds, int(std::count(text.begin(), text.end(), L'\n')));
@@ -480,10 +486,19 @@ int ColorNumber(std::wstring_view word) {
 
 extern "C" {
 
+namespace {
+// Printf's and Qprintf's formatting: the runtime's, with the host's 64-bit conversions.
+std::wstring_view HostFormat(const wchar_t* format, va_list args) {
+    if (!format) return {};
+    if (!wcspbrk(format, L"qX")) return Format(format, args);
+    return Format(HostConversions(format).c_str(), args);
+}
+}  // namespace
+
 __declspec(dllexport) int Printf(LPCWSTR format, ...) {
     va_list args;
     va_start(args, format);
-    const std::wstring text = format ? Format(HostConversions(format).c_str(), args) : std::wstring();
+    const std::wstring_view text = HostFormat(format, args);
     va_end(args);
     return EmitCall(GetStdHandle(STD_OUTPUT_HANDLE), text);
 }
@@ -491,7 +506,7 @@ __declspec(dllexport) int Printf(LPCWSTR format, ...) {
 __declspec(dllexport) int Qprintf(HANDLE handle, LPCWSTR format, ...) {
     va_list args;
     va_start(args, format);
-    const std::wstring text = format ? Format(HostConversions(format).c_str(), args) : std::wstring();
+    const std::wstring_view text = HostFormat(format, args);
     va_end(args);
     return EmitCall(handle, text);
 }
@@ -499,9 +514,12 @@ __declspec(dllexport) int Qprintf(HANDLE handle, LPCWSTR format, ...) {
 __declspec(dllexport) int Sprintf(LPWSTR buffer, LPCWSTR format, ...) {
     va_list args;
     va_start(args, format);
-    const std::wstring text = Format(format, args);
+    const std::wstring_view text = Format(format, args);
     va_end(args);
-    if (buffer) wmemcpy(buffer, text.c_str(), text.size() + 1);
+    if (buffer) {
+        wmemcpy(buffer, text.data(), text.size());
+        buffer[text.size()] = 0;
+    }
     return int(text.size());
 }
 

@@ -40,11 +40,13 @@ std::wstring DumpBeginLine(const DumpStamp& stamp) {
 std::wstring DumpFirstRule(int count) { return std::wstring(size_t(std::max(count - 2, 0)), L'-') + L"\r\n\r\n"; }
 
 namespace {
-// Characters of a row's text: up to a NUL cell, trailing blanks removed.
+// Characters of a row's text: up to a NUL cell, trailing blanks removed. Plain loops: this runs
+// over every cell of the buffer.
 size_t RowTextLength(std::wstring_view cells) noexcept {
-    cells = cells.substr(0, cells.find(L'\0'));
-    const size_t last = cells.find_last_not_of(L' ');
-    return last == std::wstring_view::npos ? 0 : last + 1;
+    size_t n = 0;
+    while (n < cells.size() && cells[n] != L'\0') ++n;
+    while (n > 0 && cells[n - 1] == L' ') --n;
+    return n;
 }
 }  // namespace
 
