@@ -31,7 +31,9 @@ bool Earlier(const ConsoleEntry& a, const ConsoleEntry& b) noexcept {
 // Only "/?" standing alone asks for help; "/?x" is an ordinary (forward) argument.
 bool IsHelpArgument(const wchar_t* arg) noexcept {
     // The host ends an argument at a blank, tab, comma or switch character.
-    return arg[0] == L'/' && arg[1] == L'?' && (arg[2] == L'\0' || std::iswspace(arg[2]) || arg[2] == L',' || arg[2] == L'/');
+    if (arg[0] != L'/' || arg[1] != L'?') return false;
+    const wchar_t after = arg[2];
+    return after == L'\0' || std::iswspace(after) || after == L',' || after == L'/';
 }
 
 bool IsHostProgram(HANDLE process) noexcept {
