@@ -23,6 +23,7 @@ inline constexpr const wchar_t* kSnapshotTruncated = L"\"%s\" ends before its la
 inline constexpr const wchar_t* kCommandErrorLine = L"%s: %s\r\n";
 inline constexpr const wchar_t* kUnexpectedLine = L"ZARNITH: %s: %s\r\n";
 inline constexpr const wchar_t* kUnexpectedError = L"unexpected internal error";
+inline constexpr const wchar_t* kUnknownLoadNames = L"ZARNITH: ZARNITH_LOAD names that ZARNITH does not have: %s\r\n";
 inline constexpr const wchar_t* kItemNotFound = L"ZARNITH: CONHELP: Item not found\r\n";
 inline constexpr const wchar_t* kCannotOpenConsole = L"TCC: Can't open console screen buffer\r\n";
 inline constexpr const wchar_t* kRegexError = L"Regex: %s\r\n";

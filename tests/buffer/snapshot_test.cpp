@@ -230,6 +230,9 @@ TEST_F(SnapshotTest, UsageAndFileErrors) {
     EXPECT_EQ(Run(L"SAVECON", L"Z:\\no\\such\\folder\\x.con"), 2);
     // A name far longer than any path buffer is read safely and simply cannot be created.
     EXPECT_NE(Run(L"SAVECON", std::wstring(5000, L'n')), 0);
+    // The name is the host's first argument: a comma or '/' ends it, as TCC splits it.
+    EXPECT_EQ(Run(L"SAVECON", file.Path() + L",more"), 0);
+    EXPECT_TRUE(file.Exists());
 }
 
 TEST_F(SnapshotTest, RedirectedOutputAndMissingWindowRect) {
