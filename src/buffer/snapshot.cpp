@@ -72,14 +72,19 @@ uint64_t SnapshotSize(const SnapshotHeader& h) noexcept {
 }
 
 const wchar_t* SnapshotProblem(const SnapshotHeader& h, uint64_t fileSize) noexcept {
-    if (fileSize < kSnapshotHeaderBytes) return L"\"%s\" is too short to be a console snapshot";
+    // The file has no magic number: a header that no console could have written means it is some
+    // other file (a text file, say), which the user should hear first; a sound header over too
+    // few rows is a snapshot that was cut short.
+    if (fileSize < kSnapshotHeaderBytes)
+        return L"\"%s\" is not a console snapshot (it is shorter than a snapshot's 22-byte header)";
     // 16-bit fields cannot exceed what a console allows (32,767); only the lower bound needs a check.
-    if (h.width < 1 || h.height < 1) return L"\"%s\" holds an impossible screen-buffer size";
+    if (h.width < 1 || h.height < 1)
+        return L"\"%s\" is not a console snapshot (it holds an impossible screen-buffer size)";
     if (h.cursorX < 0 || h.cursorX >= h.width || h.cursorY < 0 || h.cursorY >= h.height)
-        return L"\"%s\" puts the cursor outside the screen buffer";
+        return L"\"%s\" is not a console snapshot (it puts the cursor outside the screen buffer)";
     const SMALL_RECT& w = h.window;
     if (w.Left < 0 || w.Top < 0 || w.Left > w.Right || w.Top > w.Bottom || w.Right >= h.width || w.Bottom >= h.height)
-        return L"\"%s\" puts the window outside the screen buffer";
+        return L"\"%s\" is not a console snapshot (it puts the window outside the screen buffer)";
     if (fileSize < SnapshotSize(h)) return L"\"%s\" ends before its last saved row";
     return nullptr;
 }
