@@ -33,6 +33,27 @@ foreach(i RANGE 0 ${last} 2)
   list(APPEND names "${name}")
 endforeach()
 
+# The README's picture lives in docs/, which the zip does not hold: the packaged README goes
+# without the parts marked <!-- picture --> ... <!-- /picture -->, and may point nowhere else there.
+file(READ "${STAGING}/README.md" readme)
+set(open_mark "<!-- picture -->")
+set(close_mark "<!-- /picture -->")
+string(LENGTH "${close_mark}" close_length)
+string(FIND "${readme}" "${open_mark}" from)
+string(FIND "${readme}" "${close_mark}" to)
+while(from GREATER -1 AND to GREATER from)
+  math(EXPR after "${to} + ${close_length} + 1")
+  string(SUBSTRING "${readme}" 0 ${from} head)
+  string(SUBSTRING "${readme}" ${after} -1 tail)
+  set(readme "${head}${tail}")
+  string(FIND "${readme}" "${open_mark}" from)
+  string(FIND "${readme}" "${close_mark}" to)
+endwhile()
+if(readme MATCHES "\\]\\(docs/")
+  message(FATAL_ERROR "make-zip: the packaged README.md still points into docs/, which the zip does not hold")
+endif()
+file(WRITE "${STAGING}/README.md" "${readme}")
+
 # The release date of the version stands for every file's time.
 execute_process(COMMAND touch -d "2026-01-01 00:00:00 UTC" ${names}
   WORKING_DIRECTORY "${STAGING}" RESULT_VARIABLE touched)
