@@ -22,6 +22,7 @@
 // note), so a script always ends.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <cwctype>
@@ -276,6 +277,7 @@ private:
             }
             idle += kStep;
             // Half a second without a key: the command sits in its key read, its screen complete.
+            if (idle == 500 && answer_ == L'q') Say(L"  (" + DescribeMatch() + L")\r\n");
             if (idle >= 500 && !shot_->empty()) {
                 Screenshot(*shot_);
                 shot_->clear();
@@ -291,6 +293,24 @@ private:
             typed_ = true;
             idle = 0;
         }
+    }
+
+    // CSBFIND puts the cursor on the match and shows its cells in exchanged colours: the cells
+    // from the cursor on that share the cursor cell's colours.
+    static std::wstring DescribeMatch() {
+        HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+        const CONSOLE_SCREEN_BUFFER_INFO info = ConsoleInfo();
+        const COORD at = info.dwCursorPosition;
+        const DWORD most = DWORD(std::min<int>(info.dwSize.X - at.X, 80));
+        std::vector<wchar_t> text(most + 1, L'\0');
+        std::vector<WORD> colours(most + 1, 0);
+        DWORD read = 0, coloured = 0;
+        ReadConsoleOutputCharacterW(out, text.data(), most, at, &read);
+        ReadConsoleOutputAttribute(out, colours.data(), most, at, &coloured);
+        DWORD length = 0;
+        while (length < read && length < coloured && colours[length] == colours[0]) ++length;
+        return L"match shown in exchanged colours at column " + std::to_wstring(at.X) + L", row " +
+               std::to_wstring(at.Y) + L": \"" + std::wstring(text.data(), length) + L"\"";
     }
 
     std::wstring command_;
