@@ -13,10 +13,10 @@ inline constexpr const wchar_t* kFailedToOpenFile = L"Failed to open file \"%s\"
 inline constexpr const wchar_t* kNoExtendedFlags = L"Console extended flags are not enabled.";
 
 // Why a snapshot file cannot be restored; "%s" takes the file name.
-inline constexpr const wchar_t* kSnapshotTooShort = L"\"%s\" is too short to be a console snapshot";
-inline constexpr const wchar_t* kSnapshotBadSize = L"\"%s\" holds an impossible screen-buffer size";
-inline constexpr const wchar_t* kSnapshotBadCursor = L"\"%s\" puts the cursor outside the screen buffer";
-inline constexpr const wchar_t* kSnapshotBadWindow = L"\"%s\" puts the window outside the screen buffer";
+inline constexpr const wchar_t* kSnapshotTooShort = L"\"%s\" is not a console snapshot (it is shorter than a snapshot's 22-byte header)";
+inline constexpr const wchar_t* kSnapshotBadSize = L"\"%s\" is not a console snapshot (it holds an impossible screen-buffer size)";
+inline constexpr const wchar_t* kSnapshotBadCursor = L"\"%s\" is not a console snapshot (it puts the cursor outside the screen buffer)";
+inline constexpr const wchar_t* kSnapshotBadWindow = L"\"%s\" is not a console snapshot (it puts the window outside the screen buffer)";
 inline constexpr const wchar_t* kSnapshotTruncated = L"\"%s\" ends before its last saved row";
 
 // Whole lines (formats) on standard error.
