@@ -131,7 +131,7 @@ int RunSetIcon(const wchar_t* line) {
 
     const IconSource source = ClassifyIconArguments(args);
     if (source.Kind == IconSourceKind::Usage) {
-        Printf(L"%s", kUsage);
+        PrintLines(kUsage);
         return -1;
     }
     // The terminal shows its own icon: -3, as when this Windows has no console-icon setter.

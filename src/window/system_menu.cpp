@@ -24,16 +24,14 @@ bool CloseItemPresent(HMENU menu) noexcept {
 }
 
 int RunXclose(wchar_t* line) {
-    wchar_t* end = nullptr;
-    const wchar_t* first = line ? NthArgument(line, 0, nullptr, &end) : nullptr;
-    // Only the first argument counts; the keywords are accepted in any letter case.
-    std::wstring word;
-    if (first != nullptr) {
-        word = (end != nullptr && end >= first) ? std::wstring(first, size_t(end - first)) : std::wstring(first);
-        if (!word.empty()) CharUpperBuffW(word.data(), DWORD(word.size()));
-    }
+    // Only the first argument counts, copied out by the host (no argument is longer than its
+    // line); the keywords are accepted in any letter case.
+    std::wstring word(line ? wcslen(line) + 1 : 1, L'\0');
+    const wchar_t* first = line ? NthArgument(line, 0, word.data(), nullptr) : nullptr;
+    word.resize(first != nullptr ? wcslen(word.c_str()) : 0);
+    if (!word.empty()) CharUpperBuffW(word.data(), DWORD(word.size()));
     if (word == L"/?") {
-        Printf(L"%s", L"Disable/enable closing the console\r\n\r\nXCLOSE [ OFF | ON ]\r\n");
+        PrintLines(L"Disable/enable closing the console\r\n\r\nXCLOSE [ OFF | ON ]\r\n");
         return 0;
     }
     // The terminal's window menu is out of reach. GET_STATUS stays quiet, as ever, and answers
@@ -73,7 +71,7 @@ int RunSysmenu(const wchar_t* line) {
     const wchar_t* keys = line ? line : L"";
     while (*keys == L' ' || *keys == L'\t') ++keys;
     if (*keys == L'\0' || std::wcscmp(keys, L"/?") == 0) {
-        Printf(L"%s", L"Invoke Console\\SystemMenu\\...\r\n\r\nUsage:  SYSMENU [keys]\r\n");
+        PrintLines(L"Invoke Console\\SystemMenu\\...\r\n\r\nUsage:  SYSMENU [keys]\r\n");
         return 0;
     }
     // Alt+Space would reach the terminal as a key, not open any system menu of ours.
