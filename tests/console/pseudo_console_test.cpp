@@ -9,11 +9,11 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <optional>
 #include <string>
-#include <vector>
 #include <thread>
+#include <vector>
 
+#include "frame/os_module.h"
 #include "support/import_patch.h"
 #include "support/plugin_test.h"
 
@@ -37,7 +37,8 @@ const Refused kRefused[] = {
 };
 
 // The window variables, in this order, and what they give under a pseudo console.
-constexpr wchar_t kWindowVariables[] = L"%_MAXCON|%_TRAYH|%_TRAYW|%_MOUSECX|%_MOUSECY|%_CURCHAR|%_FGCONSOLE|%_XCLOSE|%_FSMODE";
+constexpr wchar_t kWindowVariables[] =
+    L"%_MAXCON|%_TRAYH|%_TRAYW|%_MOUSECX|%_MOUSECY|%_CURCHAR|%_FGCONSOLE|%_XCLOSE|%_FSMODE";
 constexpr wchar_t kWindowValues[] = L"-1 -1 -1 -1|-1|-1|N/A|N/A|N/A|-1|-1|-1";
 
 std::wstring Expanded(std::wstring text) {
@@ -101,6 +102,8 @@ protected:
         fakeVisible = FALSE;
         Start();
     }
+    // Whether the plug-in now takes its console for a pseudo console: only there does XCLOSE
+    // GET_STATUS answer -1 (and, as ever, quietly).
     bool Refuses() {
         StandIn_ClearOutput();
         const bool refused = Run(L"XCLOSE", L"GET_STATUS") == -1;
@@ -208,29 +211,18 @@ TEST_F(PseudoConsoleTest, UsageTextsQueriesAndTheBufferStillWork) {
     EXPECT_EQ(Expanded(kWindowVariables), kWindowValues);
 }
 
-TEST_F(PseudoConsoleTest, KeyHandlerPassesItsWindowKeysOn) {
+// Without Scroll Lock the zhost run below shows the same; Ctrl-Del is served there too.
+TEST_F(PseudoConsoleTest, KeyHandlerPassesScrollLockKeysOn) {
     StartInTerminal();
-    const SMALL_RECT window = tconsole::Window();
+    ImportPatch lock(Plugin().Module(), "user32.dll", "GetKeyState", reinterpret_cast<void*>(ScrollLockOn));
     wchar_t line[32] = L"dir";
-    for (bool lockOn : {false, true}) {
-        std::optional<ImportPatch> lock;
-        if (lockOn) lock.emplace(Plugin().Module(), "user32.dll", "GetKeyState", reinterpret_cast<void*>(ScrollLockOn));
-        for (int32_t code : {0x1008D, 0x10091, 0x100F4, 0x100F6}) {  // Ctrl-Up, Ctrl-Down, Alt-Left, Alt-Right
-            HostKeyRecord record{};
-            record.Key = code;
-            record.Line = record.LinePosition = line;
-            Plugin().Key(record);
-            EXPECT_EQ(record.Key, code) << std::hex << code << " scroll lock " << lockOn;
-        }
+    for (int32_t code : {0x1008D, 0x10091, 0x100F4, 0x100F6}) {  // Ctrl-Up, Ctrl-Down, Alt-Left, Alt-Right
+        HostKeyRecord record{};
+        record.Key = code;
+        record.Line = record.LinePosition = line;
+        Plugin().Key(record);
+        EXPECT_EQ(record.Key, code) << std::hex << code;
     }
-    EXPECT_EQ(tconsole::Window().Bottom, window.Bottom);
-    EXPECT_EQ(Err(), L"");
-    HostKeyRecord clear{};
-    clear.Key = 0x10093;  // Ctrl-Del edits the buffer: still served
-    clear.StartRow = clear.CursorRow = 5;
-    clear.Line = clear.LinePosition = line;
-    Plugin().Key(clear);
-    EXPECT_EQ(clear.Key, 13);
 }
 
 TEST_F(PseudoConsoleTest, RestoringASnapshotKeepsTheTerminalsSize) {
@@ -272,12 +264,10 @@ void DrainAvailable(HANDLE pipe, std::string& into) {
 // test's own, while the pseudo console's output (the screen as escape sequences) is drained so
 // that zhost never blocks on it. Every wait is bounded.
 std::string RunInPseudoConsole(const std::string& script, std::string& problem) {
-    using CreateFn = HRESULT(WINAPI*)(COORD, HANDLE, HANDLE, DWORD, void**);
-    using CloseFn = void(WINAPI*)(void*);
     // Looked up: Debian's mingw headers declare them only for newer Windows targets.
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    const auto create = reinterpret_cast<CreateFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "CreatePseudoConsole")));
-    const auto close = reinterpret_cast<CloseFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "ClosePseudoConsole")));
+    const auto kernel = zarnith::OsModule::Named(L"kernel32.dll");
+    const zarnith::RunTimeFunction<HRESULT(COORD, HANDLE, HANDLE, DWORD, void**)> create(kernel, "CreatePseudoConsole");
+    const zarnith::RunTimeFunction<void(void*)> close(kernel, "ClosePseudoConsole");
     if (!create || !close) return problem = "no CreatePseudoConsole", "";
 
     TempFile scriptFile(L"pseudo.zs");
@@ -290,7 +280,8 @@ std::string RunInPseudoConsole(const std::string& script, std::string& problem) 
         return problem = "no pipes", "";
     SetHandleInformation(transcriptRead.h, HANDLE_FLAG_INHERIT, 0);
     void* console = nullptr;
-    if (create(COORD{80, 25}, inRead.h, outWrite.h, 0, &console) != S_OK) return problem = "CreatePseudoConsole failed", "";
+    if (create(COORD{80, 25}, inRead.h, outWrite.h, 0, &console) != S_OK)
+        return problem = "CreatePseudoConsole failed", "";
 
     SIZE_T bytes = 0;
     InitializeProcThreadAttributeList(nullptr, 1, 0, &bytes);
