@@ -87,11 +87,6 @@ bool ScreenBuffer::ReadCharacterAt(COORD cell, wchar_t& character) const noexcep
     return ReadConsoleOutputCharacterW(get(), &character, 1, cell, &done) && done == 1;
 }
 
-bool ScreenBuffer::ReadNarrowCharacterAt(COORD cell, char& character) const noexcept {
-    DWORD done = 0;
-    return ReadConsoleOutputCharacterA(get(), &character, 1, cell, &done) && done == 1;
-}
-
 void ScreenBuffer::WriteCharacterAt(COORD cell, wchar_t character) const noexcept {
     DWORD done = 0;
     WriteConsoleOutputCharacterW(get(), &character, 1, cell, &done);

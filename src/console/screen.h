@@ -50,7 +50,6 @@ public:
 
     // One cell's character; the reads answer true only when exactly that cell was read.
     bool ReadCharacterAt(COORD cell, wchar_t& character) const noexcept;
-    bool ReadNarrowCharacterAt(COORD cell, char& character) const noexcept;
     void WriteCharacterAt(COORD cell, wchar_t character) const noexcept;
 
 private:
