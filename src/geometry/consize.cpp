@@ -269,6 +269,9 @@ COORD CurrentFontSize(HANDLE console) noexcept {
 
 bool ResizeStep(HANDLE console, const SMALL_RECT& window, COORD buffer, bool windowChanges, bool windowFirst,
                 bool bufferChanges) noexcept {
+    // A window reports one change more than once, some reports arriving after the wait they end:
+    // one left over from the step before must not end this step's wait before its window follows.
+    if (ResizeEvent) ResetEvent(ResizeEvent);
     RECT before{};
     if (ConsoleWindow) GetWindowRect(ConsoleWindow, &before);
     const auto failed = [] {
