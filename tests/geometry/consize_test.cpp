@@ -76,6 +76,13 @@ DWORD WINAPI PollResize(HANDLE event, DWORD ms) {
     return result;
 }
 
+// The primary monitor's work area with a task bar 60 pixels wide on the left and 30 high at the top.
+BOOL WINAPI TaskBarLeftAndTop(UINT action, UINT, PVOID value, UINT) {
+    if (action != SPI_GETWORKAREA) return FALSE;
+    *static_cast<RECT*>(value) = RECT{60, 30, 900, 700};
+    return TRUE;
+}
+
 class ConsizeTest : public PluginTest {
 protected:
     void SetUp() override {
@@ -207,6 +214,29 @@ TEST_F(ConsizeTest, PlacesTheWindowAtPositionsAndCells) {
     EXPECT_EQ(Run(L"CONSIZE", L"/C 0"), 0);
     EXPECT_EQ(ConsoleRect().left, 0);
     EXPECT_EQ(ConsoleRect().top, 0);
+}
+
+TEST_F(ConsizeTest, CellsLieWithinAWorkAreaThatStartsRightOfOrBelowTheTaskBar) {
+    ImportPatch patch(Plugin().Module(), "user32.dll", "SystemParametersInfoW", (void*)TaskBarLeftAndTop);
+    ASSERT_TRUE(patch.Applied());
+    const RECT work{60, 30, 900, 700};
+    EXPECT_EQ(Run(L"CONSIZE", L"/C 1"), 0);
+    RECT r = ConsoleRect();
+    EXPECT_EQ(r.left, work.left);
+    EXPECT_EQ(r.top, work.top);
+    EXPECT_EQ(Run(L"CONSIZE", L"/C 5"), 0);
+    r = ConsoleRect();
+    EXPECT_EQ(r.left, work.left + (work.right - work.left - (r.right - r.left)) / 2);
+    EXPECT_EQ(r.top, work.top + (work.bottom - work.top - (r.bottom - r.top)) / 2);
+    EXPECT_EQ(Run(L"CONSIZE", L"/C 9"), 0);
+    r = ConsoleRect();
+    EXPECT_EQ(r.right, work.right);
+    EXPECT_EQ(r.bottom, work.bottom);
+    // /R after /C still reaches past the work area (a second monitor).
+    EXPECT_EQ(Run(L"CONSIZE", L"/C 7 /R 1920 0"), 0);
+    r = ConsoleRect();
+    EXPECT_EQ(r.left, work.left + 1920);
+    EXPECT_EQ(r.bottom, work.bottom);
 }
 
 TEST_F(ConsizeTest, ALineComposedFromTheCurrentStateChangesNothing) {
