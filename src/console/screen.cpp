@@ -13,12 +13,37 @@ bool ScreenBuffer::Query(CONSOLE_SCREEN_BUFFER_INFO& info) const noexcept {
     return true;
 }
 
+namespace {
+
+constexpr bool SameRect(const SMALL_RECT& a, const SMALL_RECT& b) noexcept {
+    return a.Left == b.Left && a.Top == b.Top && a.Right == b.Right && a.Bottom == b.Bottom;
+}
+
+// The cells of one transfer as blanks in the console's default colours.
+void BlankTransfer(const RectTransfer& t, CHAR_INFO* cells) noexcept {
+    CHAR_INFO blank{};
+    blank.Char.UnicodeChar = L' ';
+    blank.Attributes = kDefaultAttribute;
+    for (int y = 0; y < Height(t.region); ++y)
+        std::fill_n(cells + t.offset + size_t(t.at.Y + y) * size_t(t.size.X) + size_t(t.at.X), Width(t.region), blank);
+}
+
+}  // namespace
+
 bool ScreenBuffer::ReadRows(int top, int rows, int width, CHAR_INFO* cells) const noexcept {
     bool ok = true;
+    DWORD error = ERROR_SUCCESS;
     ForEachRectTransfer(width, top, rows, [&](const RectTransfer& t) {
         SMALL_RECT region = t.region;
-        ok = ok && ReadConsoleOutputW(get(), cells + t.offset, t.size, t.at, &region);
+        // The console answers with the region it read: one cut short (a buffer that shrank since
+        // it was measured) leaves cells unread, as a failure leaves them all.
+        if (ReadConsoleOutputW(get(), cells + t.offset, t.size, t.at, &region) && SameRect(region, t.region)) return;
+        if (ok) error = GetLastError();
+        ok = false;
+        // What the console did not read is blank, never what the array held before.
+        BlankTransfer(t, cells);
     });
+    if (!ok) SetLastError(error);
     return ok;
 }
 

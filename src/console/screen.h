@@ -30,7 +30,8 @@ public:
     bool Query(CONSOLE_SCREEN_BUFFER_INFO& info) const noexcept;
 
     // Whole rows top .. top + rows - 1 of a buffer `width` cells wide, to or from `cells`
-    // (rows x width). ReadRows answers false, and stops, at the first transfer that fails.
+    // (rows x width). ReadRows answers false (the system's error code kept) when a cell could not
+    // be read; such cells come back as blanks in the default colours, never as stale contents.
     bool ReadRows(int top, int rows, int width, CHAR_INFO* cells) const noexcept;
     void WriteRows(int top, int rows, int width, const CHAR_INFO* cells) const noexcept;
     // `block` (blockRows x width cells) written over and over, from row `top` for `rows` rows.

@@ -69,6 +69,36 @@ TEST(SnapshotHeaderTest, ProblemsAreFoundBeforeRestoring) {
     EXPECT_FALSE(broken([](SnapshotHeader& h) { h.cursorY = 299; h.window = {79, 299, 79, 299}; }));
 }
 
+// A console that cannot give row 10 (as some consoles refuse a row holding certain characters):
+// any rectangle read that covers it leaves a scribble behind and fails.
+BOOL WINAPI RefuseRowTen(HANDLE h, PCHAR_INFO cells, COORD size, COORD at, PSMALL_RECT region) {
+    if (region->Top <= 10 && region->Bottom >= 10) {
+        for (int i = 0; i < size.X * size.Y; ++i) cells[i] = CHAR_INFO{{L'?'}, 0x99};
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return ReadConsoleOutputW(h, cells, size, at, region);
+}
+
+// A snapshot file whose reads go wrong after the size was checked: the `failAt`-th read fails
+// outright, or comes back with half of what was asked and the file ends there (it shrank).
+int fileReads = 0, failAt = 0;
+bool readFails = false;
+decltype(&ReadFile) realReadFile;
+BOOL WINAPI UnreliableRead(HANDLE file, LPVOID into, DWORD bytes, LPDWORD done, LPOVERLAPPED overlapped) {
+    if (++fileReads < failAt) return realReadFile(file, into, bytes, done, overlapped);
+    if (fileReads > failAt) {
+        *done = 0;
+        return TRUE;
+    }
+    if (readFails) {
+        *done = 0;
+        SetLastError(ERROR_READ_FAULT);
+        return FALSE;
+    }
+    return realReadFile(file, into, bytes / 2, done, overlapped);
+}
+
 class SnapshotTest : public PluginTest {
 protected:
     static constexpr SHORT kWidth = 60, kHeight = 120;
@@ -211,6 +241,60 @@ TEST_F(SnapshotTest, DamagedFilesLeaveTheConsoleAlone) {
         EXPECT_EQ(Run(L"RSTRCON", file.Path()), -1);
         EXPECT_EQ(Err().rfind(L"RSTRCON: \"" + file.Path() + L"\" ", 0), 0u) << Err();
         EXPECT_EQ(Out(), L"");  // the geometry was not touched either
+        EXPECT_TRUE(Read() == before);
+        EXPECT_EQ(tconsole::Cursor().Y, 50);
+        EXPECT_EQ(tconsole::Window().Top, 40);
+    }
+}
+
+TEST_F(SnapshotTest, AFailedConsoleReadIsReportedAndSavesBlanksNeverUnreadCells) {
+    TempFile file(L"unreadable");
+    const Cells before = Read();
+    {
+        ImportPatch patch(Plugin().Module(), "kernel32.dll", "ReadConsoleOutputW", (void*)RefuseRowTen);
+        ASSERT_TRUE(patch.Applied());
+        EXPECT_EQ(Run(L"SAVECON", file.Path()), 2);  // the host's error reporter's result
+    }
+    EXPECT_NE(Err().find(L"TCC: (Sys)"), std::wstring::npos) << Err();
+    const std::string bytes = file.Bytes();
+    ASSERT_EQ(bytes.size(), 22u + 46u * kWidth * 4u) << "the snapshot is complete";
+    for (size_t r = 0; r <= 45; ++r) {
+        std::wstring text;
+        for (size_t x = 0; x < kWidth; ++x) {
+            const size_t cell = 22 + (r * kWidth + x) * 4;
+            text += wchar_t(uint8_t(bytes[cell]) | (uint8_t(bytes[cell + 1]) << 8));
+        }
+        if (r == 10) EXPECT_EQ(text, std::wstring(kWidth, L' ')) << "the unread row is blank";
+        else EXPECT_TRUE(text == before.text[r] || text == std::wstring(kWidth, L' ')) << "row " << r;
+    }
+}
+
+TEST_F(SnapshotTest, AFileThatFailsOrShrinksWhileReadRestoresNothing) {
+    TempFile file(L"shrinks");
+    ASSERT_EQ(Run(L"SAVECON", file.Path()), 0);
+    tconsole::SetBufferAndWindow(kWidth + 10, kHeight + 10, kWidth, 20);
+    Place(3, 50, 40);
+    tconsole::Fill(L'#', 0x4F);
+    const Cells before = Read();
+    ImportPatch patch(Plugin().Module(), "kernel32.dll", "ReadFile", (void*)UnreliableRead);
+    ASSERT_TRUE(patch.Applied());
+    realReadFile = patch.OriginalAs<BOOL WINAPI(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED)>();
+    struct Case {
+        int failAt;
+        bool fails;
+        int result;
+        const wchar_t* message;
+    };
+    for (const Case c : {Case{1, true, 2, L"TCC: (Sys)"}, Case{2, true, 2, L"TCC: (Sys)"},
+                         Case{1, false, -1, L"RSTRCON: \""}, Case{2, false, -1, L"\" ends before its last saved row"}}) {
+        SCOPED_TRACE(testing::Message() << "read " << c.failAt << (c.fails ? " fails" : " is short"));
+        fileReads = 0;
+        failAt = c.failAt;
+        readFails = c.fails;
+        StandIn_ClearOutput();
+        EXPECT_EQ(Run(L"RSTRCON", file.Path()), c.result);
+        EXPECT_NE(Err().find(c.message), std::wstring::npos) << Err();
+        EXPECT_EQ(tconsole::Info().dwSize.X, kWidth + 10) << "the geometry is untouched";
         EXPECT_TRUE(Read() == before);
         EXPECT_EQ(tconsole::Cursor().Y, 50);
         EXPECT_EQ(tconsole::Window().Top, 40);
