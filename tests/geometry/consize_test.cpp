@@ -62,7 +62,9 @@ HWINEVENTHOOK WINAPI CaptureHook(DWORD a, DWORD b, HMODULE m, WINEVENTPROC p, DW
     locationCallback = p;
     return realHook(a, b, m, p, c, d, f);
 }
-BOOL WINAPI CountWindowChanges(HANDLE h, BOOL a, const SMALL_RECT* r) { return ++windowChanges, realWindowInfo(h, a, r); }
+BOOL WINAPI CountWindowChanges(HANDLE h, BOOL a, const SMALL_RECT* r) {
+    return ++windowChanges, realWindowInfo(h, a, r);
+}
 DWORD WINAPI PollResize(HANDLE event, DWORD ms) {
     if (windowChanges == 1) {
         LocationChanged();
