@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <optional>
 #include <vector>
 
 #include "console/pseudo_console.h"
@@ -143,12 +144,36 @@ int RunSavecon(wchar_t* line) {
     };
     const SnapshotHeaderBytes bytes = EncodeSnapshotHeader(header);
     if (!write(bytes.data(), bytes.size())) return ReportWindowsError(name);
+    // Cells the console would not give are saved as blanks and the failure reported once the
+    // snapshot is complete: the file never holds stale or unread memory.
+    std::optional<DWORD> readError;
     const bool saved = ForEachRowChunk(0, header.cursorY + 1, chunkRows, [&](int top, int n) {
-        screen.ReadRows(top, n, width, cells.data());
+        if (!screen.ReadRows(top, n, width, cells.data()) && !readError) readError = GetLastError();
         return write(cells.data(), size_t(n) * size_t(width) * sizeof(CHAR_INFO));
     });
-    return saved ? 0 : ReportWindowsError(name);
+    if (!saved) return ReportWindowsError(name);
+    return readError ? ReportWindowsError(nullptr, *readError) : 0;
 }
+
+namespace {
+
+enum class FileRead { Whole, Short, Failed };
+
+// Reads exactly `bytes` bytes; the system's error code is kept when a read fails.
+FileRead ReadExactly(HANDLE file, void* into, uint64_t bytes) noexcept {
+    auto* at = static_cast<uint8_t*>(into);
+    while (bytes > 0) {
+        const DWORD piece = DWORD(std::min<uint64_t>(bytes, 1u << 30));
+        DWORD done = 0;
+        if (!ReadFile(file, at, piece, &done, nullptr)) return FileRead::Failed;
+        if (done == 0) return FileRead::Short;
+        at += done;
+        bytes -= std::min<uint64_t>(done, bytes);
+    }
+    return FileRead::Whole;
+}
+
+}  // namespace
 
 int RunRstrcon(wchar_t* line) {
     std::vector<wchar_t> path;
@@ -161,22 +186,29 @@ int RunRstrcon(wchar_t* line) {
     const UniqueHandle file(CreateFileW(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file) return ReportWindowsError(name);
 
-    // Everything is checked before the console changes: a damaged file restores nothing.
+    // Everything is checked, and every saved cell read, before the console changes: a damaged
+    // file, or one that turns out shorter than it was when measured, restores nothing.
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) return ReportWindowsError(name);
     SnapshotHeaderBytes bytes{};
-    DWORD done = 0;
-    if (!ReadFile(file.get(), bytes.data(), DWORD(bytes.size()), &done, nullptr)) done = 0;
+    const FileRead head = size.QuadPart < LONGLONG(bytes.size())
+                              ? FileRead::Short
+                              : ReadExactly(file.get(), bytes.data(), bytes.size());
+    if (head == FileRead::Failed) return ReportWindowsError(name);
     const SnapshotHeader header = DecodeSnapshotHeader(bytes);
-    const uint64_t available = done < bytes.size() ? done : uint64_t(size.QuadPart);
-    if (const wchar_t* problem = SnapshotProblem(header, available))
+    if (const wchar_t* problem = SnapshotProblem(header, head == FileRead::Short ? 0 : uint64_t(size.QuadPart)))
         return ReportCommandError(row::RSTRCON, problem, name);
 
     const int width = header.width;
     const int height = header.height;
-    const int chunkRows = RowsPerTransfer(width);
-    HostArray<CHAR_INFO> cells(size_t(chunkRows) * size_t(width));
+    const int saved = header.cursorY + 1;
+    HostArray<CHAR_INFO> cells(size_t(saved) * size_t(width));
     if (!cells) return ReportCommandError(row::RSTRCON, message::kNoMemory);
+    switch (ReadExactly(file.get(), cells.data(), uint64_t(cells.size()) * sizeof(CHAR_INFO))) {
+    case FileRead::Failed: return ReportWindowsError(name);
+    case FileRead::Short: return ReportCommandError(row::RSTRCON, message::kSnapshotTruncated, name);
+    case FileRead::Whole: break;
+    }
 
     // The sizing command reports its own failures; the cells are restored into whatever geometry
     // results. Under a pseudo console the terminal owns the size: the cells go into the view as it is.
@@ -185,24 +217,16 @@ int RunRstrcon(wchar_t* line) {
         CONSIZE(consize.data());
     }
     SetConsoleWindowInfo(screen.get(), TRUE, &header.window);
-
-    const int saved = header.cursorY + 1;
-    int lastRow = 0;  // index in `cells` of the last saved row
-    ForEachRowChunk(0, saved, chunkRows, [&](int top, int n) {
-        const DWORD bytesWanted = DWORD(size_t(n) * size_t(width) * sizeof(CHAR_INFO));
-        ReadFile(file.get(), cells.data(), bytesWanted, &done, nullptr);
-        screen.WriteRows(top, n, width, cells.data());
-        lastRow = n - 1;
-        return true;
-    });
+    screen.WriteRows(0, saved, width, cells.data());
     if (saved < height) {
-        // Rows below the saved ones: blanks in the colours of the last saved row, column by column.
-        CHAR_INFO* blank = cells.data();
-        std::copy_n(cells.data() + size_t(lastRow) * size_t(width), width, blank);
-        for (int x = 0; x < width; ++x) blank[x].Char.UnicodeChar = L' ';
-        const int fill = std::min(chunkRows, height - saved);
-        for (int r = 1; r < fill; ++r) std::copy_n(blank, width, blank + size_t(r) * size_t(width));
-        screen.RepeatRows(saved, height - saved, width, blank, fill);
+        // Rows below the saved ones: blanks in the colours of the last saved row, column by column,
+        // built in the rows already written.
+        const int blockRows = std::min({saved, RowsPerTransfer(width), height - saved});
+        CHAR_INFO* block = cells.data();
+        std::copy_n(cells.data() + size_t(saved - 1) * size_t(width), width, block);
+        for (int x = 0; x < width; ++x) block[x].Char.UnicodeChar = L' ';
+        for (int r = 1; r < blockRows; ++r) std::copy_n(block, width, block + size_t(r) * size_t(width));
+        screen.RepeatRows(saved, height - saved, width, block, blockRows);
     }
     SetConsoleCursorPosition(screen.get(), COORD{header.cursorX, header.cursorY});
     return 0;

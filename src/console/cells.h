@@ -39,6 +39,9 @@ constexpr COORD CellAfter(COORD start, int width, uint64_t offset) noexcept {
     return COORD{SHORT(at % w), SHORT(at / w)};
 }
 
+// The console's default colours (light grey on black), for cells that have no colours of their own.
+inline constexpr WORD kDefaultAttribute = FOREGROUND_RED | FOREGROUND_GREEN | FOREGROUND_BLUE;
+
 // A cell's attribute: foreground colour in bits 0-3, background colour in bits 4-7, other flags
 // (grid lines, reverse video) above the low byte.
 class Attribute {

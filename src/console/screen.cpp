@@ -1,6 +1,7 @@
 #include "console/screen.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "console/transfer.h"
 
@@ -13,12 +14,67 @@ bool ScreenBuffer::Query(CONSOLE_SCREEN_BUFFER_INFO& info) const noexcept {
     return true;
 }
 
+namespace {
+
+constexpr bool SameRect(const SMALL_RECT& a, const SMALL_RECT& b) noexcept {
+    return a.Left == b.Left && a.Top == b.Top && a.Right == b.Right && a.Bottom == b.Bottom;
+}
+
+// A single row of a transfer: the same array and width, one row of the region.
+RectTransfer RowOf(const RectTransfer& t, int y) noexcept {
+    RectTransfer row = t;
+    row.at.Y = SHORT(t.at.Y + y);
+    row.region.Top = row.region.Bottom = SHORT(t.region.Top + y);
+    return row;
+}
+
+CHAR_INFO* FirstCell(const RectTransfer& t, CHAR_INFO* cells) noexcept {
+    return cells + t.offset + size_t(t.at.Y) * size_t(t.size.X) + size_t(t.at.X);
+}
+
+bool ReadTransfer(HANDLE console, const RectTransfer& t, CHAR_INFO* cells) noexcept {
+    SMALL_RECT region = t.region;
+    // The console answers with the region it read: one cut short (a buffer that shrank since it
+    // was measured) leaves cells unread, as a failure leaves them all.
+    return ReadConsoleOutputW(console, cells + t.offset, t.size, t.at, &region) && SameRect(region, t.region);
+}
+
+// A row the console will not give as cells: blanks, in the row's own colours where those can be
+// read (attributes hold no characters, so no character can make that read fail).
+void BlankRow(HANDLE console, const RectTransfer& row, CHAR_INFO* cells) noexcept {
+    CHAR_INFO* first = FirstCell(row, cells);
+    WORD attributes[256];
+    for (int done = 0, count = Width(row.region); done < count;) {
+        const int n = std::min<int>(count - done, int(std::size(attributes)));
+        DWORD read = 0;
+        const COORD at{SHORT(row.region.Left + done), row.region.Top};
+        if (!ReadConsoleOutputAttribute(console, attributes, DWORD(n), at, &read)) read = 0;
+        for (int i = 0; i < n; ++i) {
+            first[done + i].Char.UnicodeChar = L' ';
+            first[done + i].Attributes = DWORD(i) < read ? attributes[i] : kDefaultAttribute;
+        }
+        done += n;
+    }
+}
+
+}  // namespace
+
 bool ScreenBuffer::ReadRows(int top, int rows, int width, CHAR_INFO* cells) const noexcept {
     bool ok = true;
+    DWORD error = ERROR_SUCCESS;
     ForEachRectTransfer(width, top, rows, [&](const RectTransfer& t) {
-        SMALL_RECT region = t.region;
-        ok = ok && ReadConsoleOutputW(get(), cells + t.offset, t.size, t.at, &region);
+        if (ReadTransfer(get(), t, cells)) return;
+        // Some consoles fail a whole read for one row (a surrogate pair in it): read the rows one
+        // by one, so that only a row that still fails is lost, and comes back blank.
+        for (int y = 0; y < Height(t.region); ++y) {
+            const RectTransfer row = RowOf(t, y);
+            if (ReadTransfer(get(), row, cells)) continue;
+            if (ok) error = GetLastError();
+            ok = false;
+            BlankRow(get(), row, cells);
+        }
     });
+    if (!ok) SetLastError(error);
     return ok;
 }
 
@@ -36,11 +92,33 @@ void ScreenBuffer::RepeatRows(int top, int rows, int width, const CHAR_INFO* blo
     });
 }
 
+namespace {
+
+// Reads `count` characters from `at` into `text`: true when the console gave exactly that many
+// UTF-16 units. Whatever it gave is kept, at most `count` units; the rest is blank.
+bool ReadUnits(HANDLE console, COORD at, uint32_t count, wchar_t* text) noexcept {
+    DWORD done = 0;
+    if (!ReadConsoleOutputCharacterW(console, text, count, at, &done)) done = 0;
+    std::fill(text + std::min<DWORD>(done, count), text + count, L' ');
+    return done == count;
+}
+
+}  // namespace
+
 void ScreenBuffer::ReadCharacters(COORD start, uint32_t count, int width, wchar_t* text) const noexcept {
     ForEachRunTransfer(start, count, width, sizeof(wchar_t), [&](uint32_t offset, COORD at, uint32_t n) {
-        DWORD done = 0;
-        if (!ReadConsoleOutputCharacterW(get(), text + offset, n, at, &done)) done = 0;
-        std::fill(text + offset + std::min<DWORD>(done, n), text + offset + n, L' ');
+        if (ReadUnits(get(), at, n, text + offset)) return true;
+        // A console answers in UTF-16 units, not cells: a full-width character may come back as
+        // one unit for two cells, a surrogate pair as two for one, and some consoles fail the
+        // whole read for such a row. One read per row keeps every row's text in its own row;
+        // what a row lacks is blank, and a row that cannot be read at all is blank.
+        const uint32_t w = uint32_t(std::max(width, 1));
+        for (uint32_t done = 0; done < n;) {
+            const COORD cell = CellAfter(at, width, done);
+            const uint32_t piece = std::min(n - done, w - uint32_t(cell.X) % w);
+            ReadUnits(get(), cell, piece, text + offset + done);
+            done += piece;
+        }
         return true;
     });
 }
@@ -85,11 +163,6 @@ void ScreenBuffer::FillCharacter(COORD start, uint32_t count, wchar_t character)
 bool ScreenBuffer::ReadCharacterAt(COORD cell, wchar_t& character) const noexcept {
     DWORD done = 0;
     return ReadConsoleOutputCharacterW(get(), &character, 1, cell, &done) && done == 1;
-}
-
-bool ScreenBuffer::ReadNarrowCharacterAt(COORD cell, char& character) const noexcept {
-    DWORD done = 0;
-    return ReadConsoleOutputCharacterA(get(), &character, 1, cell, &done) && done == 1;
 }
 
 void ScreenBuffer::WriteCharacterAt(COORD cell, wchar_t character) const noexcept {

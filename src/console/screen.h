@@ -30,14 +30,18 @@ public:
     bool Query(CONSOLE_SCREEN_BUFFER_INFO& info) const noexcept;
 
     // Whole rows top .. top + rows - 1 of a buffer `width` cells wide, to or from `cells`
-    // (rows x width). ReadRows answers false, and stops, at the first transfer that fails.
+    // (rows x width). A read that fails is made again one row at a time; ReadRows answers false
+    // (the system's error code kept) when a row still could not be read. Such a row comes back as
+    // blanks in its own colours (or the default ones), never as stale contents.
     bool ReadRows(int top, int rows, int width, CHAR_INFO* cells) const noexcept;
     void WriteRows(int top, int rows, int width, const CHAR_INFO* cells) const noexcept;
     // `block` (blockRows x width cells) written over and over, from row `top` for `rows` rows.
     void RepeatRows(int top, int rows, int width, const CHAR_INFO* block, int blockRows) const noexcept;
 
-    // Runs of `count` cells from `start` on, following the rows of a buffer `width` cells wide.
-    // Characters that cannot be read come back as blanks, never as stale text.
+    // Runs of `count` cells from `start` on, following the rows of a buffer `width` cells wide,
+    // one UTF-16 unit a cell. A console that answers with more or fewer units than cells, or fails,
+    // is read again one row at a time: the odd row keeps what it gave, cut or blank-padded to its
+    // cells, and no other row moves. Characters that cannot be read are blanks, never stale text.
     void ReadCharacters(COORD start, uint32_t count, int width, wchar_t* text) const noexcept;
     // Answers how many attributes were read: a failed or short read ends the run there.
     uint32_t ReadAttributes(COORD start, uint32_t count, int width, WORD* attributes) const noexcept;
@@ -50,7 +54,6 @@ public:
 
     // One cell's character; the reads answer true only when exactly that cell was read.
     bool ReadCharacterAt(COORD cell, wchar_t& character) const noexcept;
-    bool ReadNarrowCharacterAt(COORD cell, char& character) const noexcept;
     void WriteCharacterAt(COORD cell, wchar_t character) const noexcept;
 
 private:

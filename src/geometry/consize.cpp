@@ -218,11 +218,14 @@ POINT CanonicalOffset(const RECT& work, const RECT& window, int cell) noexcept {
     if (cell == 0) return offset;
     const LONG width = window.right - window.left, height = window.bottom - window.top;
     const int k = cell - 1, column = k % 3, row = k / 3;
-    // Only the right and bottom cells use the work area's edges; the others measure from 0.
-    if (column == 1) offset.x = (work.right - work.left - width) / 2;
-    if (column == 2) offset.x = work.right - width;
-    if (row == 1) offset.y = (work.bottom - work.top - height) / 2;
-    if (row == 2) offset.y = work.bottom - height;
+    // The grid lies within the work area: a task bar on the left or at the top moves its left and
+    // top edges, which every cell is measured from.
+    offset.x = column == 2   ? work.right - width
+               : column == 1 ? work.left + (work.right - work.left - width) / 2
+                             : work.left;
+    offset.y = row == 2   ? work.bottom - height
+               : row == 1 ? work.top + (work.bottom - work.top - height) / 2
+                          : work.top;
     return offset;
 }
 
@@ -280,6 +283,9 @@ COORD CurrentFontSize(HANDLE console) noexcept {
 
 bool ResizeStep(HANDLE console, const SMALL_RECT& window, COORD buffer, bool windowChanges, bool windowFirst,
                 bool bufferChanges) noexcept {
+    // A window reports one change more than once, some reports arriving after the wait they end:
+    // one left over from the step before must not end this step's wait before its window follows.
+    if (ResizeEvent) ResetEvent(ResizeEvent);
     RECT before{};
     if (ConsoleWindow) GetWindowRect(ConsoleWindow, &before);
     const auto failed = [] {

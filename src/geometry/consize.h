@@ -59,7 +59,8 @@ struct SizePlan {
 // Sizes and steps for `request` on a console whose record is `info`.
 SizePlan PlanConsoleSize(const SizeRequest& request, const CONSOLE_SCREEN_BUFFER_INFO& info) noexcept;
 
-// Offset of canonical cell `cell` (0: none) for a window rectangle inside the work area.
+// Where canonical cell `cell` puts a window's corner within the work area (screen pixels, to be
+// added to the position); 0 (none) gives no offset.
 POINT CanonicalOffset(const RECT& workArea, const RECT& window, int cell) noexcept;
 
 // Most columns and rows a maximal client area shows, without and with scroll bars; -1 where the

@@ -127,15 +127,15 @@ void MouseCell(wchar_t* result, int selector) noexcept {
     }
     const COORD cell{static_cast<SHORT>(column + info.srWindow.Left), static_cast<SHORT>(row + info.srWindow.Top)};
     const ScreenBuffer console = OpenConsoleOutput();
-    char narrow = 0;
+    // The cell's own UTF-16 unit: a byte of the output code page read back through the ANSI code
+    // page would name another character for anything outside ASCII.
+    wchar_t character = 0;
     // A partly visible row or column can lie one past the buffer: no character there.
-    if (!console || !console.ReadNarrowCharacterAt(cell, narrow)) {
+    if (!console || !console.ReadCharacterAt(cell, character)) {
         WriteResult(result, L"N/A");
         return;
     }
-    wchar_t wide = 0;
-    MultiByteToWideChar(CP_ACP, 0, &narrow, 1, &wide, 1);
-    Sprintf(result, L"%u", static_cast<unsigned int>(wide));
+    Sprintf(result, L"%u", static_cast<unsigned int>(character));
 }
 
 }  // namespace zarnith

@@ -110,7 +110,11 @@ int RunCycle(LPWSTR line) {
     EnumWindows(CollectConsole, reinterpret_cast<LPARAM>(&list));
     SortConsoles(list);
     const int next = NextConsole(list, arg != nullptr && arg[0] == L'-');
-    if (next >= 0) SetForegroundWindow(list.entries[next].window);
+    if (next < 0) return 0;
+    const HWND target = list.entries[next].window;
+    // Brought to the front, a minimised window stays an icon and the switch seems to do nothing.
+    if (IsIconic(target)) ShowWindow(target, SW_RESTORE);
+    SetForegroundWindow(target);
     return 0;
 }
 

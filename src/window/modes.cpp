@@ -1,7 +1,9 @@
 #include "window/modes.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cwchar>
+#include <cwctype>
 #include <new>
 #include <string>
 #include <string_view>
@@ -33,6 +35,30 @@ DWORD ReadInputMode(HANDLE input) noexcept {
 }
 
 std::wstring_view LineView(const wchar_t* line) noexcept { return line ? std::wstring_view(line) : std::wstring_view(); }
+
+// Whether the line starts with a duration: plain digits that fit 32 bits. " %u" alone would take
+// a sign (-1 becoming a bell of 66 hours) and wrap larger numbers; those count as no number.
+bool StartsWithTicks(std::wstring_view line) noexcept {
+    size_t i = 0;
+    while (i < line.size() && std::iswspace(line[i])) ++i;
+    const size_t first = i;
+    uint64_t value = 0;
+    for (; i < line.size() && line[i] >= L'0' && line[i] <= L'9'; ++i) {
+        value = value * 10 + uint64_t(line[i] - L'0');
+        if (value > UINT32_MAX) return false;
+    }
+    return i > first;
+}
+
+// Sleep and Beep take 32-bit milliseconds, and 0xFFFFFFFF means for ever: a longer bell goes in pieces.
+template <class Wait>
+void InPieces(uint64_t milliseconds, Wait&& wait) {
+    while (milliseconds > 0) {
+        const DWORD piece = DWORD(std::min<uint64_t>(milliseconds, INFINITE - 1));
+        wait(piece);
+        milliseconds -= piece;
+    }
+}
 
 // Inverts the visible rows and hides the cursor for as long as it lives; the destructor puts
 // back exactly what was read, whatever path leaves the bell.
@@ -152,9 +178,10 @@ int RunVbeep(const wchar_t* line) {
     unsigned int ticks = 0;
     // Room for the whole line: no sound word, however long, can run past its buffer.
     std::wstring word(text.size() + 1, L'\0');
-    Sscanf(line ? line : L"", L" %u %s", &ticks, word.data());
+    // Without a duration the conversion stops at once, leaving no sound word either.
+    if (StartsWithTicks(text)) Sscanf(line, L" %u %s", &ticks, word.data());
     word.resize(std::wcslen(word.c_str()));
-    const DWORD milliseconds = BellMilliseconds(ticks);
+    const uint64_t milliseconds = BellMilliseconds(ticks);
 
     CONSOLE_SCREEN_BUFFER_INFO info{};
     if (!QueryScreenBuffer(info)) info = CONSOLE_SCREEN_BUFFER_INFO{};  // no console: nothing to flash
@@ -162,14 +189,20 @@ int RunVbeep(const wchar_t* line) {
     Flash flash(out, info);
     if (!flash.Start()) return 0;
 
+    const auto sleep = [](DWORD piece) { Sleep(piece); };
     if (word.empty()) {
-        Sleep(milliseconds);
+        InPieces(milliseconds, sleep);
     } else if (word[0] <= L'9') {
-        Beep(DWORD(ToLong(word.c_str())), milliseconds);
+        const DWORD frequency = DWORD(ToLong(word.c_str()));
+        // A tone that fails (no sound device, a frequency out of range) returns at once; the
+        // flash still stays for the duration.
+        InPieces(milliseconds, [&](DWORD piece) {
+            if (!Beep(frequency, piece)) Sleep(piece);
+        });
     } else {
         std::wstring command = L"BEEP " + word;
         Command(command.data(), 0);
-        Sleep(milliseconds);
+        InPieces(milliseconds, sleep);
     }
     return 0;
 }

@@ -15,7 +15,9 @@ int RunGenbreak(const wchar_t* line);
 int RunVbeep(const wchar_t* line);
 
 // Milliseconds a bell of `ticks` clock ticks (1/18 s) lasts; 0 means a quarter of a second.
-// 32-bit unsigned arithmetic, as the duration has always been computed.
-inline uint32_t BellMilliseconds(uint32_t ticks) noexcept { return ticks == 0 ? 250u : ticks * 1000u / 18u; }
+// Worked out in 64 bits: in 32 the product wraps and a long bell becomes a short one.
+inline uint64_t BellMilliseconds(uint32_t ticks) noexcept {
+    return ticks == 0 ? 250u : uint64_t(ticks) * 1000u / 18u;
+}
 
 }  // namespace zarnith

@@ -69,6 +69,37 @@ TEST(SnapshotHeaderTest, ProblemsAreFoundBeforeRestoring) {
     EXPECT_FALSE(broken([](SnapshotHeader& h) { h.cursorY = 299; h.window = {79, 299, 79, 299}; }));
 }
 
+// A console that cannot give row 10 (as some consoles refuse a row holding certain characters):
+// any rectangle read that covers it leaves a scribble in the cells it was to fill, and fails.
+BOOL WINAPI RefuseRowTen(HANDLE h, PCHAR_INFO cells, COORD size, COORD at, PSMALL_RECT region) {
+    if (region->Top <= 10 && region->Bottom >= 10) {
+        for (int y = 0; y <= region->Bottom - region->Top; ++y)
+            std::fill_n(cells + (at.Y + y) * size.X + at.X, region->Right - region->Left + 1, CHAR_INFO{{L'?'}, 0x99});
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return ReadConsoleOutputW(h, cells, size, at, region);
+}
+
+// A snapshot file whose reads go wrong after the size was checked: the `failAt`-th read fails
+// outright, or comes back with half of what was asked and the file ends there (it shrank).
+int fileReads = 0, failAt = 0;
+bool readFails = false;
+decltype(&ReadFile) realReadFile;
+BOOL WINAPI UnreliableRead(HANDLE file, LPVOID into, DWORD bytes, LPDWORD done, LPOVERLAPPED overlapped) {
+    if (++fileReads < failAt) return realReadFile(file, into, bytes, done, overlapped);
+    if (fileReads > failAt) {
+        *done = 0;
+        return TRUE;
+    }
+    if (readFails) {
+        *done = 0;
+        SetLastError(ERROR_READ_FAULT);
+        return FALSE;
+    }
+    return realReadFile(file, into, bytes / 2, done, overlapped);
+}
+
 class SnapshotTest : public PluginTest {
 protected:
     static constexpr SHORT kWidth = 60, kHeight = 120;
@@ -221,6 +252,65 @@ TEST_F(SnapshotTest, DamagedFilesLeaveTheConsoleAlone) {
         const bool foreign = Err().rfind(start + L"is not a console snapshot (", 0) == 0 && Err().ends_with(L")\r\n");
         EXPECT_EQ(foreign, !snapshot) << Err();
         EXPECT_EQ(Out(), L"");  // the geometry was not touched either
+        EXPECT_TRUE(Read() == before);
+        EXPECT_EQ(tconsole::Cursor().Y, 50);
+        EXPECT_EQ(tconsole::Window().Top, 40);
+    }
+}
+
+TEST_F(SnapshotTest, AFailedConsoleReadIsReportedAndOnlyTheUnreadableRowIsBlank) {
+    TempFile file(L"unreadable");
+    const Cells before = Read();
+    {
+        ImportPatch patch(Plugin().Module(), "kernel32.dll", "ReadConsoleOutputW", (void*)RefuseRowTen);
+        ASSERT_TRUE(patch.Applied());
+        EXPECT_EQ(Run(L"SAVECON", file.Path()), 2);  // the host's error reporter's result
+    }
+    EXPECT_NE(Err().find(L"TCC: (Sys)"), std::wstring::npos) << Err();
+    const std::string bytes = file.Bytes();
+    ASSERT_EQ(bytes.size(), 22u + 46u * kWidth * 4u) << "the snapshot is complete";
+    // Read one row at a time, every other row is saved as it is; the unreadable one is blank in
+    // its own colours.
+    for (size_t r = 0; r <= 45; ++r) {
+        std::wstring text;
+        std::vector<WORD> attributes;
+        for (size_t x = 0; x < kWidth; ++x) {
+            const auto at = [&](size_t byte) { return uint8_t(bytes[22 + (r * kWidth + x) * 4 + byte]); };
+            text += wchar_t(at(0) | (at(1) << 8));
+            attributes.push_back(WORD(at(2) | (at(3) << 8)));
+        }
+        EXPECT_EQ(text, r == 10 ? std::wstring(kWidth, L' ') : before.text[r]) << "row " << r;
+        EXPECT_EQ(attributes, before.attributes[r]) << "row " << r;
+    }
+}
+
+TEST_F(SnapshotTest, AFileThatFailsOrShrinksWhileReadRestoresNothing) {
+    TempFile file(L"shrinks");
+    ASSERT_EQ(Run(L"SAVECON", file.Path()), 0);
+    tconsole::SetBufferAndWindow(kWidth + 10, kHeight + 10, kWidth, 20);
+    Place(3, 50, 40);
+    tconsole::Fill(L'#', 0x4F);
+    const Cells before = Read();
+    ImportPatch patch(Plugin().Module(), "kernel32.dll", "ReadFile", (void*)UnreliableRead);
+    ASSERT_TRUE(patch.Applied());
+    realReadFile = patch.OriginalAs<BOOL WINAPI(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED)>();
+    struct Case {
+        int failAt;
+        bool fails;
+        int result;
+        const wchar_t* message;
+    };
+    const Case cases[] = {{1, true, 2, L"TCC: (Sys)"}, {2, true, 2, L"TCC: (Sys)"},
+                          {1, false, -1, L"RSTRCON: \""}, {2, false, -1, L"\" ends before its last saved row"}};
+    for (const Case c : cases) {
+        SCOPED_TRACE(testing::Message() << "read " << c.failAt << (c.fails ? " fails" : " is short"));
+        fileReads = 0;
+        failAt = c.failAt;
+        readFails = c.fails;
+        StandIn_ClearOutput();
+        EXPECT_EQ(Run(L"RSTRCON", file.Path()), c.result);
+        EXPECT_NE(Err().find(c.message), std::wstring::npos) << Err();
+        EXPECT_EQ(tconsole::Info().dwSize.X, kWidth + 10) << "the geometry is untouched";
         EXPECT_TRUE(Read() == before);
         EXPECT_EQ(tconsole::Cursor().Y, 50);
         EXPECT_EQ(tconsole::Window().Top, 40);

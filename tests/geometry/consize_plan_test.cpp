@@ -206,12 +206,16 @@ TEST(ConsizeCanonical, NineCellsAndOutOfRangeNumbers) {
         EXPECT_EQ(CanonicalOffset(work, window, n).x, 0) << n;
         EXPECT_EQ(CanonicalOffset(work, window, n).y, 0) << n;
     }
-    // A task bar at the left or top: centring measures the work area's size, not its edge.
+    // A task bar at the left (100 pixels) and at the top (40): the grid lies within the work
+    // area, so every cell is measured from its left and top edges.
     const RECT shifted{100, 40, 1024, 768};
-    EXPECT_EQ(CanonicalOffset(shifted, window, 5).x, (924 - 600) / 2);
-    EXPECT_EQ(CanonicalOffset(shifted, window, 5).y, (728 - 400) / 2);
-    EXPECT_EQ(CanonicalOffset(shifted, window, 1).x, 0);
-    EXPECT_EQ(CanonicalOffset(shifted, window, 9).x, 1024 - 600);
+    const POINT inside[10] = {{0, 0},     {100, 40},  {262, 40},  {424, 40},  {100, 204},
+                              {262, 204}, {424, 204}, {100, 368}, {262, 368}, {424, 368}};
+    for (int n = 0; n <= 9; ++n) {
+        const POINT o = CanonicalOffset(shifted, window, n);
+        EXPECT_EQ(o.x, inside[n].x) << "cell " << n;
+        EXPECT_EQ(o.y, inside[n].y) << "cell " << n;
+    }
     // A window larger than the work area: halving truncates toward zero.
     EXPECT_EQ(CanonicalOffset(RECT{0, 0, 101, 100}, RECT{0, 0, 200, 200}, 5).x, -49);
 }

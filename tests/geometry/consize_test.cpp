@@ -51,6 +51,40 @@ BOOL WINAPI FrozenWindowRect(HWND, LPRECT r) {
     return TRUE;
 }
 
+// A console window that reports each change late and more than once: the width step's change
+// raises one location-change signal during its wait and another just as that wait ends; the height
+// step's change is reported on the third poll of its wait.
+WINEVENTPROC locationCallback = nullptr;
+int windowChanges = 0, heightPolls = 0, heightSignalledAt = 0;
+decltype(&WaitForSingleObject) realWait;
+void LocationChanged() { locationCallback(nullptr, EVENT_OBJECT_LOCATIONCHANGE, GetConsoleWindow(), 0, 0, 0, 0); }
+HWINEVENTHOOK WINAPI CaptureHook(DWORD a, DWORD b, HMODULE m, WINEVENTPROC p, DWORD c, DWORD d, DWORD f) {
+    locationCallback = p;
+    return realHook(a, b, m, p, c, d, f);
+}
+BOOL WINAPI CountWindowChanges(HANDLE h, BOOL a, const SMALL_RECT* r) {
+    return ++windowChanges, realWindowInfo(h, a, r);
+}
+DWORD WINAPI PollResize(HANDLE event, DWORD ms) {
+    if (windowChanges == 1) {
+        LocationChanged();
+        const DWORD result = realWait(event, ms);
+        if (result == WAIT_OBJECT_0) LocationChanged();
+        return result;
+    }
+    if (windowChanges == 2 && heightSignalledAt == 0 && ++heightPolls == 3) LocationChanged();
+    const DWORD result = realWait(event, ms);
+    if (windowChanges == 2 && heightSignalledAt == 0 && result == WAIT_OBJECT_0) heightSignalledAt = heightPolls;
+    return result;
+}
+
+// The primary monitor's work area with a task bar 60 pixels wide on the left and 30 high at the top.
+BOOL WINAPI TaskBarLeftAndTop(UINT action, UINT, PVOID value, UINT) {
+    if (action != SPI_GETWORKAREA) return FALSE;
+    *static_cast<RECT*>(value) = RECT{60, 30, 900, 700};
+    return TRUE;
+}
+
 class ConsizeTest : public PluginTest {
 protected:
     void SetUp() override {
@@ -185,6 +219,29 @@ TEST_F(ConsizeTest, PlacesTheWindowAtPositionsAndCells) {
     EXPECT_EQ(ConsoleRect().top, 0);
 }
 
+TEST_F(ConsizeTest, CellsLieWithinAWorkAreaThatStartsRightOfOrBelowTheTaskBar) {
+    ImportPatch patch(Plugin().Module(), "user32.dll", "SystemParametersInfoW", (void*)TaskBarLeftAndTop);
+    ASSERT_TRUE(patch.Applied());
+    const RECT work{60, 30, 900, 700};
+    EXPECT_EQ(Run(L"CONSIZE", L"/C 1"), 0);
+    RECT r = ConsoleRect();
+    EXPECT_EQ(r.left, work.left);
+    EXPECT_EQ(r.top, work.top);
+    EXPECT_EQ(Run(L"CONSIZE", L"/C 5"), 0);
+    r = ConsoleRect();
+    EXPECT_EQ(r.left, work.left + (work.right - work.left - (r.right - r.left)) / 2);
+    EXPECT_EQ(r.top, work.top + (work.bottom - work.top - (r.bottom - r.top)) / 2);
+    EXPECT_EQ(Run(L"CONSIZE", L"/C 9"), 0);
+    r = ConsoleRect();
+    EXPECT_EQ(r.right, work.right);
+    EXPECT_EQ(r.bottom, work.bottom);
+    // /R after /C still reaches past the work area (a second monitor).
+    EXPECT_EQ(Run(L"CONSIZE", L"/C 7 /R 1920 0"), 0);
+    r = ConsoleRect();
+    EXPECT_EQ(r.left, work.left + 1920);
+    EXPECT_EQ(r.bottom, work.bottom);
+}
+
 TEST_F(ConsizeTest, ALineComposedFromTheCurrentStateChangesNothing) {
     const auto info = tconsole::Info();
     const RECT r = ConsoleRect();
@@ -233,6 +290,23 @@ TEST_F(ConsizeTest, ReportShowsMinusOneForAFontWithoutSize) {
     EXPECT_NE(Out().find(L"\tFont size:\t   0 x 0\r\n"), std::wstring::npos);
     EXPECT_NE(Out().find(L"\tMax console:\t  -1 x -1\r\n\tMax w/scroll:\t  -1 x -1\r\n"), std::wstring::npos);
     EXPECT_EQ(Var(L"_MAXCON"), L"-1 -1 -1 -1");
+}
+
+TEST_F(ConsizeTest, ASignalLeftFromTheWidthStepDoesNotEndTheHeightStepsWait) {
+    ImportPatch rect(Plugin().Module(), "user32.dll", "GetWindowRect", (void*)FrozenWindowRect);
+    ImportPatch hook(Plugin().Module(), "user32.dll", "SetWinEventHook", (void*)CaptureHook);
+    ImportPatch info(Plugin().Module(), "kernel32.dll", "SetConsoleWindowInfo", (void*)CountWindowChanges);
+    ImportPatch wait(Plugin().Module(), "kernel32.dll", "WaitForSingleObject", (void*)PollResize);
+    ASSERT_TRUE(rect.Applied() && hook.Applied() && info.Applied() && wait.Applied());
+    realHook = hook.OriginalAs<HWINEVENTHOOK WINAPI(DWORD, DWORD, HMODULE, WINEVENTPROC, DWORD, DWORD, DWORD)>();
+    realWindowInfo = info.OriginalAs<BOOL WINAPI(HANDLE, BOOL, const SMALL_RECT*)>();
+    realWait = wait.OriginalAs<DWORD WINAPI(HANDLE, DWORD)>();
+    windowChanges = heightPolls = heightSignalledAt = 0;
+
+    EXPECT_EQ(Run(L"CONSIZE", L"/W 70 20"), 0);
+    ASSERT_EQ(windowChanges, 2);
+    EXPECT_EQ(heightSignalledAt, 3) << "the height step's wait must end on its own window's change";
+    ExpectConsole(70, 20, 80, 150);
 }
 
 TEST_F(ConsizeTest, TheWaitEndsWhenTheWindowNeverSeemsToFollow) {

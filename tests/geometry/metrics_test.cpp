@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "frame/host.h"
 #include "geometry/consize.h"
@@ -152,6 +153,22 @@ TEST_F(MetricsTest, MouseVariablesCountCellsOfTheWindow) {
         EXPECT_EQ(Var(L"_MOUSECX"), L"N/A");
         EXPECT_EQ(Var(L"_MOUSECY"), L"N/A");
         EXPECT_EQ(Var(L"_CURCHAR"), L"N/A");
+    }
+}
+
+TEST_F(MetricsTest, CurcharGivesTheUtf16CodeOfAnyCharacter) {
+    ImportPatch patch(Plugin().Module(), "user32.dll", "GetCursorPos", (void*)FakeCursorPos);
+    ASSERT_TRUE(patch.Applied());
+    const COORD font = GetConsoleFontSize(tconsole::Out(), CurrentFontIndex(tconsole::Out()));
+    ASSERT_GT(font.X, 0);
+    SMALL_RECT view{0, 0, 79, 24};
+    ASSERT_TRUE(SetConsoleWindowInfo(tconsole::Out(), TRUE, &view));
+    // Whatever the code pages, the code is the character's own: e acute, the euro sign, a Greek letter.
+    tconsole::WriteText(0, 4, L"\u00E9\u20AC\u03A9~");
+    for (const auto& [column, code] : std::vector<std::pair<int, std::wstring>>{
+             {0, L"233"}, {1, L"8364"}, {2, L"937"}, {3, L"126"}}) {
+        MouseAtClient(column * font.X + 1, 4 * font.Y + 1);
+        EXPECT_EQ(Var(L"_CURCHAR"), code) << "column " << column;
     }
 }
 

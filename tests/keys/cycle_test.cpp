@@ -141,10 +141,12 @@ private:
 HWND pretendConsole = nullptr;
 HWND foreground = nullptr;
 std::vector<HWND> raised;
+std::vector<bool> raisedMinimised;  // whether each window was still minimised when brought forward
 HWND WINAPI FakeConsoleWindow() { return pretendConsole; }
 HWND WINAPI FakeForeground() { return foreground; }
 BOOL WINAPI RecordRaise(HWND window) {
     raised.push_back(window);
+    raisedMinimised.push_back(IsIconic(window) != FALSE);
     return TRUE;
 }
 
@@ -213,6 +215,17 @@ TEST_F(CycleTest, StepsThroughHostConsolesInStartOrder) {
     RunFrom(first_->Window());
     EXPECT_EQ(Cycle(L"-"), third_->Window());
     EXPECT_EQ(Out(), L"");
+}
+
+TEST_F(CycleTest, AMinimisedConsoleIsRestoredBeforeItComesToTheFront) {
+    ShowWindow(third_->Window(), SW_MINIMIZE);
+    ASSERT_TRUE(IsIconic(third_->Window()));
+    RunFrom(second_->Window());
+    raisedMinimised.clear();
+    EXPECT_EQ(Cycle(L""), third_->Window());
+    EXPECT_EQ(raisedMinimised, std::vector<bool>{false});
+    EXPECT_FALSE(IsIconic(third_->Window()));
+    ShowWindow(third_->Window(), SW_SHOWNOACTIVATE);  // as the other tests expect it, whatever happened
 }
 
 TEST_F(CycleTest, DoesNothingFromAWindowThatIsNotAHostConsole) {

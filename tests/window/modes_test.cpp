@@ -1,6 +1,7 @@
 // QE, _QE, CURSOR, _CURSOR, GENBREAK and VBEEP on the test program's own console.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -173,6 +174,7 @@ struct BellRecord {
     CONSOLE_CURSOR_INFO cursor{};
 };
 BellRecord Bell;
+BOOL BeepWorks = TRUE;  // FALSE: a tone that fails at once (no sound device)
 SHORT WatchTop = 0;
 DWORD WatchCells = 0;
 
@@ -187,7 +189,7 @@ void WINAPI RecordSleep(DWORD ms) {
 BOOL WINAPI RecordBeep(DWORD frequency, DWORD ms) {
     Bell.beeps.push_back({frequency, ms});
     Observe();
-    return TRUE;
+    return BeepWorks;
 }
 
 class VbeepTest : public PluginTest {
@@ -195,6 +197,7 @@ protected:
     void SetUp() override {
         PluginTest::SetUp();
         Bell = BellRecord{};
+        BeepWorks = TRUE;
         sleep_ = std::make_unique<ImportPatch>(Plugin().Module(), "kernel32.dll", "Sleep",
                                                reinterpret_cast<void*>(RecordSleep));
         beep_ = std::make_unique<ImportPatch>(Plugin().Module(), "kernel32.dll", "Beep",
@@ -250,6 +253,36 @@ TEST_F(VbeepTest, DurationsInTicksAndTheirDefault) {
         ExpectRestored();
     }
     EXPECT_EQ(StandIn_CommandCount(), 0);
+}
+
+TEST_F(VbeepTest, SignedOrOversizedDurationsAreNoNumberAndLongOnesDoNotWrap) {
+    Paint();
+    const auto ms = [](uint64_t ticks) { return ticks * 1000 / 18; };  // 1/18 s ticks, never wrapped
+    for (const auto& [line, total] : std::vector<std::pair<std::wstring, uint64_t>>{
+             {L"-1", 250}, {L"+18", 250}, {L"-1 440", 250}, {L"4294967314", 250},  // 2^32 + 18
+             {L"4294968", ms(4294968)}, {L"4294967295", ms(4294967295)}}) {
+        SCOPED_TRACE(line);
+        Bell = BellRecord{};
+        EXPECT_EQ(Run(L"VBEEP", line), 0);
+        uint64_t slept = 0;
+        for (DWORD s : Bell.sleeps) {
+            EXPECT_NE(s, INFINITE);
+            slept += s;
+        }
+        EXPECT_EQ(slept, total);
+        EXPECT_TRUE(Bell.beeps.empty());
+        ExpectFlashed();
+        ExpectRestored();
+    }
+    // A tone that fails at once still leaves the flash up for the duration.
+    BeepWorks = FALSE;
+    Bell = BellRecord{};
+    EXPECT_EQ(Run(L"VBEEP", L"18 440"), 0);
+    ASSERT_EQ(Bell.beeps.size(), 1u);
+    EXPECT_EQ(Bell.beeps[0], std::make_pair(DWORD(440), DWORD(1000)));
+    EXPECT_EQ(Bell.sleeps, std::vector<DWORD>{1000});
+    ExpectFlashed();
+    ExpectRestored();
 }
 
 TEST_F(VbeepTest, ToneOrHostSoundDuringTheFlash) {
