@@ -2,6 +2,9 @@
 //
 //   zhost [--dll PATH] [--keep-console] [SCRIPT]
 //
+// --keep-console runs in the console zhost was started in (a pseudo console, for example)
+// instead of a window of its own.
+//
 // Lines are read from SCRIPT (UTF-8) or standard input. Each line is expanded (%_NAME, %@NAME[..],
 // %ENV%) and then run: a registered plug-in command, or one of the host's own words:
 //   ECHO text | SET name=value | HOSTVAR name [value] | OPTION name [value] | SLEEP ms
@@ -30,6 +33,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../common/plugin_host.h"
@@ -542,12 +546,14 @@ int wmain(int argc, wchar_t** argv) {
         // A console window of our own: what TCC's users see, and what the plug-in works on.
         FreeConsole();
         AllocConsole();
-        SetStdHandle(STD_OUTPUT_HANDLE, CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
-        SetStdHandle(STD_ERROR_HANDLE, CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
-        SetStdHandle(STD_INPUT_HANDLE, CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE,
-                                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    }
+    // The standard handles are the console's, as TCC's are in a console window and in a
+    // terminal's pseudo console, whatever the transcript goes to.
+    for (const auto& [which, name] : {std::pair{STD_OUTPUT_HANDLE, L"CONOUT$"}, std::pair{STD_ERROR_HANDLE, L"CONOUT$"},
+                                      std::pair{STD_INPUT_HANDLE, L"CONIN$"}}) {
+        const HANDLE handle = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          nullptr, OPEN_EXISTING, 0, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) SetStdHandle(which, handle);
     }
     // The host survives the console break that GENBREAK sends.
     SetConsoleCtrlHandler(IgnoreBreak, TRUE);

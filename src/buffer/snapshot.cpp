@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "console/pseudo_console.h"
 #include "console/screen.h"
 #include "console/transfer.h"
 #include "frame/entries.h"
@@ -126,7 +127,8 @@ int RunSavecon(wchar_t* line) {
     CONSOLE_SCREEN_BUFFER_INFO info{};
     if (!screen.Query(info) || info.dwSize.X < 1) return ReportCommandError(row::SAVECON, message::kNotConsoleOutput);
     RECT rect{};
-    const bool placed = ConsoleWindow != nullptr && GetWindowRect(ConsoleWindow, &rect);
+    // A pseudo console's window is a hidden stand-in: its place is not the terminal's.
+    const bool placed = ConsoleWindow != nullptr && !InPseudoConsole() && GetWindowRect(ConsoleWindow, &rect);
     const SnapshotHeader header = MakeSnapshotHeader(info, placed ? &rect : nullptr);
 
     const int width = header.width;
@@ -208,9 +210,12 @@ int RunRstrcon(wchar_t* line) {
     case FileRead::Whole: break;
     }
 
-    // The sizing command reports its own failures; the cells are restored into whatever geometry results.
-    std::wstring consize = ConsizeLine(header);
-    CONSIZE(consize.data());
+    // The sizing command reports its own failures; the cells are restored into whatever geometry
+    // results. Under a pseudo console the terminal owns the size: the cells go into the view as it is.
+    if (!InPseudoConsole()) {
+        std::wstring consize = ConsizeLine(header);
+        CONSIZE(consize.data());
+    }
     SetConsoleWindowInfo(screen.get(), TRUE, &header.window);
     screen.WriteRows(0, saved, width, cells.data());
     if (saved < height) {

@@ -11,6 +11,8 @@ inline constexpr const wchar_t* kSavecsbRedirected = L"SAVECSB cannot be run wit
 inline constexpr const wchar_t* kSavecsbSyntax = L"Syntax: SAVECSB [/A] file";
 inline constexpr const wchar_t* kFailedToOpenFile = L"Failed to open file \"%s\"";
 inline constexpr const wchar_t* kNoExtendedFlags = L"Console extended flags are not enabled.";
+// A window-level command under a pseudo console, where the terminal owns the window.
+inline constexpr const wchar_t* kNotInPseudoConsole = L"not available in a terminal-hosted console (pseudo console)";
 
 // Why a snapshot file cannot be restored; "%s" takes the file name.
 inline constexpr const wchar_t* kSnapshotTooShort = L"\"%s\" is not a console snapshot (it is shorter than a snapshot's 22-byte header)";

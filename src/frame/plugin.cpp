@@ -14,6 +14,7 @@
 #include "frame/report.h"
 #include "frame/registry.h"
 #include "buffer/blank_rows.h"
+#include "console/pseudo_console.h"
 #include "keys/altenter.h"
 #include "zarnith_version.h"
 
@@ -168,6 +169,7 @@ int InitializePlugin() noexcept {
         if (InTakeCommandTab()) return 1;
         HostProcessId = GetCurrentProcessId();
         ConsoleWindow = GetConsoleWindow();
+        DetectConsoleHost(ConsoleWindow);
         RegexSyntax = SelectRegexSyntax();
         ReadKeyActions();
         return 0;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "console/cells.h"
+#include "console/pseudo_console.h"
 #include "console/screen.h"
 #include "frame/entries.h"
 #include "frame/guard.h"
@@ -14,6 +15,7 @@
 #include "frame/host.h"
 #include "frame/messages.h"
 #include "frame/plugin.h"
+#include "frame/registry.h"
 #include "frame/report.h"
 #include "frame/text.h"
 
@@ -100,8 +102,11 @@ void WaitForWindow(const RECT& before) noexcept {
     }
 }
 
-bool ReadMeasures(HANDLE console, ConsoleMeasures& m) noexcept {
+// Under a pseudo console only the record is the console's: the window, its font and the largest
+// window are the terminal's.
+bool ReadMeasures(HANDLE console, ConsoleMeasures& m, bool pseudo) noexcept {
     if (!GetConsoleScreenBufferInfo(console, &m.info)) return false;
+    if (pseudo) return true;
     if (!GetWindowRect(ConsoleWindow, &m.window) || !GetClientRect(ConsoleWindow, &m.client)) return false;
     if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &m.workArea, 0)) return false;
     const auto maxClient = QueryMaxClientSize();
@@ -130,6 +135,7 @@ bool ParseConsizeOptions(std::span<const wchar_t* const> arguments, SizeRequest&
         switch (std::towupper(option[1])) {
         case L'W':
             if (remaining < 2) return false;
+            request.touchesWindow = true;
             request.windowColumns = value(1);
             request.windowRows = value(2);
             if (request.precedence == Precedence::None) request.precedence = Precedence::Window;
@@ -144,17 +150,20 @@ bool ParseConsizeOptions(std::span<const wchar_t* const> arguments, SizeRequest&
             break;
         case L'P':
             if (remaining < 2) return false;
+            request.touchesWindow = true;
             request.position = {value(1), value(2)};
             i += 2;
             break;
         case L'C':
             if (remaining < 1) return false;
+            request.touchesWindow = true;
             request.canonical = arguments[i + 1][0] - L'0';
             request.position = {0, 0};
             i += 1;
             break;
         case L'R':
             if (remaining < 2) return false;
+            request.touchesWindow = true;
             // Positions are 16-bit values, so the sum wraps as they do.
             request.position.x = static_cast<SHORT>(request.position.x + value(1));
             request.position.y = static_cast<SHORT>(request.position.y + value(2));
@@ -307,11 +316,16 @@ int ApplyConsoleSize(const SizeRequest& request) noexcept {
     const ScreenBuffer console = OpenConsoleOutput();
     if (!console) return ReportLastError();
     // Nothing is worked out from a record, rectangle or work area that could not be read.
+    const bool pseudo = InPseudoConsole();
     ConsoleMeasures m;
-    if (!ReadMeasures(console.get(), m)) return ReportLastError();
+    if (!ReadMeasures(console.get(), m, pseudo)) return ReportLastError();
 
     if (request.query) {
-        const auto v = ReportValues(m);
+        auto v = ReportValues(m);
+        // Window pixels, font and largest window (all but the Window and Buffer lines): not known.
+        if (pseudo)
+            for (size_t i = 0; i < v.size(); ++i)
+                if (i < 10 || i > 13) v[i] = -1;
         // Formatted here and handed to the host a line at a time (18 numbers fit many times over).
         wchar_t report[1024] = {};
         std::swprintf(report, std::size(report), kReportFormat, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8],
@@ -338,6 +352,7 @@ int ApplyConsoleSize(const SizeRequest& request) noexcept {
     }
     if (!ok) return 1;
 
+    if (pseudo) return 0;  // nothing asked of the window (RunConsize refused that)
     if (request.position.x == m.window.left && request.position.y == m.window.top && request.canonical == 0)
         return 0;
     RECT resized{};
@@ -354,11 +369,15 @@ int RunConsize(wchar_t* line) {
     if (!args) return ReportLastError();
     SizeRequest request;
     RECT corner{};
-    const bool cornerKnown = GetWindowRect(ConsoleWindow, &corner) != FALSE;
+    // Under a pseudo console the window is the terminal's: its corner is not needed and may not exist.
+    const bool pseudo = InPseudoConsole();
+    const bool cornerKnown = pseudo || GetWindowRect(ConsoleWindow, &corner) != FALSE;
     request.position = {corner.left, corner.top};
     std::vector<const wchar_t*> options;
     for (int i = 1; i < args.count(); ++i) options.push_back(args[i]);
     if (!ParseConsizeOptions(options, request)) return PrintUsage();
+    // The buffer alone can still change; /Q only reports.
+    if (request.touchesWindow && !request.query && RefusedInPseudoConsole(row::CONSIZE)) return 1;
     if (!cornerKnown) return ReportLastError();
     return ApplyConsoleSize(request);
 }

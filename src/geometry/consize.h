@@ -19,6 +19,7 @@ struct SizeRequest {
     int canonical = 0;                        // 1-9: a cell of the work area's 3 x 3 grid
     Precedence precedence = Precedence::None;
     bool query = false;
+    bool touchesWindow = false;  // /W, /P, /C or /R given: the window itself is asked for
 };
 
 // Largest buffer dimension CONSIZE asks for when the buffer is given first.

@@ -1,5 +1,6 @@
 #include "geometry/metrics.h"
 
+#include "console/pseudo_console.h"
 #include "console/screen.h"
 #include "frame/entries.h"
 #include "frame/guard.h"
@@ -31,8 +32,10 @@ int BufferVariable(wchar_t* result, Field field) noexcept {
 }
 
 int MaxConsoleVariable(wchar_t* result) noexcept {
-    const ScreenBuffer console = OpenConsoleOutput();
-    const auto client = QueryMaxClientSize();
+    // Under a pseudo console the largest window is the terminal's to know.
+    const bool pseudo = InPseudoConsole();
+    const ScreenBuffer console = pseudo ? ScreenBuffer() : OpenConsoleOutput();
+    const auto client = pseudo ? std::nullopt : QueryMaxClientSize();
     if (!console || !client) {
         WriteResult(result, L"-1 -1 -1 -1");
         return 0;
@@ -48,7 +51,8 @@ int FullScreenVariable(wchar_t* result) noexcept {
     // Not linked directly: systems without it must still load the plug-in.
     const RunTimeFunction<BOOL(LPDWORD)> query(OsModule::Named(L"kernel32.dll"), "GetConsoleDisplayMode");
     DWORD flags = 0;
-    if (query && query(&flags)) text = flags != 0 ? L"1" : L"0";
+    // Under a pseudo console the answer would describe the hidden stand-in, not the terminal.
+    if (!InPseudoConsole() && query && query(&flags)) text = flags != 0 ? L"1" : L"0";
     Sprintf(result, L"%s", text);
     return 0;
 }
@@ -83,6 +87,8 @@ std::wstring RulerText(int columns) {
 }
 
 int TrayExtent(int height) noexcept {
+    // The task bar's size is of use only for placing the console window, which a terminal owns.
+    if (InPseudoConsole()) return -1;
     HWND tray = FindWindowW(L"Shell_TrayWnd", nullptr);
     RECT r{};
     if (!tray || !GetWindowRect(tray, &r)) return -1;
@@ -92,8 +98,9 @@ int TrayExtent(int height) noexcept {
 void MouseCell(wchar_t* result, int selector) noexcept {
     POINT p{};
     RECT client{};
-    if (!GetCursorPos(&p) || !ScreenToClient(ConsoleWindow, &p) || !GetClientRect(ConsoleWindow, &client) ||
-        p.x < 0 || p.x >= client.right || p.y < 0 || p.y >= client.bottom) {
+    // The mouse is over the terminal's window, whose cells the hidden stand-in knows nothing of.
+    if (InPseudoConsole() || !GetCursorPos(&p) || !ScreenToClient(ConsoleWindow, &p) ||
+        !GetClientRect(ConsoleWindow, &client) || p.x < 0 || p.x >= client.right || p.y < 0 || p.y >= client.bottom) {
         WriteResult(result, L"N/A");
         return;
     }

@@ -2,10 +2,12 @@
 
 #include <cwctype>
 
+#include "console/pseudo_console.h"
 #include "frame/entries.h"
 #include "frame/guard.h"
 #include "frame/host.h"
 #include "frame/plugin.h"
+#include "frame/registry.h"
 #include "frame/text.h"
 
 namespace zarnith {
@@ -24,6 +26,8 @@ int RunAltEnter(const wchar_t* line) {
     }
     const wchar_t option = word[1] == L' ' ? L'\0' : static_cast<wchar_t>(std::towupper(word[1]));
     if (option == L'D') {
+        // The terminal's window, not the console's, takes Alt-Enter there; a hook would guard nothing.
+        if (RefusedInPseudoConsole(row::ALTENTER)) return 0;
         // A failed installation leaves Alt-Enter enabled, which the next state line shows.
         if (AltEnterHook == nullptr) AltEnterHook = SetWindowsHookExW(WH_KEYBOARD_LL, AltEnterFilter, PluginModule, 0);
     } else if (option == L'E') {

@@ -6,12 +6,14 @@
 #include <cwctype>
 #include <string_view>
 
+#include "console/pseudo_console.h"
 #include "frame/entries.h"
 #include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/plugin.h"
+#include "frame/registry.h"
 #include "frame/text.h"
 
 namespace zarnith {
@@ -100,6 +102,8 @@ int RunCycle(LPWSTR line) {
         PrintLines(kCycleUsage);
         return 0;
     }
+    // The terminal's window is not a console window that could be brought to the front.
+    if (RefusedInPseudoConsole(row::CYCLE)) return 0;
     HostArray<ConsoleEntry> entries(kConsoleListCapacity);
     if (!entries) return 0;
     ConsoleList list{entries.data(), 0, ConsoleWindow};
@@ -122,9 +126,12 @@ int CYCLE(LPWSTR line) noexcept {
 
 int _FGCONSOLE(LPWSTR result) noexcept {
     return zarnith::GuardedResult(L"_FGCONSOLE", result, [&] {
-        // Without a console window of our own (a Take Command tab) nothing of ours is in front.
+        // Without a console window of our own (a Take Command tab) nothing of ours is in front;
+        // under a pseudo console the hidden stand-in never is, whatever the terminal's window is.
         const HWND own = zarnith::ConsoleWindow;
-        if (result != nullptr) zarnith::WriteResult(result, own != nullptr && GetForegroundWindow() == own ? L"1" : L"0");
+        if (result == nullptr) return 0;
+        if (zarnith::InPseudoConsole()) zarnith::WriteResult(result, L"-1");
+        else zarnith::WriteResult(result, own != nullptr && GetForegroundWindow() == own ? L"1" : L"0");
         return 0;
     });
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "buffer/blank_rows.h"
+#include "console/pseudo_console.h"
 #include "console/screen.h"
 #include "frame/entries.h"
 #include "frame/guard.h"
@@ -55,8 +56,14 @@ KeyPlan PlanKey(int32_t code, const KeyContext& context) noexcept {
     plan.help = HelpFlagChange::Clear;
     if (context.inTakeCommandTab) return plan;
 
+    if (code == key::CtrlDel) {
+        plan.step = KeyStep::ClearLine;
+        return plan;
+    }
+    // The other bindings act on the console window; under a pseudo console the key goes on to
+    // the host (and so to the terminal), rather than to a hidden stand-in.
+    if (context.pseudoConsole) return plan;
     switch (code) {
-        case key::CtrlDel: plan.step = KeyStep::ClearLine; return plan;
         case key::CtrlDown: plan.step = KeyStep::GrowWindow; return plan;
         case key::CtrlUp: plan.step = KeyStep::ShrinkWindow; return plan;
         default: break;
@@ -131,6 +138,7 @@ int HandleKey(KeyRecord* record) {
     context.actions = KeyActions;
     if (code != key::F1 && code != key::CtrlF1) {
         context.inTakeCommandTab = InTakeCommandTab();
+        context.pseudoConsole = InPseudoConsole();
         context.scrollLock = (GetKeyState(VK_SCROLL) & 1) != 0;
         if (context.scrollLock && (code == key::CtrlLeft || code == key::CtrlRight))
             context.altDown = GetAsyncKeyState(VK_MENU) < 0;

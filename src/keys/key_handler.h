@@ -54,6 +54,7 @@ struct KeyContext {
     bool inTakeCommandTab = false;
     bool scrollLock = false;  // toggled on
     bool altDown = false;
+    bool pseudoConsole = false;  // the terminal owns the window: nothing to resize, scroll or cycle
     const uint8_t* actions = nullptr;  // the five KeyActions values
 };
 

@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <string_view>
 
+#include "console/pseudo_console.h"
 #include "console/screen.h"
 #include "frame/entries.h"
 #include "frame/guard.h"
@@ -36,6 +37,8 @@ int RunSetfont(const wchar_t* line) {
     // A longer name would not fit the record; cutting it would pick a different font silently.
     const wchar_t* name = args[5];
     if (std::wcslen(name) > kFaceNameLength) return PrintUsage();
+    // The terminal draws with its own font; the console's font record changes nothing there.
+    if (RefusedInPseudoConsole(row::SETFONT)) return 0;
 
     font.nFont = static_cast<DWORD>(ToLong(args[1]));
     font.dwFontSize.X = static_cast<SHORT>(ToLong(args[2]));

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "console/pseudo_console.h"
 #include "frame/entries.h"
 #include "frame/guard.h"
 #include "frame/handles.h"
@@ -13,6 +14,7 @@
 #include "frame/messages.h"
 #include "frame/os_module.h"
 #include "frame/plugin.h"
+#include "frame/registry.h"
 #include "frame/report.h"
 #include "frame/text.h"
 
@@ -132,6 +134,8 @@ int RunSetIcon(const wchar_t* line) {
         PrintLines(kUsage);
         return -1;
     }
+    // The terminal shows its own icon: -3, as when this Windows has no console-icon setter.
+    if (RefusedInPseudoConsole(row::SETICON)) return -3;
     const wchar_t* second = args.size() > 1 ? args[1] : nullptr;
     int code = -2;
     if (source.Kind == IconSourceKind::IconFile) {

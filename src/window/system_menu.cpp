@@ -3,12 +3,14 @@
 #include <cwchar>
 #include <string>
 
+#include "console/pseudo_console.h"
 #include "frame/entries.h"
 #include "frame/guard.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/messages.h"
 #include "frame/plugin.h"
+#include "frame/registry.h"
 #include "frame/report.h"
 #include "frame/text.h"
 
@@ -26,15 +28,26 @@ int RunXclose(wchar_t* line) {
     // line); the keywords are accepted in any letter case.
     std::wstring word(line ? wcslen(line) + 1 : 1, L'\0');
     const wchar_t* first = line ? NthArgument(line, 0, word.data(), nullptr) : nullptr;
+    word.resize(first != nullptr ? wcslen(word.c_str()) : 0);
+    if (!word.empty()) CharUpperBuffW(word.data(), DWORD(word.size()));
+    if (word == L"/?") {
+        PrintLines(L"Disable/enable closing the console\r\n\r\nXCLOSE [ OFF | ON ]\r\n");
+        return 0;
+    }
+    // The terminal's window menu is out of reach. GET_STATUS stays quiet, as ever, and answers
+    // -1: the item is neither there nor gone.
+    if (InPseudoConsole()) {
+        if (word == L"GET_STATUS") return -1;
+        RefusedInPseudoConsole(row::XCLOSE);
+        return 0;
+    }
+
     HMENU menu = GetSystemMenu(ConsoleWindow, FALSE);
     const bool present = CloseItemPresent(menu);
     if (first == nullptr) {
         Printf(L"XCLOSE is %s\r\n", present ? L"ON" : L"OFF");
         return 0;
     }
-    word.resize(wcslen(word.c_str()));
-    if (!word.empty()) CharUpperBuffW(word.data(), DWORD(word.size()));
-
     if (word == L"GET_STATUS") return present ? 1 : 0;
     if (word == L"OFF") {
         if (present) {
@@ -50,10 +63,6 @@ int RunXclose(wchar_t* line) {
         }
         return 0;
     }
-    if (word == L"/?") {
-        PrintLines(L"Disable/enable closing the console\r\n\r\nXCLOSE [ OFF | ON ]\r\n");
-        return 0;
-    }
     ReportLine(L"%s", message::kXcloseUse);
     return 0;
 }
@@ -65,6 +74,8 @@ int RunSysmenu(const wchar_t* line) {
         PrintLines(L"Invoke Console\\SystemMenu\\...\r\n\r\nUsage:  SYSMENU [keys]\r\n");
         return 0;
     }
+    // Alt+Space would reach the terminal as a key, not open any system menu of ours.
+    if (RefusedInPseudoConsole(row::SYSMENU)) return 0;
     // Built to the keys' length, so any number of keys reaches the host whole.
     std::wstring command = L"KEYSTACK Alt-\" \" ";
     command += keys;

@@ -1,0 +1,71 @@
+#include "console/pseudo_console.h"
+
+#include "frame/messages.h"
+#include "frame/report.h"
+
+namespace zarnith {
+
+namespace {
+
+enum class ConsoleHost {
+    Classic,        // a console window of its own, shown: every command acts on it
+    PseudoConsole,  // a signal that cannot belong to a classic console
+    HiddenWindow,   // a hidden console window: a pseudo console while it stays hidden
+};
+
+// Before start-up (and inside a Take Command tab, where start-up stops early) nothing is refused.
+ConsoleHost Host = ConsoleHost::Classic;
+HWND Window = nullptr;
+
+// The class conhost gives the stand-in window of a pseudo console on Windows 10 (1809 on) and 11,
+// whether the session came from CreatePseudoConsole or from Windows 11's default-terminal handoff.
+constexpr wchar_t kPseudoWindowClass[] = L"PseudoConsoleWindow";
+
+bool HasPseudoWindowClass(HWND window) noexcept {
+    wchar_t name[32] = {};
+    return GetClassNameW(window, name, 32) != 0 && lstrcmpW(name, kPseudoWindowClass) == 0;
+}
+
+}  // namespace
+
+void DetectConsoleHost(HWND window) noexcept {
+    Window = window;
+    // No window (or a handle that names none: Windows 10 1809 hands out a stale one when there is
+    // no window): some pseudo-console hosts give none at all. A classic console always has one;
+    // only a console created without a window (CREATE_NO_WINDOW) looks the same, and there is
+    // no window to act on either.
+    if (window == nullptr || !IsWindow(window)) {
+        Host = ConsoleHost::PseudoConsole;
+        return;
+    }
+    // The class alone decides: conhost registers it only for pseudo consoles. Its visibility is
+    // not trusted there, since a program may have shown the stand-in (it then appears as an empty
+    // frame; the terminal still owns the real window).
+    if (HasPseudoWindowClass(window)) {
+        Host = ConsoleHost::PseudoConsole;
+        return;
+    }
+    // A hidden window: the one signal that holds on Windows and on Wine, whose pseudo console has
+    // a hidden window of its ordinary console class. A minimised classic console is still visible
+    // (IsWindowVisible answers for WS_VISIBLE, not for being on screen), so it is never taken for
+    // one. A classic console started hidden (SW_HIDE) looks the same at start-up; it is treated
+    // as hidden only while it stays hidden, because InPseudoConsole asks again.
+    Host = IsWindowVisible(window) ? ConsoleHost::Classic : ConsoleHost::HiddenWindow;
+}
+
+bool InPseudoConsole() noexcept {
+    switch (Host) {
+        case ConsoleHost::Classic: return false;
+        case ConsoleHost::PseudoConsole: return true;
+        case ConsoleHost::HiddenWindow: return !IsWindowVisible(Window);
+    }
+    return false;
+}
+
+bool RefusedInPseudoConsole(int row) noexcept {
+    if (!InPseudoConsole()) return false;
+    ReportCommandError(row, message::kNotInPseudoConsole);
+    return true;
+}
+
+}  // namespace zarnith
