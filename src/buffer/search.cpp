@@ -6,14 +6,14 @@
 
 #include "console/cells.h"
 #include "console/transfer.h"
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/messages.h"
 #include "frame/plugin.h"
-#include "frame/registry.h"
+#include "frame/rows.h"
 #include "frame/report.h"
 
 namespace zarnith {
@@ -155,7 +155,7 @@ int RunCsbfind(wchar_t* line) {
         const int width = info.dwSize.X;
         HostArray<wchar_t> text(size_t(RowsPerTransfer(width, sizeof(wchar_t))) * size_t(width));
         HostArray<WORD> scratch(static_cast<size_t>(width));
-        if (!text || !scratch) return ReportCommandError(row::CSBFIND, message::kNoMemory);
+        if (!text || !scratch) return ReportCommandError(RowOf(L"CSBFIND"), message::kNoMemory);
         CompiledPattern compiled;
         if (compiled.Compile(pattern, RegexSyntax)) {
             compiled.LimitRetries(kSearchRetryLimit);
@@ -172,6 +172,6 @@ int RunCsbfind(wchar_t* line) {
 
 }  // namespace zarnith
 
-int CSBFIND(LPWSTR line) noexcept {
+ZARNITH_ENTRY int CSBFIND(LPWSTR line) noexcept {
     return zarnith::Guarded(L"CSBFIND", [&] { return zarnith::RunCsbfind(line); });
 }

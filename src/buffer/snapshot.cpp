@@ -4,16 +4,17 @@
 #include <cwchar>
 #include <vector>
 
+#include "console/cells.h"
 #include "console/screen.h"
 #include "console/transfer.h"
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/messages.h"
 #include "frame/plugin.h"
-#include "frame/registry.h"
+#include "frame/rows.h"
 #include "frame/report.h"
 
 namespace zarnith {
@@ -87,13 +88,16 @@ const wchar_t* SnapshotProblem(const SnapshotHeader& h, uint64_t fileSize) noexc
     return nullptr;
 }
 
-std::wstring ConsizeLine(const SnapshotHeader& h) {
-    wchar_t line[256] = {};
-    // Widened with their sign and printed unsigned, as the sizing command reads them.
-    auto u = [](int v) { return unsigned(v); };
-    Sprintf(line, L"/B %u %u /W %u %u /P %u %u", u(h.width), u(h.height), u(h.window.Right - h.window.Left + 1),
-            u(h.window.Bottom - h.window.Top + 1), u(h.screenLeft), u(h.screenTop));
-    return line;
+SizeRequest SnapshotSizeRequest(const SnapshotHeader& h) noexcept {
+    SizeRequest request;
+    request.precedence = Precedence::Buffer;
+    request.bufferColumns = h.width;
+    request.bufferRows = h.height;
+    request.windowColumns = SHORT(Width(h.window));
+    request.windowRows = SHORT(Height(h.window));
+    // A negative position (only a file not written by SAVECON has one) has always come out as -1.
+    request.position = {h.screenLeft < 0 ? -1 : h.screenLeft, h.screenTop < 0 ? -1 : h.screenTop};
+    return request;
 }
 
 namespace {
@@ -114,13 +118,14 @@ const wchar_t* FileArgument(wchar_t* line, std::vector<wchar_t>& path, int helpR
 
 int RunSavecon(wchar_t* line) {
     std::vector<wchar_t> path;
-    const wchar_t* name = FileArgument(line, path, row::SAVECON);
+    const wchar_t* name = FileArgument(line, path, RowOf(L"SAVECON"));
     if (!name) return 1;
 
     // A snapshot is written only from a real screen-buffer record.
     const ScreenBuffer screen = OpenStandardOutputBuffer();
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (!screen.Query(info) || info.dwSize.X < 1) return ReportCommandError(row::SAVECON, message::kNotConsoleOutput);
+    if (!screen.Query(info) || info.dwSize.X < 1)
+        return ReportCommandError(RowOf(L"SAVECON"), message::kNotConsoleOutput);
     RECT rect{};
     const bool placed = ConsoleWindow != nullptr && GetWindowRect(ConsoleWindow, &rect);
     const SnapshotHeader header = MakeSnapshotHeader(info, placed ? &rect : nullptr);
@@ -128,7 +133,7 @@ int RunSavecon(wchar_t* line) {
     const int width = header.width;
     const int chunkRows = RowsPerTransfer(width);
     HostArray<CHAR_INFO> cells(size_t(chunkRows) * size_t(width));
-    if (!cells) return ReportCommandError(row::SAVECON, message::kNoMemory);
+    if (!cells) return ReportCommandError(RowOf(L"SAVECON"), message::kNoMemory);
 
     const UniqueHandle file(CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     if (!file) return ReportWindowsError(name);
@@ -147,12 +152,12 @@ int RunSavecon(wchar_t* line) {
 
 int RunRstrcon(wchar_t* line) {
     std::vector<wchar_t> path;
-    const wchar_t* name = FileArgument(line, path, row::RSTRCON);
+    const wchar_t* name = FileArgument(line, path, RowOf(L"RSTRCON"));
     if (!name) return 1;
 
     const ScreenBuffer screen = OpenStandardOutputBuffer();
     CONSOLE_SCREEN_BUFFER_INFO current{};
-    if (!screen.Query(current)) return ReportCommandError(row::RSTRCON, message::kNotConsoleOutput);
+    if (!screen.Query(current)) return ReportCommandError(RowOf(L"RSTRCON"), message::kNotConsoleOutput);
     const UniqueHandle file(CreateFileW(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file) return ReportWindowsError(name);
 
@@ -165,17 +170,16 @@ int RunRstrcon(wchar_t* line) {
     const SnapshotHeader header = DecodeSnapshotHeader(bytes);
     const uint64_t available = done < bytes.size() ? done : uint64_t(size.QuadPart);
     if (const wchar_t* problem = SnapshotProblem(header, available))
-        return ReportCommandError(row::RSTRCON, problem, name);
+        return ReportCommandError(RowOf(L"RSTRCON"), problem, name);
 
     const int width = header.width;
     const int height = header.height;
     const int chunkRows = RowsPerTransfer(width);
     HostArray<CHAR_INFO> cells(size_t(chunkRows) * size_t(width));
-    if (!cells) return ReportCommandError(row::RSTRCON, message::kNoMemory);
+    if (!cells) return ReportCommandError(RowOf(L"RSTRCON"), message::kNoMemory);
 
-    // The sizing command reports its own failures; the cells are restored into whatever geometry results.
-    std::wstring consize = ConsizeLine(header);
-    CONSIZE(consize.data());
+    // The sizing reports its own failures; the cells are restored into whatever geometry results.
+    SizeConsole(SnapshotSizeRequest(header));
     SetConsoleWindowInfo(screen.get(), TRUE, &header.window);
 
     const int saved = header.cursorY + 1;
@@ -202,9 +206,9 @@ int RunRstrcon(wchar_t* line) {
 
 }  // namespace zarnith
 
-int SAVECON(LPWSTR line) noexcept {
+ZARNITH_ENTRY int SAVECON(LPWSTR line) noexcept {
     return zarnith::Guarded(L"SAVECON", [&] { return zarnith::RunSavecon(line); });
 }
-int RSTRCON(LPWSTR line) noexcept {
+ZARNITH_ENTRY int RSTRCON(LPWSTR line) noexcept {
     return zarnith::Guarded(L"RSTRCON", [&] { return zarnith::RunRstrcon(line); });
 }

@@ -13,6 +13,15 @@ bool ScreenBuffer::Query(CONSOLE_SCREEN_BUFFER_INFO& info) const noexcept {
     return true;
 }
 
+CONSOLE_FONT_INFOEX ScreenBuffer::CurrentFont() const noexcept {
+    CONSOLE_FONT_INFOEX font{};
+    font.cbSize = sizeof font;
+    if (GetCurrentConsoleFontEx(get(), FALSE, &font)) return font;
+    CONSOLE_FONT_INFOEX empty{};
+    empty.cbSize = sizeof empty;
+    return empty;
+}
+
 bool ScreenBuffer::ReadRows(int top, int rows, int width, CHAR_INFO* cells) const noexcept {
     bool ok = true;
     ForEachRectTransfer(width, top, rows, [&](const RectTransfer& t) {

@@ -151,7 +151,7 @@ void RunPause(HostLine& line) noexcept {
 void ShowHelpOf(int r) noexcept {
     if (const wchar_t* text = HelpTextOf(r)) {
         Printf(L"%s\r\n", text);
-    } else if (r == row::CONHELP) {
+    } else if (r == RowOf(L"CONHELP")) {
         Printf(L"%s", kConhelpUsage);
     } else if (CommandEntry entry = RegistrationTable[r].Entry) {
         // Commands may write into their line (a tokenizer's terminator): give them room.
@@ -208,11 +208,11 @@ int RunConhelp(LPWSTR line) {
 
 }  // namespace zarnith
 
-int CONHELP(LPWSTR line) noexcept {
+ZARNITH_ENTRY int CONHELP(LPWSTR line) noexcept {
     return zarnith::Guarded(L"CONHELP", [&] { return zarnith::RunConhelp(line); }, 0);
 }
 
-int Help(LPWSTR name) noexcept {
+ZARNITH_ENTRY int Help(LPWSTR name) noexcept {
     return zarnith::Guarded(
         L"Help",
         [&] {
@@ -224,7 +224,7 @@ int Help(LPWSTR name) noexcept {
         1);
 }
 
-int Usage(LPWSTR name, LPWSTR buffer) noexcept {
+ZARNITH_ENTRY int Usage(LPWSTR name, LPWSTR buffer) noexcept {
     return zarnith::Guarded(
         L"Usage",
         [&] {

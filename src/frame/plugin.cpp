@@ -11,8 +11,7 @@
 #include "frame/guard.h"
 #include "frame/host.h"
 #include "frame/registry.h"
-#include "buffer/blank_rows.h"
-#include "keys/altenter.h"
+#include "frame/shutdown.h"
 #include "zarnith_version.h"
 
 namespace zarnith {
@@ -152,9 +151,8 @@ PluginInfo* GetPluginInfo() noexcept {
 }
 
 int ShutdownPlugin() noexcept {
-    ReleaseBlankRows();
     delete[] std::exchange(NameList, nullptr);
     Info.NameList = nullptr;
-    RemoveAltEnterHook();
+    RunShutdownSteps();
     return 0;
 }

@@ -6,7 +6,7 @@
 
 #include "console/cells.h"
 #include "console/screen.h"
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
@@ -334,6 +334,17 @@ int ApplyConsoleSize(const SizeRequest& request) noexcept {
     return MoveConsoleWindow(m.workArea, resized, request.canonical, request.position);
 }
 
+int SizeConsole(const SizeRequest& request) noexcept {
+    if (InTakeCommandTab()) {
+        Printf(message::kConsizeInTab);
+        return 0;
+    }
+    // The window must be there to be placed, as for a typed CONSIZE.
+    RECT corner{};
+    if (!GetWindowRect(ConsoleWindow, &corner)) return ReportLastError();
+    return ApplyConsoleSize(request);
+}
+
 int RunConsize(wchar_t* line) {
     if (InTakeCommandTab()) {
         Printf(message::kConsizeInTab);
@@ -354,6 +365,6 @@ int RunConsize(wchar_t* line) {
 
 }  // namespace zarnith
 
-int CONSIZE(LPWSTR line) noexcept {
+ZARNITH_ENTRY int CONSIZE(LPWSTR line) noexcept {
     return zarnith::Guarded(L"CONSIZE", [&] { return zarnith::RunConsize(line); }, 1);
 }

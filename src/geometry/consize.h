@@ -7,19 +7,9 @@
 #include <optional>
 #include <span>
 
+#include "frame/services.h"
+
 namespace zarnith {
-
-enum class Precedence { None, Buffer, Window };
-
-// What CONSIZE's options ask for.
-struct SizeRequest {
-    SHORT windowColumns = 0, windowRows = 0;  // 0 or less keeps the current dimension
-    SHORT bufferColumns = 0, bufferRows = 0;  // 0 keeps, -1 follows the window
-    POINT position{};                         // top-left corner wanted, before the cell offset
-    int canonical = 0;                        // 1-9: a cell of the work area's 3 x 3 grid
-    Precedence precedence = Precedence::None;
-    bool query = false;
-};
 
 // Largest buffer dimension CONSIZE asks for when the buffer is given first.
 inline constexpr SHORT kMaxBufferCells = 9999;

@@ -4,12 +4,12 @@
 #include <cwchar>
 
 #include "console/screen.h"
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/plugin.h"
-#include "frame/registry.h"
+#include "frame/rows.h"
 
 namespace zarnith {
 
@@ -56,7 +56,7 @@ ScrollRequest ParseScroll(const wchar_t* line) noexcept {
 int RunScroll(wchar_t* line) {
     if (line == nullptr) line = const_cast<wchar_t*>(L"");
     else CharUpperW(line);
-    if (std::wcschr(line, L'?')) return PrintHelp(row::SCROLL);
+    if (std::wcschr(line, L'?')) return PrintHelp(RowOf(L"SCROLL"));
     ScrollRequest request = ParseScroll(line);
     CONSOLE_SCREEN_BUFFER_INFO info{};
     unsigned long limit = kMaxScrollRepeat;
@@ -80,7 +80,7 @@ int RunGotoxy(wchar_t* line) {
         SetConsoleCursorPosition(output.get(), SavedCursor);
         SetConsoleWindowInfo(output.get(), TRUE, &SavedWindow);
     } else if (std::wcschr(line, L'?')) {
-        return PrintHelp(row::GOTOXY);
+        return PrintHelp(RowOf(L"GOTOXY"));
     } else {
         unsigned int x = 0, y = 0;
         // Fewer than two numbers leave nothing to place the cursor at.
@@ -97,10 +97,10 @@ int RunGotoxy(wchar_t* line) {
 
 }  // namespace zarnith
 
-int SCROLL(LPWSTR line) noexcept {
+ZARNITH_ENTRY int SCROLL(LPWSTR line) noexcept {
     return zarnith::Guarded(L"SCROLL", [&] { return zarnith::RunScroll(line); }, 0);
 }
 
-int GOTOXY(LPWSTR line) noexcept {
+ZARNITH_ENTRY int GOTOXY(LPWSTR line) noexcept {
     return zarnith::Guarded(L"GOTOXY", [&] { return zarnith::RunGotoxy(line); }, 0);
 }

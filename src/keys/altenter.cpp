@@ -2,10 +2,11 @@
 
 #include <cwctype>
 
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/host.h"
 #include "frame/plugin.h"
+#include "frame/shutdown.h"
 #include "frame/text.h"
 
 namespace zarnith {
@@ -52,13 +53,18 @@ void RemoveAltEnterHook() noexcept {
     AltEnterHook = nullptr;
 }
 
+namespace {
+// Unloading must let Alt-Enter through again.
+const ShutdownRegistrar removeAltEnterHook(RemoveAltEnterHook);
+}  // namespace
+
 }  // namespace zarnith
 
-int ALTENTER(LPWSTR line) noexcept {
+ZARNITH_ENTRY int ALTENTER(LPWSTR line) noexcept {
     return zarnith::Guarded(L"ALTENTER", [&] { return zarnith::RunAltEnter(line); }, 0);
 }
 
-int _ALTENTER(LPWSTR result) noexcept {
+ZARNITH_ENTRY int _ALTENTER(LPWSTR result) noexcept {
     return zarnith::GuardedResult(L"_ALTENTER", result, [&] {
         if (result != nullptr) zarnith::WriteResult(result, zarnith::AltEnterHook == nullptr ? L"1" : L"0");
         return 0;

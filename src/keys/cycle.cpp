@@ -6,7 +6,7 @@
 #include <cwctype>
 #include <string_view>
 
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
@@ -91,29 +91,33 @@ BOOL CALLBACK CollectConsole(HWND window, LPARAM lParam) noexcept {
     return TRUE;
 }
 
+void CycleConsoles(bool backward) noexcept {
+    HostArray<ConsoleEntry> entries(kConsoleListCapacity);
+    if (!entries) return;
+    ConsoleList list{entries.data(), 0, ConsoleWindow};
+    EnumWindows(CollectConsole, reinterpret_cast<LPARAM>(&list));
+    SortConsoles(list);
+    const int next = NextConsole(list, backward);
+    if (next >= 0) SetForegroundWindow(list.entries[next].window);
+}
+
 int RunCycle(LPWSTR line) {
     const wchar_t* arg = line != nullptr ? NthArgument(line, 0, nullptr, nullptr) : nullptr;
     if (arg != nullptr && IsHelpArgument(arg)) {
         Printf(L"%s", kCycleUsage);
         return 0;
     }
-    HostArray<ConsoleEntry> entries(kConsoleListCapacity);
-    if (!entries) return 0;
-    ConsoleList list{entries.data(), 0, ConsoleWindow};
-    EnumWindows(CollectConsole, reinterpret_cast<LPARAM>(&list));
-    SortConsoles(list);
-    const int next = NextConsole(list, arg != nullptr && arg[0] == L'-');
-    if (next >= 0) SetForegroundWindow(list.entries[next].window);
+    CycleConsoles(arg != nullptr && arg[0] == L'-');
     return 0;
 }
 
 }  // namespace zarnith
 
-int CYCLE(LPWSTR line) noexcept {
+ZARNITH_ENTRY int CYCLE(LPWSTR line) noexcept {
     return zarnith::Guarded(L"CYCLE", [&] { return zarnith::RunCycle(line); }, 0);
 }
 
-int _FGCONSOLE(LPWSTR result) noexcept {
+ZARNITH_ENTRY int _FGCONSOLE(LPWSTR result) noexcept {
     return zarnith::GuardedResult(L"_FGCONSOLE", result, [&] {
         // Without a console window of our own (a Take Command tab) nothing of ours is in front.
         const HWND own = zarnith::ConsoleWindow;

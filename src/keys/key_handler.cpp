@@ -4,12 +4,13 @@
 
 #include <algorithm>
 
-#include "buffer/blank_rows.h"
+#include "console/blank_rows.h"
 #include "console/screen.h"
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/help_key.h"
 #include "frame/plugin.h"
+#include "frame/protocol.h"
 #include "keys/cycle.h"
 
 namespace zarnith {
@@ -147,16 +148,8 @@ int HandleKey(KeyRecord* record) {
         case KeyStep::Scroll:
             for (unsigned i = 0; i < plan.repeat; ++i) SendMessageW(ConsoleWindow, WM_HSCROLL, plan.scrollCode, 0);
             break;
-        case KeyStep::CycleBack: {
-            wchar_t back[] = L"-";
-            RunCycle(back);
-            break;
-        }
-        case KeyStep::CycleForward: {
-            wchar_t forward[] = L"";
-            RunCycle(forward);
-            break;
-        }
+        case KeyStep::CycleBack: CycleConsoles(true); break;
+        case KeyStep::CycleForward: CycleConsoles(false); break;
     }
     record->Key = 0;
     return 0;
@@ -166,6 +159,6 @@ int HandleKey(KeyRecord* record) {
 
 }  // namespace zarnith
 
-int KEYHANDLER(KeyRecord* record) noexcept {
+ZARNITH_ENTRY int KEYHANDLER(KeyRecord* record) noexcept {
     return zarnith::Guarded(L"*KEYHANDLER", [&] { return zarnith::HandleKey(record); }, 0);
 }

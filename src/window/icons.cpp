@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
@@ -170,9 +170,9 @@ void CountIconGroups(wchar_t* buffer) {
 
 }  // namespace zarnith
 
-int SETICON(LPWSTR line) noexcept {
+ZARNITH_ENTRY int SETICON(LPWSTR line) noexcept {
     return zarnith::Guarded(L"SETICON", [&] { return zarnith::RunSetIcon(line); });
 }
-int f_ICONS(LPWSTR buffer) noexcept {
+ZARNITH_ENTRY int f_ICONS(LPWSTR buffer) noexcept {
     return zarnith::GuardedResult(L"@ICONS", buffer, [&] { zarnith::CountIconGroups(buffer); return 0; });
 }

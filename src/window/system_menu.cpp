@@ -3,7 +3,7 @@
 #include <cwchar>
 #include <string>
 
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
@@ -20,6 +20,8 @@ bool CloseItemPresent(HMENU menu) noexcept {
     item.cbSize = sizeof(item);
     return GetMenuItemInfoW(menu, SC_CLOSE, FALSE, &item) != FALSE;
 }
+
+bool CloseCommandAvailable() noexcept { return CloseItemPresent(GetSystemMenu(ConsoleWindow, FALSE)); }
 
 int RunXclose(wchar_t* line) {
     wchar_t* end = nullptr;
@@ -83,16 +85,15 @@ int RunSysmenu(const wchar_t* line) {
 
 }  // namespace zarnith
 
-int XCLOSE(LPWSTR line) noexcept {
+ZARNITH_ENTRY int XCLOSE(LPWSTR line) noexcept {
     return zarnith::Guarded(L"XCLOSE", [&] { return zarnith::RunXclose(line); });
 }
-int _XCLOSE(LPWSTR result) noexcept {
+ZARNITH_ENTRY int _XCLOSE(LPWSTR result) noexcept {
     return zarnith::GuardedResult(L"_XCLOSE", result, [&] {
-        zarnith::WriteResult(result, L"GET_STATUS");
-        zarnith::WriteResult(result, std::to_wstring(XCLOSE(result)));
+        zarnith::WriteResult(result, zarnith::CloseCommandAvailable() ? L"1" : L"0");
         return 0;
     });
 }
-int SYSMENU(LPWSTR line) noexcept {
+ZARNITH_ENTRY int SYSMENU(LPWSTR line) noexcept {
     return zarnith::Guarded(L"SYSMENU", [&] { return zarnith::RunSysmenu(line); });
 }

@@ -1,7 +1,7 @@
 // FCLS, CLUP, REPAINT and BlankRows on a real console.
 #include <gtest/gtest.h>
 
-#include "buffer/blank_rows.h"
+#include "console/blank_rows.h"
 #include "buffer/clearing.h"
 #include "console/screen.h"
 #include "support/plugin_test.h"

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "buffer/snapshot.h"
+#include "support/console_types.h"
 #include "support/import_patch.h"
 #include "support/plugin_test.h"
 
@@ -27,8 +28,24 @@ TEST(SnapshotHeaderTest, WorkedExampleBytes) {
                                        0x00, 0x00, 0x00, 0x4F, 0x00, 0x18, 0x00, 0x64, 0x00, 0x32, 0x00};
     EXPECT_EQ(EncodeSnapshotHeader(h), expected);
     EXPECT_EQ(SnapshotSize(h), 8022u);
-    EXPECT_EQ(ConsizeLine(h), L"/B 80 300 /W 80 25 /P 100 50");
     EXPECT_EQ(EncodeSnapshotHeader(DecodeSnapshotHeader(expected)), expected);
+}
+
+TEST(SnapshotHeaderTest, RestoresBufferFirstThenWindowAndPlace) {
+    const RECT rect{100, 50, 740, 450};
+    SnapshotHeader h = MakeSnapshotHeader(WorkedExample(), &rect);
+    SizeRequest size = SnapshotSizeRequest(h);
+    EXPECT_EQ(size.precedence, Precedence::Buffer);
+    EXPECT_EQ((COORD{size.bufferColumns, size.bufferRows}), (COORD{80, 300}));
+    EXPECT_EQ((COORD{size.windowColumns, size.windowRows}), (COORD{80, 25}));
+    EXPECT_EQ(size.position.x, 100);
+    EXPECT_EQ(size.position.y, 50);
+    EXPECT_EQ(size.canonical, 0);
+    EXPECT_FALSE(size.query);
+    h.screenLeft = -25536;  // a window once at x = 40000: its 16 bits read back negative
+    size = SnapshotSizeRequest(h);
+    EXPECT_EQ(size.position.x, -1);
+    EXPECT_EQ(size.position.y, 50);
 }
 
 TEST(SnapshotHeaderTest, ScreenPositionIsNeverNegative) {

@@ -87,16 +87,16 @@ TEST_F(RegistrationTest, DefaultNameListHoldsEveryRowInOrder) {
 TEST_F(RegistrationTest, EveryRowHasAnEntryOrIsTheKeyHandler) {
     for (int r = 0; r < kRegistrationRows; ++r) {
         SCOPED_TRACE(r);
-        if (r == row::KEYHANDLER) {
+        if (r == RowOf(L"*KEYHANDLER")) {
             EXPECT_EQ(RegistrationTable[r].Entry, nullptr);
             EXPECT_STREQ(RegistrationTable[r].Name, L"*KEYHANDLER");
         } else {
             EXPECT_NE(RegistrationTable[r].Entry, nullptr);
         }
     }
-    EXPECT_STREQ(RegistrationTable[row::CONHELP].Name, L"CONHELP");
-    EXPECT_STREQ(RegistrationTable[row::SAVECSB].Name, L"SAVECSB");
-    EXPECT_EQ(std::wstring(HelpTextOf(row::KEYHANDLER)).size(), 154u);
+    EXPECT_STREQ(RegistrationTable[RowOf(L"CONHELP")].Name, L"CONHELP");
+    EXPECT_STREQ(RegistrationTable[RowOf(L"SAVECSB")].Name, L"SAVECSB");
+    EXPECT_EQ(std::wstring(HelpTextOf(RowOf(L"*KEYHANDLER"))).size(), 154u);
 }
 
 TEST_F(RegistrationTest, LoadVariableOverridesTheList) {

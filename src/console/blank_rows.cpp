@@ -1,10 +1,11 @@
-#include "buffer/blank_rows.h"
+#include "console/blank_rows.h"
 
 #include <algorithm>
 
 #include "console/cells.h"
 #include "console/transfer.h"
 #include "frame/host.h"
+#include "frame/shutdown.h"
 
 namespace zarnith {
 
@@ -48,5 +49,9 @@ void ReleaseBlankRows() noexcept {
     BlankCells = nullptr;
     BlankCapacity = 0;
 }
+
+namespace {
+const ShutdownRegistrar releaseBlankRows(ReleaseBlankRows);
+}  // namespace
 
 }  // namespace zarnith
