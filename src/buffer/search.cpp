@@ -132,7 +132,7 @@ void ShowMatches(const ScreenBuffer& screen, const CompiledPattern& pattern, int
 }  // namespace
 
 int RunCsbfind(wchar_t* line) {
-    RegexSyntax = SelectRegexSyntax();
+    OnigSyntaxType* const syntax = SelectRegexSyntax();
     wchar_t* pattern = line ? NthArgument(line, 0, nullptr, nullptr) : nullptr;
     if (pattern == nullptr || lstrcmpW(pattern, L"/?") == 0) {
         Printf(L"CSBFIND regex ... search console screen buffer\r\n");
@@ -157,7 +157,7 @@ int RunCsbfind(wchar_t* line) {
         HostArray<WORD> scratch(static_cast<size_t>(width));
         if (!text || !scratch) return ReportCommandError(RowOf(L"CSBFIND"), message::kNoMemory);
         CompiledPattern compiled;
-        if (compiled.Compile(pattern, RegexSyntax)) {
+        if (compiled.Compile(pattern, syntax)) {
             compiled.LimitRetries(kSearchRetryLimit);
             ShowMatches(console, compiled, width, rows, text, scratch);
         } else {

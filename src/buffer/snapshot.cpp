@@ -13,9 +13,9 @@
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/messages.h"
-#include "frame/plugin.h"
-#include "frame/rows.h"
 #include "frame/report.h"
+#include "frame/rows.h"
+#include "frame/state.h"
 
 namespace zarnith {
 
@@ -127,7 +127,7 @@ int RunSavecon(wchar_t* line) {
     if (!screen.Query(info) || info.dwSize.X < 1)
         return ReportCommandError(RowOf(L"SAVECON"), message::kNotConsoleOutput);
     RECT rect{};
-    const bool placed = ConsoleWindow != nullptr && GetWindowRect(ConsoleWindow, &rect);
+    const bool placed = State().consoleWindow != nullptr && GetWindowRect(State().consoleWindow, &rect);
     const SnapshotHeader header = MakeSnapshotHeader(info, placed ? &rect : nullptr);
 
     const int width = header.width;

@@ -13,18 +13,16 @@
 #include "frame/entries.h"
 #include "frame/guard.h"
 #include "frame/handles.h"
-#include "frame/help_key.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/messages.h"
 #include "frame/plugin.h"
 #include "frame/registry.h"
 #include "frame/report.h"
+#include "frame/state.h"
 #include "frame/text.h"
 
 namespace zarnith {
-
-int HelpKeyFlag = 0;
 
 namespace {
 
@@ -201,7 +199,7 @@ int RunConhelp(LPWSTR line) {
         ReportLine(message::kItemNotFound);
         return 0;
     }
-    if (HelpKeyFlag) ShowOnPreparedScreen(r);
+    if (State().helpKey) ShowOnPreparedScreen(r);
     else ShowHelpOf(r);
     return 0;
 }

@@ -1,4 +1,7 @@
 #include "frame/helpers.h"
+#include "frame/plugin.h"
+#include "frame/registry.h"
+#include "frame/state.h"
 
 #include <shellapi.h>
 
@@ -6,8 +9,6 @@
 #include <string>
 #include <utility>
 
-#include "frame/plugin.h"
-#include "frame/registry.h"
 
 namespace zarnith {
 
@@ -49,9 +50,9 @@ size_t FindNoCase(std::wstring_view text, std::wstring_view pattern) noexcept {
 }
 
 bool IsActiveName(const wchar_t* name) noexcept {
-    if (NameList == nullptr || name == nullptr) return false;
+    if (State().nameList == nullptr || name == nullptr) return false;
     wchar_t copy[kNameListCapacity];
-    wcsncpy(copy, NameList, kNameListCapacity - 1);
+    wcsncpy(copy, State().nameList, kNameListCapacity - 1);
     copy[kNameListCapacity - 1] = L'\0';
     wchar_t* state = nullptr;
     for (wchar_t* token = wcstok_s(copy, L" ,", &state); token; token = wcstok_s(nullptr, L" ,", &state))

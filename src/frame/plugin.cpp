@@ -12,16 +12,10 @@
 #include "frame/host.h"
 #include "frame/registry.h"
 #include "frame/shutdown.h"
+#include "frame/state.h"
 #include "zarnith_version.h"
 
 namespace zarnith {
-
-HMODULE PluginModule = nullptr;
-DWORD HostProcessId = 0;
-HWND ConsoleWindow = nullptr;
-OnigSyntaxType* RegexSyntax = nullptr;
-uint8_t KeyActions[5] = {0, 0, 6, 2, 1};
-wchar_t* NameList = nullptr;
 
 namespace {
 
@@ -104,7 +98,7 @@ void ReadKeyActions() noexcept {
     const std::wstring path = ExpandHostText(name);
     wchar_t value[16] = {};
     const DWORD n = GetPrivateProfileStringW(L"HSCROLL", L"KeyActions", L"00621", value, 16, path.c_str());
-    ApplyKeyActionsValue(value, static_cast<int>(n), KeyActions);
+    ApplyKeyActionsValue(value, static_cast<int>(n), WritableState().keyActions);
 }
 
 }  // namespace zarnith
@@ -113,7 +107,7 @@ using namespace zarnith;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
-        PluginModule = instance;
+        WritableState().module = instance;
         DisableThreadLibraryCalls(instance);
         PrimeExceptionPool(instance);
     }
@@ -123,9 +117,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 int InitializePlugin() noexcept {
     return Guarded(L"InitializePlugin", [] {
         if (InTakeCommandTab()) return 1;
-        HostProcessId = GetCurrentProcessId();
-        ConsoleWindow = GetConsoleWindow();
-        RegexSyntax = SelectRegexSyntax();
+        PluginState& state = WritableState();
+        state.hostProcessId = GetCurrentProcessId();
+        state.consoleWindow = GetConsoleWindow();
         ReadKeyActions();
         return 0;
     }, 1);
@@ -145,13 +139,13 @@ PluginInfo* GetPluginInfo() noexcept {
     } else {
         WriteDefaultNameList(list);
     }
-    delete[] std::exchange(NameList, list);
-    Info.NameList = NameList;
+    delete[] std::exchange(WritableState().nameList, list);
+    Info.NameList = list;
     return &Info;
 }
 
 int ShutdownPlugin() noexcept {
-    delete[] std::exchange(NameList, nullptr);
+    delete[] std::exchange(WritableState().nameList, nullptr);
     Info.NameList = nullptr;
     RunShutdownSteps();
     return 0;

@@ -13,6 +13,7 @@
 #include "frame/messages.h"
 #include "frame/plugin.h"
 #include "frame/report.h"
+#include "frame/state.h"
 #include "frame/text.h"
 
 namespace zarnith {
@@ -50,9 +51,6 @@ constexpr const wchar_t* kReportFormat =
     L"\tMax console:\t%4d x %d\r\n"
     L"\tMax w/scroll:\t%4d x %d\r\n";
 
-// The resize in progress, signalled by LocationChangeCallback; null between CONSIZE calls.
-HANDLE ResizeEvent = nullptr;
-
 SHORT ToShort(const wchar_t* text) noexcept { return static_cast<SHORT>(ToLong(text)); }
 
 // A failed Win32 call as the host reports it; CONSIZE then returns 1.
@@ -68,14 +66,15 @@ SHORT WindowRows(const SMALL_RECT& r) noexcept { return static_cast<SHORT>(Heigh
 class ResizeWatch {
 public:
     ResizeWatch() noexcept {
-        ResizeEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        hook_ = SetWinEventHook(EVENT_OBJECT_LOCATIONCHANGE, EVENT_OBJECT_LOCATIONCHANGE, PluginModule,
+        WritableState().resizeEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        hook_ = SetWinEventHook(EVENT_OBJECT_LOCATIONCHANGE, EVENT_OBJECT_LOCATIONCHANGE, State().module,
                                 LocationChangeCallback, 0, 0, WINEVENT_OUTOFCONTEXT);
     }
     ~ResizeWatch() {
         if (hook_) UnhookWinEvent(hook_);
-        if (ResizeEvent) CloseHandle(ResizeEvent);
-        ResizeEvent = nullptr;
+        HANDLE& event = WritableState().resizeEvent;
+        if (event) CloseHandle(event);
+        event = nullptr;
     }
     ResizeWatch(const ResizeWatch&) = delete;
     ResizeWatch& operator=(const ResizeWatch&) = delete;
@@ -89,9 +88,9 @@ private:
 void WaitForWindow(const RECT& before) noexcept {
     const ULONGLONG deadline = GetTickCount64() + kResizeWaitLimitMs;
     for (;;) {
-        if (ResizeEvent && WaitForSingleObject(ResizeEvent, 0) != WAIT_TIMEOUT) return;
+        if (State().resizeEvent && WaitForSingleObject(State().resizeEvent, 0) != WAIT_TIMEOUT) return;
         RECT now{};
-        if (ConsoleWindow && GetWindowRect(ConsoleWindow, &now) && !EqualRect(&now, &before)) return;
+        if (State().consoleWindow && GetWindowRect(State().consoleWindow, &now) && !EqualRect(&now, &before)) return;
         if (GetTickCount64() >= deadline) return;
         Sleep(1);
         tty_yield(0);
@@ -100,7 +99,7 @@ void WaitForWindow(const RECT& before) noexcept {
 
 bool ReadMeasures(HANDLE console, ConsoleMeasures& m) noexcept {
     if (!GetConsoleScreenBufferInfo(console, &m.info)) return false;
-    if (!GetWindowRect(ConsoleWindow, &m.window) || !GetClientRect(ConsoleWindow, &m.client)) return false;
+    if (!GetWindowRect(State().consoleWindow, &m.window) || !GetClientRect(State().consoleWindow, &m.client)) return false;
     if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &m.workArea, 0)) return false;
     const auto maxClient = QueryMaxClientSize();
     if (!maxClient) return false;
@@ -270,7 +269,7 @@ COORD CurrentFontSize(HANDLE console) noexcept {
 bool ResizeStep(HANDLE console, const SMALL_RECT& window, COORD buffer, bool windowChanges, bool windowFirst,
                 bool bufferChanges) noexcept {
     RECT before{};
-    if (ConsoleWindow) GetWindowRect(ConsoleWindow, &before);
+    if (State().consoleWindow) GetWindowRect(State().consoleWindow, &before);
     const auto failed = [] {
         ReportLastError();
         return false;
@@ -285,14 +284,14 @@ bool ResizeStep(HANDLE console, const SMALL_RECT& window, COORD buffer, bool win
 
 int MoveConsoleWindow(const RECT& work, const RECT& window, int cell, POINT position) noexcept {
     const POINT offset = CanonicalOffset(work, window, cell);
-    if (!SetWindowPos(ConsoleWindow, nullptr, position.x + offset.x, position.y + offset.y, 0, 0,
+    if (!SetWindowPos(State().consoleWindow, nullptr, position.x + offset.x, position.y + offset.y, 0, 0,
                       SWP_NOSIZE | SWP_NOZORDER))
         return ReportLastError();
     return 0;
 }
 
 void CALLBACK LocationChangeCallback(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DWORD) noexcept {
-    if (window == ConsoleWindow && ResizeEvent) SetEvent(ResizeEvent);
+    if (window == State().consoleWindow && State().resizeEvent) SetEvent(State().resizeEvent);
 }
 
 int ApplyConsoleSize(const SizeRequest& request) noexcept {
@@ -330,7 +329,7 @@ int ApplyConsoleSize(const SizeRequest& request) noexcept {
     if (request.position.x == m.window.left && request.position.y == m.window.top && request.canonical == 0)
         return 0;
     RECT resized{};
-    if (!GetWindowRect(ConsoleWindow, &resized)) return ReportLastError();
+    if (!GetWindowRect(State().consoleWindow, &resized)) return ReportLastError();
     return MoveConsoleWindow(m.workArea, resized, request.canonical, request.position);
 }
 
@@ -341,7 +340,7 @@ int SizeConsole(const SizeRequest& request) noexcept {
     }
     // The window must be there to be placed, as for a typed CONSIZE.
     RECT corner{};
-    if (!GetWindowRect(ConsoleWindow, &corner)) return ReportLastError();
+    if (!GetWindowRect(State().consoleWindow, &corner)) return ReportLastError();
     return ApplyConsoleSize(request);
 }
 
@@ -354,7 +353,7 @@ int RunConsize(wchar_t* line) {
     if (!args) return ReportLastError();
     SizeRequest request;
     RECT corner{};
-    const bool cornerKnown = GetWindowRect(ConsoleWindow, &corner) != FALSE;
+    const bool cornerKnown = GetWindowRect(State().consoleWindow, &corner) != FALSE;
     request.position = {corner.left, corner.top};
     std::vector<const wchar_t*> options;
     for (int i = 1; i < args.count(); ++i) options.push_back(args[i]);

@@ -6,7 +6,7 @@
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/os_module.h"
-#include "frame/plugin.h"
+#include "frame/state.h"
 #include "frame/text.h"
 #include "geometry/consize.h"
 
@@ -91,7 +91,7 @@ int TrayExtent(int height) noexcept {
 void MouseCell(wchar_t* result, int selector) noexcept {
     POINT p{};
     RECT client{};
-    if (!GetCursorPos(&p) || !ScreenToClient(ConsoleWindow, &p) || !GetClientRect(ConsoleWindow, &client) ||
+    if (!GetCursorPos(&p) || !ScreenToClient(State().consoleWindow, &p) || !GetClientRect(State().consoleWindow, &client) ||
         p.x < 0 || p.x >= client.right || p.y < 0 || p.y >= client.bottom) {
         WriteResult(result, L"N/A");
         return;

@@ -8,8 +8,8 @@
 #include "frame/guard.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
-#include "frame/plugin.h"
 #include "frame/rows.h"
+#include "frame/state.h"
 
 namespace zarnith {
 
@@ -18,10 +18,6 @@ namespace {
 // Scroll codes by axis (vertical 0-5, horizontal 6-11) and action (+ - H E P N).
 constexpr WPARAM kScrollCodes[12] = {SB_LINEDOWN,  SB_LINEUP,   SB_TOP,  SB_BOTTOM, SB_PAGEUP,   SB_PAGEDOWN,
                                      SB_LINERIGHT, SB_LINELEFT, SB_LEFT, SB_RIGHT,  SB_PAGELEFT, SB_PAGERIGHT};
-
-// Where GOTOXY was before its last run; a column of -1 means nothing is saved yet.
-COORD SavedCursor{-1, -1};
-SMALL_RECT SavedWindow{};
 
 int PrintHelp(int row) noexcept {
     Printf(L"%s\r\n", HelpTextOf(row));
@@ -65,7 +61,7 @@ int RunScroll(wchar_t* line) {
         limit = static_cast<unsigned long>(std::max<SHORT>(extent, 1));
     }
     request.count = std::min(request.count, limit);
-    for (unsigned long i = 0; i < request.count; ++i) SendMessageW(ConsoleWindow, request.message, request.code, 0);
+    for (unsigned long i = 0; i < request.count; ++i) SendMessageW(State().consoleWindow, request.message, request.code, 0);
     return 0;
 }
 
@@ -76,9 +72,9 @@ int RunGotoxy(wchar_t* line) {
     if (line == nullptr) line = const_cast<wchar_t*>(L"");
     else CharUpperW(line);
 
-    if (std::wcschr(line, L'R') && SavedCursor.X != -1) {
-        SetConsoleCursorPosition(output.get(), SavedCursor);
-        SetConsoleWindowInfo(output.get(), TRUE, &SavedWindow);
+    if (std::wcschr(line, L'R') && State().gotoxyCursor.X != -1) {
+        SetConsoleCursorPosition(output.get(), State().gotoxyCursor);
+        SetConsoleWindowInfo(output.get(), TRUE, &State().gotoxyWindow);
     } else if (std::wcschr(line, L'?')) {
         return PrintHelp(RowOf(L"GOTOXY"));
     } else {
@@ -89,8 +85,8 @@ int RunGotoxy(wchar_t* line) {
     }
     // An unreadable record would save garbage; the earlier place stays saved instead.
     if (known) {
-        SavedCursor = before.dwCursorPosition;
-        SavedWindow = before.srWindow;
+        WritableState().gotoxyCursor = before.dwCursorPosition;
+        WritableState().gotoxyWindow = before.srWindow;
     }
     return 0;
 }

@@ -4,9 +4,6 @@
 
 namespace zarnith {
 
-// The installed hook, or null: null means Alt-Enter reaches the console (the initial state).
-extern HHOOK AltEnterHook;
-
 // The hook procedure: swallows Enter pressed or released with Alt while this console is in front.
 LRESULT CALLBACK AltEnterFilter(int code, WPARAM message, LPARAM data) noexcept;
 

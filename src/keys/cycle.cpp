@@ -11,7 +11,7 @@
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
-#include "frame/plugin.h"
+#include "frame/state.h"
 #include "frame/text.h"
 
 namespace zarnith {
@@ -94,7 +94,7 @@ BOOL CALLBACK CollectConsole(HWND window, LPARAM lParam) noexcept {
 void CycleConsoles(bool backward) noexcept {
     HostArray<ConsoleEntry> entries(kConsoleListCapacity);
     if (!entries) return;
-    ConsoleList list{entries.data(), 0, ConsoleWindow};
+    ConsoleList list{entries.data(), 0, State().consoleWindow};
     EnumWindows(CollectConsole, reinterpret_cast<LPARAM>(&list));
     SortConsoles(list);
     const int next = NextConsole(list, backward);
@@ -120,7 +120,7 @@ ZARNITH_ENTRY int CYCLE(LPWSTR line) noexcept {
 ZARNITH_ENTRY int _FGCONSOLE(LPWSTR result) noexcept {
     return zarnith::GuardedResult(L"_FGCONSOLE", result, [&] {
         // Without a console window of our own (a Take Command tab) nothing of ours is in front.
-        const HWND own = zarnith::ConsoleWindow;
+        const HWND own = zarnith::State().consoleWindow;
         if (result != nullptr) zarnith::WriteResult(result, own != nullptr && GetForegroundWindow() == own ? L"1" : L"0");
         return 0;
     });

@@ -12,8 +12,8 @@
 #include "frame/host.h"
 #include "frame/messages.h"
 #include "frame/os_module.h"
-#include "frame/plugin.h"
 #include "frame/report.h"
+#include "frame/state.h"
 #include "frame/text.h"
 
 namespace zarnith {
@@ -75,12 +75,12 @@ HICON LoadIconAnySize(HMODULE module, LPCWSTR resource, UINT flags) noexcept {
 }
 
 void NotifyTrayTools() {
-    const std::wstring title = L"WispenWindow" + std::to_wstring(static_cast<unsigned long>(HostProcessId));
+    const std::wstring title = L"WispenWindow" + std::to_wstring(static_cast<unsigned long>(State().hostProcessId));
     if (HWND tool = FindWindowW(L"Class_WispenWindow", title.c_str())) SendBounded(tool, kTrayIconChanged, 0);
     // Without a console window a null parent would search the whole desktop instead.
-    if (ConsoleWindow == nullptr) return;
-    const std::wstring handle = std::to_wstring(static_cast<unsigned long>(reinterpret_cast<uintptr_t>(ConsoleWindow)));
-    if (HWND tool = FindWindowExW(ConsoleWindow, nullptr, L"MORVANE", handle.c_str()))
+    if (State().consoleWindow == nullptr) return;
+    const std::wstring handle = std::to_wstring(static_cast<unsigned long>(reinterpret_cast<uintptr_t>(State().consoleWindow)));
+    if (HWND tool = FindWindowExW(State().consoleWindow, nullptr, L"MORVANE", handle.c_str()))
         SendBounded(tool, kTrayIconChanged, 0);
 }
 
@@ -95,8 +95,8 @@ int ApplyIcon(HMODULE module, LPCWSTR resource, UINT flags, const wchar_t* first
         ReportLine(message::kNoIcon, first, second ? second : L"");
         return -1;
     }
-    HICON previous = reinterpret_cast<HICON>(SendBounded(ConsoleWindow, WM_GETICON, ICON_SMALL));
-    if (previous == nullptr) previous = reinterpret_cast<HICON>(SendBounded(ConsoleWindow, WM_GETICON, ICON_BIG));
+    HICON previous = reinterpret_cast<HICON>(SendBounded(State().consoleWindow, WM_GETICON, ICON_SMALL));
+    if (previous == nullptr) previous = reinterpret_cast<HICON>(SendBounded(State().consoleWindow, WM_GETICON, ICON_BIG));
     if (!setter(icon)) {
         DestroyIcon(icon);
         return -4;

@@ -8,8 +8,8 @@
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/messages.h"
-#include "frame/plugin.h"
 #include "frame/report.h"
+#include "frame/state.h"
 #include "frame/text.h"
 
 namespace zarnith {
@@ -21,12 +21,12 @@ bool CloseItemPresent(HMENU menu) noexcept {
     return GetMenuItemInfoW(menu, SC_CLOSE, FALSE, &item) != FALSE;
 }
 
-bool CloseCommandAvailable() noexcept { return CloseItemPresent(GetSystemMenu(ConsoleWindow, FALSE)); }
+bool CloseCommandAvailable() noexcept { return CloseItemPresent(GetSystemMenu(State().consoleWindow, FALSE)); }
 
 int RunXclose(wchar_t* line) {
     wchar_t* end = nullptr;
     const wchar_t* first = line ? NthArgument(line, 0, nullptr, &end) : nullptr;
-    HMENU menu = GetSystemMenu(ConsoleWindow, FALSE);
+    HMENU menu = GetSystemMenu(State().consoleWindow, FALSE);
     const bool present = CloseItemPresent(menu);
     if (first == nullptr) {
         Printf(L"XCLOSE is %s\r\n", present ? L"ON" : L"OFF");
@@ -40,14 +40,14 @@ int RunXclose(wchar_t* line) {
     if (word == L"OFF") {
         if (present) {
             DeleteMenu(menu, SC_CLOSE, MF_BYCOMMAND);
-            DrawMenuBar(ConsoleWindow);
+            DrawMenuBar(State().consoleWindow);
         }
         return 0;
     }
     if (word == L"ON") {
         if (!present && menu != nullptr) {
             InsertMenuW(menu, kClosePosition, MF_BYPOSITION | MF_STRING, SC_CLOSE, L"Close");
-            DrawMenuBar(ConsoleWindow);
+            DrawMenuBar(State().consoleWindow);
         }
         return 0;
     }
