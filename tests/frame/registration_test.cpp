@@ -4,6 +4,7 @@
 #include <fstream>
 #include <vector>
 
+#include "console/blank_rows.h"
 #include "frame/entries.h"
 #include "frame/helpers.h"
 #include "frame/plugin.h"
@@ -233,10 +234,16 @@ TEST_F(RegistrationTest, RegexOptionSelectsTheSyntax) {
     EXPECT_EQ(SelectRegexSyntax(), ONIG_SYNTAX_PERL);
 }
 
-TEST_F(RegistrationTest, ShutdownReleasesTheNameList) {
+// The name list is the frame's; the kept blanks are a registered shutdown step's.
+TEST_F(RegistrationTest, ShutdownReleasesTheNameListAndWhatCommandsKept) {
     DefaultList();
+    BlankRows(OpenStandardOutputBuffer(), tconsole::Info(), 0, 1);
+    ASSERT_NE(State().blankCells, nullptr);
+    const int live = StandIn_LiveBlocks();
     EXPECT_EQ(ShutdownPlugin(), 0);
     EXPECT_EQ(State().nameList, nullptr);
+    EXPECT_EQ(State().blankCells, nullptr);
+    EXPECT_EQ(StandIn_LiveBlocks(), live - 1);
     EXPECT_FALSE(IsActiveName(L"CONSIZE"));
     EXPECT_EQ(ShutdownPlugin(), 0);  // twice is harmless
     DefaultList();

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "support/plugin_test.h"
-#include "sweep/sweep_harness.h"
+#include "harness/driver.h"
 
 using namespace sweep;
 

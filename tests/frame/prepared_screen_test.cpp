@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "frame/entries.h"
+#include "support/console_types.h"
 #include "support/import_patch.h"
 #include "support/plugin_state.h"
 #include "support/plugin_test.h"
@@ -127,13 +128,8 @@ TEST_F(PreparedScreenTest, TabBlanksTheWindowAndPutsEveryCellBack) {
     EXPECT_EQ(changedOutside, 0u);
 
     EXPECT_TRUE(ScreenAsBefore());
-    const SMALL_RECT w = tconsole::Window();
-    EXPECT_EQ(w.Left, 10);
-    EXPECT_EQ(w.Top, 20);
-    EXPECT_EQ(w.Right, 69);
-    EXPECT_EQ(w.Bottom, 39);
-    EXPECT_EQ(tconsole::Cursor().X, 33);
-    EXPECT_EQ(tconsole::Cursor().Y, 27);
+    EXPECT_EQ(tconsole::Window(), (SMALL_RECT{10, 20, 69, 39}));
+    EXPECT_EQ(tconsole::Cursor(), (COORD{33, 27}));
     EXPECT_EQ(StandIn_LiveBlocks(), 0);
     for (int i = 0; i < StandIn_ExpansionCount(); ++i)
         EXPECT_EQ(std::wstring(StandIn_Expansion(i)).rfind(L"%@CONSOLEB", 0), std::wstring::npos);
