@@ -79,11 +79,32 @@ file(SIZE "${plugin_dir}/ZARNITH.dll" zarnith_size)
 file(SIZE "${plugin_dir}/onig.dll" onig_size)
 message(STATUS "ZARNITH.dll ${zarnith_size} bytes, onig.dll ${onig_size} bytes")
 
+# The README's picture lives in docs/, which the zip does not hold: the packaged README goes
+# without the parts marked <!-- picture --> ... <!-- /picture -->, and may point nowhere else there.
+file(READ "${README}" readme)
+set(open_mark "<!-- picture -->")
+set(close_mark "<!-- /picture -->")
+string(LENGTH "${close_mark}" close_length)
+string(FIND "${readme}" "${open_mark}" from)
+string(FIND "${readme}" "${close_mark}" to)
+while(from GREATER -1 AND to GREATER from)
+  math(EXPR after "${to} + ${close_length} + 1")
+  string(SUBSTRING "${readme}" 0 ${from} head)
+  string(SUBSTRING "${readme}" ${after} -1 tail)
+  set(readme "${head}${tail}")
+  string(FIND "${readme}" "${open_mark}" from)
+  string(FIND "${readme}" "${close_mark}" to)
+endwhile()
+if(readme MATCHES "\\]\\(docs/")
+  message(FATAL_ERROR "make-zip: the packaged README.md still points into docs/, which the zip does not hold")
+endif()
+file(WRITE "${plugin_dir}/README.md" "${readme}")
+
 # Name in the zip, then the file it comes from; this is also the order in the zip.
 pack("${plugin_dir}" "${OUTPUT}"
   ZARNITH.dll "${plugin_dir}/ZARNITH.dll"
   onig.dll "${plugin_dir}/onig.dll"
-  README.md "${README}"
+  README.md "${plugin_dir}/README.md"
   LICENSE "${LICENSE}"
   LICENSE-Oniguruma "${ONIG_COPYING}")
 pack("${symbols_dir}" "${SYMBOLS_OUTPUT}"

@@ -1,22 +1,31 @@
-:: buffer demonstration
-ECHO Save the whole console, clear it, and bring it back from the snapshot file.
+:: == Screen-buffer content: snapshots, text dumps, searching, clearing and recolouring ==
+:: SAVECON saves the whole console to a file; FCLS clears it; RSTRCON brings it back.
 SAVECON %TEMP%\zarnith-demo.con
 FCLS
 RSTRCON %TEMP%\zarnith-demo.con
-ECHO A text dump of the screen buffer, then a second one appended to the same file.
+:: SAVECSB writes the text from the top row to the cursor's row to a file; /A appends another dump.
 SAVECSB %TEMP%\zarnith-demo.txt
 SAVECSB /A %TEMP%\zarnith-demo.txt
+:: The file's first lines:
+TYPE %TEMP%\zarnith-demo.txt 8
+:: Two file names are a syntax error.
 SAVECSB one.txt two.txt
-ECHO A damaged snapshot restores nothing.
-SAVECSB %TEMP%\zarnith-demo.con
-RSTRCON %TEMP%\zarnith-demo.con
-ECHO Search the screen buffer; the queued "q" ends the search at the first match.
-QUEUEKEYS q
-CSBFIND "[a-z]+"
+:: A text file is not a console snapshot: RSTRCON says so and leaves the console as it is.
+RSTRCON %TEMP%\zarnith-demo.txt
+:: CSBFIND shows each match above the cursor in exchanged colours and waits for a key: q ends the
+:: search, any other key goes on. No key is queued here, so zhost photographs the first match and
+:: then answers the wait itself.
+SCREENSHOT /K csbfind-match
+CSBFIND "zarnith-demo\.[a-z]+"
+:: With QUEUEKEYS the keys are there before the command asks: n (next match), then q.
+QUEUEKEYS nq
+CSBFIND "zarnith-demo\.[a-z]+"
+:: A pattern that does not compile is reported by Oniguruma, the regular-expression library.
 CSBFIND (unclosed
-ECHO Recolour everything, clear two rows upward, and show the usage texts.
+:: REPAINT /A recolours the whole buffer; CLUP 2 clears two rows (and the two above them) upward.
 REPAINT /A bright white on blue
 CLUP 2
+:: Usage texts:
 CLUP /?
 SAVECON /?
 CSBFIND /?

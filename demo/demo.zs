@@ -1,8 +1,11 @@
-:: ZARNITH demonstration script for the stand-in host (zhost).
+:: ZARNITH demonstration in the stand-in host (zhost)
+:: zhost loads ZARNITH.dll as TCC does and runs these lines through it. Each line is shown as it is
+:: written ("> ..."), then what it printed and its result ("[result N]"). Lines like these are the
+:: script's comments. Now and then the console window is photographed into build/demo/*.png.
+::
+:: The names ZARNITH registered with the host: commands, _variables, @functions, the key handler.
 NAMES
-ECHO Host round trips: tab=%_TCTAB  char 65 is %@CHAR[65]
-OPTION RegularExpressions Ruby
-ECHO The host's regular-expression option is now Ruby.
+:: The host's RegularExpressions option picks the pattern syntax of CSBFIND.
 OPTION RegularExpressions Perl
 CALL geometry.zs
 CALL buffer.zs

@@ -1,16 +1,19 @@
-:: window demonstration
+:: == Window: QuickEdit, the cursor, the visual bell, icons, the system menu ==
 ECHO QuickEdit as _QE reports it: %_QE (1 on, 0 off, -1 no extended flags)
 QE
+:: QE with a word it does not know changes nothing and says nothing.
+QE maybe
 ECHO The cursor is visible: %_CURSOR
 CURSOR OFF
 ECHO After CURSOR OFF: %_CURSOR
 CURSOR ON
 ECHO After CURSOR ON: %_CURSOR
-ECHO A half-second visual bell:
+:: A half-second visual bell: the visible rows flash in exchanged colours.
 VBEEP 9
 ECHO testicons.dll holds %@ICONS[testicons.dll] icon groups; a missing file gives %@ICONS[missing.dll]
 SETICON testicons.dll 4
-:: Wine gives no system menu for its console window, so the Close item reads as absent here.
+:: Wine's console has no system menu, so XCLOSE reports OFF here and _XCLOSE is 0; on Windows both
+:: show the Close item.
 XCLOSE
 ECHO Close item present: %_XCLOSE
 SYSMENU /?

@@ -5,9 +5,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/setup-debian.sh > /dev/null
-cmake --preset mingw > /dev/null
-cmake --build --preset mingw > /dev/null
+# The build speaks only when it fails; its whole output is in the log.
+mkdir -p build
+log=build/build.log
+echo "Building ZARNITH (the first build takes a few minutes; log: $log) ..."
+if ! { bash scripts/setup-debian.sh && cmake --preset mingw && cmake --build --preset mingw; } > "$log" 2>&1; then
+  tail -40 "$log"
+  echo "The build failed; the whole log is $log."
+  exit 1
+fi
+echo "Running demo/demo.zs in the stand-in host under Wine ..."
 rm -rf build/demo
 mkdir -p build/demo
 scripts/wine-env.sh build bash -c '

@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test program under Wine on a console of its own.
 # On a fresh Debian 12 machine it first installs what is missing (needs root).
+#   scripts/test.sh [CTEST OPTIONS...]      e.g. scripts/test.sh -R buffer_tests
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/setup-debian.sh
-cmake --preset mingw > build-configure.log 2>&1 || { cat build-configure.log; exit 1; }
-rm -f build-configure.log
-cmake --build --preset mingw
-scripts/wine-env.sh build ctest --test-dir build --output-on-failure "$@"
+# The build speaks only when it fails; its whole output is in the log.
+mkdir -p build
+log=build/build.log
+echo "Building ZARNITH and its tests (the first build takes a few minutes; log: $log) ..."
+if ! { bash scripts/setup-debian.sh && cmake --preset mingw && cmake --build --preset mingw; } > "$log" 2>&1; then
+  tail -40 "$log"
+  echo "The build failed; the whole log is $log."
+  exit 1
+fi
+echo "Running the tests (about 3 minutes, most of it the hardening sweep) ..."
+# From inside the build folder: ctest then has no folder change to announce.
+scripts/wine-env.sh build bash -c 'cd build && ctest --output-on-failure "$@"' ctest "$@"

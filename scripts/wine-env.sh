@@ -9,8 +9,10 @@ build=$(cd "$1" && pwd); shift
 export WINEPREFIX="$build/wineprefix"
 export WINEARCH=win64
 export WINEDEBUG="${WINEDEBUG:--all}"
-# No debugger on a crash: a crashed test must end, not wait for one.
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}"
+# No debugger on a crash: a crashed test must end, not wait for one. No menu builder: it would
+# put menu and file-type folders into the home folder when the prefix is made, and a run may
+# touch nothing outside the build tree.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d;winemenubuilder.exe=d}"
 
 # A display number of this build's own, so that two builds or a desktop do not collide.
 num=$(( 100 + $(printf '%s' "$build" | cksum | cut -d' ' -f1) % 400 ))

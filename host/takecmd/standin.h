@@ -21,6 +21,11 @@ STANDIN_API void StandIn_SetEcho(int echo);
 // Text the plug-in wrote: 0 standard output, 1 standard error; valid until the next call here.
 STANDIN_API const wchar_t* StandIn_Output(int which);
 STANDIN_API void StandIn_ClearOutput();
+// What the host's interface leaves open, told on: the characters of the longest text that one
+// Printf/Qprintf call carried (to any handle, files included), and the most line ends one such
+// call carried, both since the last reset or StandIn_ClearOutput.
+STANDIN_API int StandIn_LongestWrite();
+STANDIN_API int StandIn_MostLineEnds();
 // Host commands the plug-in ran through Command(), in order.
 STANDIN_API int StandIn_CommandCount();
 // Forgets the recorded commands and expansions (a long run would otherwise keep them all).

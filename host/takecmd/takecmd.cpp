@@ -6,10 +6,12 @@
 #include <conio.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cwchar>
 #include <cwctype>
+#include <iterator>
 #include <map>
 #include <string>
 #include <string_view>
@@ -36,6 +38,8 @@ struct State {
     int allocCalls = 0;
     int liveBlocks = 0;
     int yields = 0;
+    size_t longestWrite = 0;  // characters of the longest text one Printf/Qprintf call carried
+    int mostLineEnds = 0;     // line ends in the one call that carried the most
     StandInResolver resolver = nullptr;
     HANDLE heap = nullptr;
 };
@@ -49,6 +53,8 @@ void Defaults() {
     State& s = S();
     s.out.clear();
     s.err.clear();
+    s.longestWrite = 0;
+    s.mostLineEnds = 0;
     s.commands.clear();
     s.expansions.clear();
     s.variables.clear();
@@ -68,21 +74,69 @@ struct Init {
     }
 } init;
 
-std::wstring Format(const wchar_t* format, va_list args) {
+// The formatted text, valid until the next call. Most texts fit a buffer kept between calls
+// (plug-ins write many short lines, and a host's write should cost little beside the write).
+std::wstring_view Format(const wchar_t* format, va_list args) {
     if (!format) return {};
-    std::vector<wchar_t> buffer(512);
+    static std::vector<wchar_t> buffer(4096);
     for (;;) {
         va_list copy;
         va_copy(copy, args);
         const int n = _vsnwprintf(buffer.data(), buffer.size() - 1, format, copy);
         va_end(copy);
-        if (n >= 0 && size_t(n) < buffer.size() - 1) return std::wstring(buffer.data(), size_t(n));
-        if (buffer.size() > (1u << 24)) return std::wstring(buffer.data(), buffer.size() - 1);
+        if (n >= 0 && size_t(n) < buffer.size() - 1) return std::wstring_view(buffer.data(), size_t(n));
+        if (buffer.size() > (1u << 24)) return std::wstring_view(buffer.data(), buffer.size() - 1);
         buffer.resize(buffer.size() * 2);
     }
 }
 
-// Writes text to a handle: to a console as characters, to anything else as UTF-8.
+// Printf and Qprintf read %q as a 64-bit decimal and an unsized %X as a 64-bit hexadecimal
+// integer (TakeCmd.h); rewritten here into the runtime's own spelling of those conversions.
+std::wstring HostConversions(const wchar_t* format) {
+    std::wstring out;
+    for (const wchar_t* f = format; *f; ++f) {
+        out += *f;
+        if (*f != L'%') continue;
+        if (f[1] == L'%') {
+            out += *++f;
+            continue;
+        }
+        while (f[1] && wcschr(L"-+ #0123456789.*", f[1])) out += *++f;
+        bool sized = false;
+        while (f[1] && wcschr(L"hlLIwzjt", f[1])) {
+            sized = true;
+            out += *++f;
+            while (out.back() == L'I' && iswdigit(f[1])) out += *++f;
+        }
+        if (f[1] == L'q') {
+            ++f;
+            out += L"lld";
+        } else if (f[1] == L'X' && !sized) {
+            ++f;
+            out += L"llX";
+        }
+    }
+    return out;
+}
+
+// Writes text as UTF-8 bytes. Plain ASCII, what nearly every line is, is copied without the
+// converter, which costs more than the write itself on long dumps.
+void WriteBytes(HANDLE handle, std::wstring_view text) {
+    static std::string narrow;
+    narrow.resize(text.size() * 3);  // UTF-8 takes at most 3 bytes for one UTF-16 unit
+    size_t bytes = 0;
+    if (std::all_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x80; })) {
+        std::copy(text.begin(), text.end(), narrow.begin());
+        bytes = text.size();
+    } else {
+        bytes = size_t(WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), narrow.data(),
+                                           int(narrow.size()), nullptr, nullptr));
+    }
+    DWORD done = 0;
+    WriteFile(handle, narrow.data(), DWORD(bytes), &done, nullptr);
+}
+
+// Writes text to a standard handle: to a console as characters, to anything else as UTF-8.
 void WriteHandle(HANDLE handle, std::wstring_view text) {
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty()) return;
     DWORD mode = 0, done = 0;
@@ -90,13 +144,10 @@ void WriteHandle(HANDLE handle, std::wstring_view text) {
         WriteConsoleW(handle, text.data(), DWORD(text.size()), &done, nullptr);
         return;
     }
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string narrow(size_t(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), narrow.data(), bytes, nullptr, nullptr);
-    WriteFile(handle, narrow.data(), DWORD(narrow.size()), &done, nullptr);
+    WriteBytes(handle, text);
 }
 
-int Emit(HANDLE handle, const std::wstring& text) {
+int Emit(HANDLE handle, std::wstring_view text) {
     State& s = S();
     if (handle == GetStdHandle(STD_ERROR_HANDLE)) {
         s.err += text;
@@ -104,10 +155,20 @@ int Emit(HANDLE handle, const std::wstring& text) {
     } else if (handle == GetStdHandle(STD_OUTPUT_HANDLE)) {
         s.out += text;
         if (s.echo) WriteHandle(handle, text);
-    } else {
-        WriteHandle(handle, text);
+    } else if (handle != nullptr && handle != INVALID_HANDLE_VALUE && !text.empty()) {
+        // Any other handle is a file to the plug-in (a SAVECSB dump): bytes, without asking
+        // whether it is a console, a query that costs more than the write.
+        WriteBytes(handle, text);
     }
     return int(text.size());
+}
+
+// Notes the size of one Printf/Qprintf call's text, then writes it.
+int EmitCall(HANDLE handle, std::wstring_view text) {
+    State& s = S();
+    s.longestWrite = std::max(s.longestWrite, text.size());
+    s.mostLineEnds = std::max(s.mostLineEnds, int(std::count(text.begin(), text.end(), L'\n')));
+    return Emit(handle, text);
 }
 
 // ---- Sscanf: the Microsoft wide semantics (%s and %c store wide characters) ----
@@ -220,17 +281,48 @@ int ScanText(const wchar_t* text, const wchar_t* format, va_list args) {
 
 // ---- Arguments ----
 
-// Start and end of argument n (white space separates, a double-quoted stretch belongs to it).
-bool FindArgument(const wchar_t* line, int n, const wchar_t** begin, const wchar_t** end) {
+// NthArgument's index flags, as TakeCmd.h lists them; the index itself is below the lowest flag.
+constexpr int kNoDoubleQuotes = 0x10000;
+constexpr int kCommaNotDelimiter = 0x8000;
+constexpr int kParenthesesQuote = 0x4000;
+constexpr int kBracketsQuote = 0x2000;
+constexpr int kNoBackQuotes = 0x1000;
+constexpr int kSwitchNotDelimiter = 0x800;
+constexpr int kIndexMask = 0x7FF;
+
+// Start and end of argument n by the host's rules: blanks, tabs and commas separate; the switch
+// character '/' ends an argument and begins the next; double and back quotes hold delimiters
+// together (the quotes stay part of the argument); the flags change these rules.
+bool FindArgument(const wchar_t* line, int n, int flags, const wchar_t** begin, const wchar_t** end) {
+    const bool commas = (flags & kCommaNotDelimiter) == 0;
+    const bool switches = (flags & kSwitchNotDelimiter) == 0;
+    auto separates = [&](wchar_t c) { return c == L' ' || c == L'\t' || (commas && c == L','); };
+    auto opener = [&](wchar_t c) -> wchar_t {
+        if (c == L'"' && !(flags & kNoDoubleQuotes)) return L'"';
+        if (c == L'`' && !(flags & kNoBackQuotes)) return L'`';
+        if (c == L'(' && (flags & kParenthesesQuote)) return L')';
+        if (c == L'[' && (flags & kBracketsQuote)) return L']';
+        return 0;
+    };
     const wchar_t* p = line;
     for (int i = 0;; ++i) {
-        while (*p && IsSpace(*p)) ++p;
+        while (*p && separates(*p)) ++p;
         if (!*p) return false;
         const wchar_t* start = p;
-        bool quoted = false;
-        while (*p && (quoted || !IsSpace(*p))) {
-            if (*p == L'"') quoted = !quoted;
-            ++p;
+        wchar_t open = 0, close = 0;
+        int depth = 0;
+        for (; *p; ++p) {
+            if (depth > 0) {
+                if (*p == close) --depth;
+                else if (*p == open && open != close) ++depth;
+                continue;
+            }
+            if (separates(*p) || (switches && *p == L'/' && p != start)) break;
+            if (const wchar_t c = opener(*p)) {
+                open = *p;
+                close = c;
+                depth = 1;
+            }
         }
         if (i == n) {
             *begin = start;
@@ -394,28 +486,40 @@ int ColorNumber(std::wstring_view word) {
 
 extern "C" {
 
+namespace {
+// Printf's and Qprintf's formatting: the runtime's, with the host's 64-bit conversions.
+std::wstring_view HostFormat(const wchar_t* format, va_list args) {
+    if (!format) return {};
+    if (!wcspbrk(format, L"qX")) return Format(format, args);
+    return Format(HostConversions(format).c_str(), args);
+}
+}  // namespace
+
 __declspec(dllexport) int Printf(LPCWSTR format, ...) {
     va_list args;
     va_start(args, format);
-    const std::wstring text = Format(format, args);
+    const std::wstring_view text = HostFormat(format, args);
     va_end(args);
-    return Emit(GetStdHandle(STD_OUTPUT_HANDLE), text);
+    return EmitCall(GetStdHandle(STD_OUTPUT_HANDLE), text);
 }
 
 __declspec(dllexport) int Qprintf(HANDLE handle, LPCWSTR format, ...) {
     va_list args;
     va_start(args, format);
-    const std::wstring text = Format(format, args);
+    const std::wstring_view text = HostFormat(format, args);
     va_end(args);
-    return Emit(handle, text);
+    return EmitCall(handle, text);
 }
 
 __declspec(dllexport) int Sprintf(LPWSTR buffer, LPCWSTR format, ...) {
     va_list args;
     va_start(args, format);
-    const std::wstring text = Format(format, args);
+    const std::wstring_view text = Format(format, args);
     va_end(args);
-    if (buffer) wmemcpy(buffer, text.c_str(), text.size() + 1);
+    if (buffer) {
+        wmemcpy(buffer, text.data(), text.size());
+        buffer[text.size()] = 0;
+    }
     return int(text.size());
 }
 
@@ -427,25 +531,33 @@ __declspec(dllexport) int Sscanf(LPCWSTR text, LPCWSTR format, ...) {
     return n;
 }
 
-// Flag 0x8000 on n (a file-name argument) changes nothing here: quotes stay in either case.
-__declspec(dllexport) LPWSTR NthArgument(LPWSTR line, int n, LPWSTR copy, LPWSTR* next) {
+// The fourth argument is documented only as "a pointer to the last argument": it gets the
+// argument's start, so that nobody can take it for the argument's end.
+__declspec(dllexport) LPWSTR NthArgument(LPWSTR line, int n, LPWSTR copy, LPWSTR* last) {
     if (copy) copy[0] = 0;
-    if (next) *next = nullptr;
-    if (!line) return nullptr;
+    if (last) *last = nullptr;
+    if (!line || n < 0) return nullptr;
     const wchar_t *begin = nullptr, *end = nullptr;
-    if (!FindArgument(line, n & 0x7FFF, &begin, &end)) return nullptr;
+    if (!FindArgument(line, n & kIndexMask, n & ~kIndexMask, &begin, &end)) return nullptr;
     if (copy) {
         wmemcpy(copy, begin, size_t(end - begin));
         copy[end - begin] = 0;
     }
-    if (next) *next = const_cast<LPWSTR>(end);
+    if (last) *last = const_cast<LPWSTR>(begin);
     return const_cast<LPWSTR>(begin);
 }
 
 // Expands in place; the caller's buffer must hold the expanded text (the real host assumes its
-// own line length; every text the plug-in expands stays short).
-__declspec(dllexport) int ExpandVariables(LPWSTR text, int) {
+// own line length; every text the plug-in expands stays short). The second argument is the host's
+// recursion counter: a count past its nesting limit is taken for a loop and expands nothing.
+constexpr int kRecursionLimit = 16;
+
+__declspec(dllexport) int ExpandVariables(LPWSTR text, int recursion) {
     if (!text) return 1;
+    if (recursion < 0 || recursion > kRecursionLimit) {
+        Emit(GetStdHandle(STD_ERROR_HANDLE), L"TCC: Variable loop\r\n");
+        return 1;
+    }
     S().expansions.push_back(text);
     const std::wstring expanded = Expand(text);
     wmemcpy(text, expanded.c_str(), expanded.size() + 1);
@@ -491,21 +603,32 @@ __declspec(dllexport) int QueryOptionValue(LPCWSTR name, LPWSTR value) {
     return 0;
 }
 
+// The interface promises no content for new memory (CallocMem is the zeroing one): it comes
+// filled with a pattern, so that a caller relying on zeros shows.
+constexpr unsigned char kFreshMemory = 0xCD;
+
 __declspec(dllexport) void* AllocMem(unsigned int bytes) {
     State& s = S();
     ++s.allocCalls;
     if (s.failAt > 0 && --s.failAt == 0) return nullptr;
-    void* block = HeapAlloc(s.heap, HEAP_ZERO_MEMORY, bytes ? bytes : 1);
-    if (block) ++s.liveBlocks;
+    void* block = HeapAlloc(s.heap, 0, bytes ? bytes : 1);
+    if (block) {
+        memset(block, kFreshMemory, bytes);
+        ++s.liveBlocks;
+    }
     return block;
 }
 
-__declspec(dllexport) void* ReallocMem(void* block, unsigned int bytes) {
+__declspec(dllexport) void* ReallocMem(void* block, ULONG_PTR bytes) {
     State& s = S();
-    if (!block) return AllocMem(bytes);
+    if (!block) return bytes > 0xFFFFFFFFu ? nullptr : AllocMem(unsigned(bytes));
     ++s.allocCalls;
     if (s.failAt > 0 && --s.failAt == 0) return nullptr;
-    return HeapReAlloc(s.heap, HEAP_ZERO_MEMORY, block, bytes ? bytes : 1);
+    const SIZE_T before = HeapSize(s.heap, 0, block);
+    void* grown = HeapReAlloc(s.heap, 0, block, bytes ? bytes : 1);
+    if (grown && before != SIZE_T(-1) && bytes > before)
+        memset(static_cast<char*>(grown) + before, kFreshMemory, bytes - before);
+    return grown;
 }
 
 __declspec(dllexport) void FreeMem(void* block) {
@@ -548,39 +671,41 @@ __declspec(dllexport) LPWSTR ParseColors(LPWSTR text, int* foreground, int* back
     return after;
 }
 
-// Adds enclosing double quotes where the text needs them to stay one argument.
-__declspec(dllexport) LPWSTR AddQuotes(LPWSTR text) {
-    if (!text || text[0] == L'"') return text;
+// Adds double quotes around a text with blanks or special characters (redirection, command
+// separators, argument delimiters); any other text, and one already quoted, stays as it is. The
+// result's meaning is not published: 1 when quotes were added, else 0.
+__declspec(dllexport) int AddQuotes(LPWSTR text) {
+    if (!text || text[0] == L'"') return 0;
     bool needs = false;
     for (const wchar_t* p = text; *p; ++p)
-        if (IsSpace(*p) || wcschr(L"&<>|^,;", *p)) needs = true;
-    if (!needs) return text;
+        if (IsSpace(*p) || wcschr(L"&<>|^,;`()", *p)) needs = true;
+    if (!needs) return 0;
     const size_t n = wcslen(text);
     wmemmove(text + 1, text, n);
     text[0] = L'"';
     text[n + 1] = L'"';
     text[n + 2] = 0;
-    return text;
+    return 1;
 }
 
-__declspec(dllexport) LPWSTR StripEnclosingQuotes(LPWSTR text) {
-    if (!text) return text;
+// "Remove any double quotes at the beginning & end": each end on its own, paired or not.
+__declspec(dllexport) void StripEnclosingQuotes(LPWSTR text) {
+    if (!text) return;
     size_t n = wcslen(text);
     if (n > 0 && text[0] == L'"') {
         wmemmove(text, text + 1, n);
         --n;
-        if (n > 0 && text[n - 1] == L'"') text[n - 1] = 0;
     }
-    return text;
+    if (n > 0 && text[n - 1] == L'"') text[n - 1] = 0;
 }
 
-__declspec(dllexport) int ASCIIToUnicode(const char* narrow, LPWSTR wide, int count) {
-    if (!wide) return 0;
+// nLength is the capacity of the wide buffer, its terminator included.
+__declspec(dllexport) void ASCIIToUnicode(const char* narrow, LPWSTR wide, int count) {
+    if (!wide || count <= 0) return;
     int i = 0;
     if (narrow)
-        for (; i < count && narrow[i]; ++i) wide[i] = wchar_t(static_cast<unsigned char>(narrow[i]));
+        for (; i < count - 1 && narrow[i]; ++i) wide[i] = wchar_t(static_cast<unsigned char>(narrow[i]));
     wide[i] = 0;
-    return i;
 }
 
 // The host's idle work: here, dispatch this thread's messages (window-event callbacks need it).
@@ -605,7 +730,11 @@ STANDIN_API const wchar_t* StandIn_Output(int which) {
 STANDIN_API void StandIn_ClearOutput() {
     S().out.clear();
     S().err.clear();
+    S().longestWrite = 0;
+    S().mostLineEnds = 0;
 }
+STANDIN_API int StandIn_LongestWrite() { return int(S().longestWrite); }
+STANDIN_API int StandIn_MostLineEnds() { return S().mostLineEnds; }
 STANDIN_API int StandIn_CommandCount() { return int(S().commands.size()); }
 STANDIN_API const wchar_t* StandIn_CommandLine(int index) {
     State& s = S();

@@ -8,15 +8,21 @@
 //   KEY key...        hand key codes (0x1008D, or Ctrl-Up, Alt-Right, F1, ...) to the key handler
 //   QUEUEKEYS text    put keystrokes into the console input for commands that wait for keys
 //   HELP name | USAGE name | NAMES | RELOAD | EXIT
+//   TYPE file [lines] show a file's first lines (all without a count)
 //   SCREENSHOT name   ask for a picture of the screen: writes name into the file
 //                     screenshot.request in the folder %ZARNITH_SCREENSHOTS% and waits (at most
 //                     20 s) until the taker (scripts/screenshots.sh) has removed it; without
-//                     that variable it does nothing
+//                     that variable it does nothing. SCREENSHOT /K name takes it when the next
+//                     command waits for a key instead (a CSBFIND match, the help screen).
 //   CALL file         run another script's lines (a path relative to the calling script)
-// Every command's output and result go to the transcript (the original standard output); the
-// plug-in itself works on a console of its own, as it would inside TCC.
+// ":: text" and "REM text" lines are narration: shown in the transcript, not run.
+// Every line is shown as written, then its output and result go to the transcript (the original
+// standard output); the plug-in itself works on a console of its own, as it would inside TCC.
+// A command that waits for a key the script did not queue is answered after a few seconds (with a
+// note), so a script always ends.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <cwctype>
@@ -35,6 +41,8 @@ extern "C" __declspec(dllimport) int ExpandVariables(wchar_t* text, int flag);
 namespace {
 
 HANDLE transcript = INVALID_HANDLE_VALUE;
+// The key watcher writes from its own thread while a command waits.
+SRWLOCK transcriptLock = SRWLOCK_INIT;
 
 void Say(const std::wstring& text) {
     if (transcript == INVALID_HANDLE_VALUE || text.empty()) return;
@@ -42,7 +50,9 @@ void Say(const std::wstring& text) {
     std::string narrow(size_t(bytes), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), narrow.data(), bytes, nullptr, nullptr);
     DWORD done = 0;
+    AcquireSRWLockExclusive(&transcriptLock);
     WriteFile(transcript, narrow.data(), DWORD(narrow.size()), &done, nullptr);
+    ReleaseSRWLockExclusive(&transcriptLock);
 }
 
 // Moves the plug-in's output that the stand-in captured to the transcript.
@@ -71,25 +81,61 @@ struct NamedKey {
     int code;
 };
 const NamedKey kKeys[] = {
-    {L"F1", 0x1003B},        {L"CTRL-F1", 0x1005E},   {L"LEFT", 0x1004B},       {L"RIGHT", 0x1004D},
-    {L"DEL", 0x10053},       {L"CTRL-DEL", 0x10093},  {L"CTRL-UP", 0x1008D},    {L"CTRL-DOWN", 0x10091},
-    {L"CTRL-LEFT", 0x10073}, {L"CTRL-RIGHT", 0x10074}, {L"ALT-LEFT", 0x100F4},  {L"ALT-RIGHT", 0x100F6},
+    {L"F1", 0x1003B},        {L"Ctrl-F1", 0x1005E},    {L"Left", 0x1004B},      {L"Right", 0x1004D},
+    {L"Del", 0x10053},       {L"Ctrl-Del", 0x10093},   {L"Ctrl-Up", 0x1008D},   {L"Ctrl-Down", 0x10091},
+    {L"Ctrl-Left", 0x10073}, {L"Ctrl-Right", 0x10074}, {L"Alt-Left", 0x100F4},  {L"Alt-Right", 0x100F6},
 };
 
 int KeyCode(const std::wstring& word) {
     const std::wstring upper = Upper(word);
     for (const auto& k : kKeys)
-        if (upper == k.name) return k.code;
-    if (upper.size() == 1) return upper[0];
+        if (upper == Upper(k.name)) return k.code;
+    if (word.size() == 1) return word[0];
     return int(wcstol(word.c_str(), nullptr, 0));
+}
+
+std::wstring KeyName(int code) {
+    for (const auto& k : kKeys)
+        if (code == k.code) return k.name;
+    if (code == 13) return L"Enter";
+    if (code > 32 && code < 0x10000) return L"'" + std::wstring(1, wchar_t(code)) + L"'";
+    wchar_t text[32];
+    swprintf(text, 32, L"key 0x%X", unsigned(code));
+    return text;
+}
+
+CONSOLE_SCREEN_BUFFER_INFO ConsoleInfo() {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info);
+    return info;
+}
+
+// The key handler's answer in words: what the host would do with the key, and what changed.
+std::wstring KeyOutcome(int before, const HostKeyRecord& record, const CONSOLE_SCREEN_BUFFER_INFO& was) {
+    std::wstring text;
+    if (record.Key == 0) text = L"taken by the plug-in";
+    else if (record.Key == before) text = L"passed on to the host";
+    else if (record.Key == 13) text = L"line emptied; the plug-in hands the host Enter";
+    else text = L"handed to the host as " + KeyName(record.Key);
+    if (record.Key == before && (before == 0x1003B || before == 0x1005E))
+        text += L" (noted: the next CONHELP shows its help on a screen of its own)";
+    const CONSOLE_SCREEN_BUFFER_INFO now = ConsoleInfo();
+    const int rowsWas = was.srWindow.Bottom - was.srWindow.Top + 1, rowsNow = now.srWindow.Bottom - now.srWindow.Top + 1;
+    const int colsWas = was.srWindow.Right - was.srWindow.Left + 1, colsNow = now.srWindow.Right - now.srWindow.Left + 1;
+    if (rowsWas != rowsNow || colsWas != colsNow)
+        text += L"; window " + std::to_wstring(colsWas) + L" x " + std::to_wstring(rowsWas) + L" -> " +
+                std::to_wstring(colsNow) + L" x " + std::to_wstring(rowsNow);
+    else if (was.srWindow.Left != now.srWindow.Left || was.srWindow.Top != now.srWindow.Top)
+        text += L"; view scrolled to column " + std::to_wstring(now.srWindow.Left) + L", row " +
+                std::to_wstring(now.srWindow.Top);
+    return text;
 }
 
 void RunKey(PluginHost& host, const std::wstring& words) {
     std::wistringstream in(words);
     std::wstring word;
     while (in >> word) {
-        CONSOLE_SCREEN_BUFFER_INFO info{};
-        GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info);
+        const CONSOLE_SCREEN_BUFFER_INFO info = ConsoleInfo();
         std::vector<wchar_t> line(1024, L'\0');
         HostKeyRecord record{};
         record.Key = KeyCode(word);
@@ -97,18 +143,20 @@ void RunKey(PluginHost& host, const std::wstring& words) {
         record.StartColumn = record.CursorColumn = info.dwCursorPosition.X;
         record.Line = record.LinePosition = line.data();
         const int before = record.Key;
-        const int result = host.Key(record);
+        host.Key(record);
         Flush();
-        wchar_t text[200];
-        swprintf(text, 200, L"  key 0x%X -> key %d, start row %d, cursor row %d (result %d)\r\n", unsigned(before),
-                 record.Key, record.StartRow, record.CursorRow, result);
-        Say(text);
+        Say(L"  " + KeyName(before) + L": " + KeyOutcome(before, record, info) + L"\r\n");
     }
 }
 
+HANDLE OpenConsoleInput() {
+    return CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+}
+
+// Escape (U+001B) types the Escape key.
 void QueueKeys(const std::wstring& text) {
-    HANDLE input = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
+    HANDLE input = OpenConsoleInput();
     if (input == INVALID_HANDLE_VALUE) return;
     std::vector<INPUT_RECORD> records;
     for (wchar_t c : text) {
@@ -117,7 +165,7 @@ void QueueKeys(const std::wstring& text) {
         r.Event.KeyEvent.bKeyDown = TRUE;
         r.Event.KeyEvent.wRepeatCount = 1;
         r.Event.KeyEvent.uChar.UnicodeChar = c;
-        r.Event.KeyEvent.wVirtualKeyCode = WORD(VkKeyScanW(c) & 0xFF);
+        r.Event.KeyEvent.wVirtualKeyCode = c == 0x1B ? WORD(VK_ESCAPE) : WORD(VkKeyScanW(c) & 0xFF);
         records.push_back(r);
         r.Event.KeyEvent.bKeyDown = FALSE;
         records.push_back(r);
@@ -125,6 +173,20 @@ void QueueKeys(const std::wstring& text) {
     DWORD written = 0;
     WriteConsoleInputW(input, records.data(), DWORD(records.size()), &written);
     CloseHandle(input);
+}
+
+// A key press waiting in the console input (releases alone do not end a key read).
+bool KeyWaiting() {
+    HANDLE input = OpenConsoleInput();
+    if (input == INVALID_HANDLE_VALUE) return false;
+    INPUT_RECORD records[64];
+    DWORD n = 0;
+    bool waiting = false;
+    if (PeekConsoleInputW(input, records, 64, &n))
+        for (DWORD i = 0; i < n && !waiting; ++i)
+            waiting = records[i].EventType == KEY_EVENT && records[i].Event.KeyEvent.bKeyDown;
+    CloseHandle(input);
+    return waiting;
 }
 
 // Shows a script line in the console as a prompt would, so that a picture of it reads like a TCC window.
@@ -169,33 +231,200 @@ void Screenshot(const std::wstring& name) {
     Say(L"  (screenshot " + name + L" not taken)\r\n");
 }
 
+// While a command that can wait for a key runs: when it has waited with no key in the console
+// input, takes the picture asked for with SCREENSHOT /K, and after kAnswerMs types `answer` itself
+// (with a note once), so that a script without QUEUEKEYS still ends. Keys it typed that the
+// command did not read are taken back afterwards.
+class KeyWatch {
+public:
+    static constexpr DWORD kAnswerMs = 3000;
+
+    KeyWatch(const std::wstring& command, wchar_t answer, std::wstring* shot)
+        : command_(command), answer_(answer), shot_(shot), stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+        if (stop_) thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+    }
+    ~KeyWatch() {
+        if (thread_) {
+            SetEvent(stop_);
+            WaitForSingleObject(thread_, INFINITE);
+            CloseHandle(thread_);
+        }
+        if (stop_) CloseHandle(stop_);
+        if (typed_) {
+            HANDLE input = OpenConsoleInput();
+            if (input != INVALID_HANDLE_VALUE) {
+                FlushConsoleInputBuffer(input);
+                CloseHandle(input);
+            }
+        }
+    }
+    KeyWatch(const KeyWatch&) = delete;
+    KeyWatch& operator=(const KeyWatch&) = delete;
+
+private:
+    static DWORD WINAPI Run(void* self) {
+        static_cast<KeyWatch*>(self)->Watch();
+        return 0;
+    }
+    void Watch() {
+        constexpr DWORD kStep = 100;
+        DWORD idle = 0;
+        bool noted = false;
+        while (WaitForSingleObject(stop_, kStep) == WAIT_TIMEOUT) {
+            if (KeyWaiting()) {
+                idle = 0;
+                continue;
+            }
+            idle += kStep;
+            // Half a second without a key: the command sits in its key read, its screen complete.
+            if (idle == 500 && answer_ == L'q') Say(L"  (" + DescribeMatch() + L")\r\n");
+            if (idle >= 500 && !shot_->empty()) {
+                Screenshot(*shot_);
+                shot_->clear();
+            }
+            if (idle < kAnswerMs) continue;
+            const std::wstring key = answer_ == 0x1B ? L"Escape" : std::wstring(1, answer_);
+            if (!noted) {
+                Say(L"  (" + command_ + L" is waiting for a key and the script queued none: zhost types " + key +
+                    L". QUEUEKEYS puts keys in before a command, e.g. QUEUEKEYS nq)\r\n");
+                noted = true;
+            }
+            QueueKeys(std::wstring(1, answer_));
+            typed_ = true;
+            idle = 0;
+        }
+    }
+
+    // CSBFIND puts the cursor on the match and shows its cells in exchanged colours: the cells
+    // from the cursor on that share the cursor cell's colours.
+    static std::wstring DescribeMatch() {
+        HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+        const CONSOLE_SCREEN_BUFFER_INFO info = ConsoleInfo();
+        const COORD at = info.dwCursorPosition;
+        const DWORD most = DWORD(std::min<int>(info.dwSize.X - at.X, 80));
+        std::vector<wchar_t> text(most + 1, L'\0');
+        std::vector<WORD> colours(most + 1, 0);
+        DWORD read = 0, coloured = 0;
+        ReadConsoleOutputCharacterW(out, text.data(), most, at, &read);
+        ReadConsoleOutputAttribute(out, colours.data(), most, at, &coloured);
+        DWORD length = 0;
+        while (length < read && length < coloured && colours[length] == colours[0]) ++length;
+        return L"match shown in exchanged colours at column " + std::to_wstring(at.X) + L", row " +
+               std::to_wstring(at.Y) + L": \"" + std::wstring(text.data(), length) + L"\"";
+    }
+
+    std::wstring command_;
+    wchar_t answer_;
+    std::wstring* shot_;
+    HANDLE stop_ = nullptr;
+    HANDLE thread_ = nullptr;
+    bool typed_ = false;
+};
+
+// Commands that read keys: CSBFIND ends at "q"; the help screen waits for any key.
+wchar_t AnswerFor(const std::wstring& upperWord) {
+    if (upperWord == L"CSBFIND") return L'q';
+    if (upperWord == L"CONHELP" || upperWord == L"HELP") return 0x1B;
+    return 0;
+}
+
+std::wstring FromUtf8(const std::string& s) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), nullptr, 0);
+    std::wstring w(size_t(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), w.data(), n);
+    return w;
+}
+
+std::vector<std::string> ReadLines(const std::wstring& path, bool* ok) {
+    std::vector<std::string> lines;
+    std::string line;
+    std::ifstream file(path.c_str());
+    *ok = bool(file);
+    while (file && std::getline(file, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? L"" : path.substr(0, slash + 1);
+}
+
+// TYPE file [lines]: the file's first lines, as the stand-in writes files (UTF-8).
+void TypeFile(const std::wstring& rest) {
+    std::wstring path = rest;
+    long most = -1;
+    const size_t gap = rest.find_last_of(L" \t");
+    if (gap != std::wstring::npos && iswdigit(rest[gap + 1])) {
+        most = wcstol(rest.c_str() + gap + 1, nullptr, 10);
+        path = Trim(rest.substr(0, gap));
+    }
+    if (path.size() > 1 && path.front() == L'"' && path.back() == L'"') path = path.substr(1, path.size() - 2);
+    bool ok = false;
+    const auto lines = ReadLines(path, &ok);
+    if (!ok) {
+        Say(L"  (cannot read " + path + L")\r\n");
+        return;
+    }
+    size_t shown = 0;
+    for (const auto& line : lines) {
+        if (most >= 0 && shown == size_t(most)) {
+            Say(L"  | ... (" + std::to_wstring(lines.size() - shown) + L" more lines)\r\n");
+            break;
+        }
+        Say(L"  | " + FromUtf8(line) + L"\r\n");
+        ++shown;
+    }
+}
+
 bool RunScript(PluginHost& host, const std::wstring& dllPath, const std::wstring& path);
+
+std::wstring pendingShot;  // SCREENSHOT /K: taken when the next command waits for a key
+bool lastWasNarration = false;
 
 // Runs one script line; false ends the script run.
 bool RunLine(PluginHost& host, const std::wstring& dllPath, const std::wstring& raw, const std::wstring& folder) {
-    std::wstring text = Trim(raw);
-    if (text.empty() || text.rfind(L"::", 0) == 0 || Upper(text).rfind(L"REM ", 0) == 0 || Upper(text) == L"REM")
+    const std::wstring written = Trim(raw);
+    if (written.empty()) return true;
+    const std::wstring upperWritten = Upper(written);
+    if (written.rfind(L"::", 0) == 0 || upperWritten.rfind(L"REM ", 0) == 0 || upperWritten == L"REM") {
+        // Narration: a blank line before each block of it, so the transcript reads in paragraphs.
+        const std::wstring text = Trim(written.substr(written[0] == L':' ? 2 : 3));
+        if (!lastWasNarration) Say(L"\r\n");
+        Say(text + L"\r\n");
+        lastWasNarration = true;
         return true;
+    }
+    lastWasNarration = false;
     std::vector<wchar_t> buffer(PluginHost::kLineCapacity, L'\0');
-    wcsncpy(buffer.data(), text.c_str(), buffer.size() - 1);
+    wcsncpy(buffer.data(), written.c_str(), buffer.size() - 1);
     ExpandVariables(buffer.data(), 0);
-    text = Trim(buffer.data());
+    const std::wstring text = Trim(buffer.data());
 
     const size_t space = text.find_first_of(L" \t");
     const std::wstring word = text.substr(0, space);
     const std::wstring rest = space == std::wstring::npos ? L"" : Trim(text.substr(space + 1));
     const std::wstring upper = Upper(word);
-    Say(L"> " + text + L"\r\n");
-    if (upper != L"SCREENSHOT" && upper != L"ECHO") ShowOnConsole(text);
+    // An ECHO that expands nothing is shown once, as its output; CALL shows the called lines instead.
+    if ((upper != L"ECHO" || written.find(L'%') != std::wstring::npos) && upper != L"CALL")
+        Say(L"> " + written + L"\r\n");
+    if (upper != L"SCREENSHOT" && upper != L"ECHO" && upper != L"TYPE" && upper != L"CALL") ShowOnConsole(written);
 
     if (upper == L"EXIT") return false;
     if (upper == L"SCREENSHOT") {
-        Screenshot(rest);
+        if (Upper(rest).rfind(L"/K ", 0) == 0) pendingShot = Trim(rest.substr(3));
+        else Screenshot(rest);
         return true;
     }
     if (upper == L"ECHO") {
         Printf(L"%s\r\n", rest.c_str());
         Flush();
+        return true;
+    }
+    if (upper == L"TYPE") {
+        TypeFile(rest);
         return true;
     }
     if (upper == L"SET") {
@@ -241,46 +470,31 @@ bool RunLine(PluginHost& host, const std::wstring& dllPath, const std::wstring& 
         name.push_back(0);
         int result = 0;
         if (upper == L"HELP") {
+            KeyWatch watch(upper, AnswerFor(upper), &pendingShot);
             if (auto help = reinterpret_cast<int (*)(wchar_t*)>(host.Export("Help"))) result = help(name.data());
             Flush();
         } else if (auto usage = reinterpret_cast<int (*)(wchar_t*, wchar_t*)>(host.Export("Usage"))) {
             std::vector<wchar_t> out(1024, L'\0');
             result = usage(name.data(), out.data());
-            Say(std::wstring(out.data()) + L"\r\n");
+            // The host's Usage call answers 0 and leaves the buffer alone for a name without one.
+            if (result == 0) Say(L"  (" + rest + L" has no one-line help; CONHELP " + rest + L" shows its usage)\r\n");
+            else Say(std::wstring(out.data()) + L"\r\n");
         }
         Say(L"  [result " + std::to_wstring(result) + L"]\r\n");
         return true;
     }
     bool found = false;
-    const int result = host.RunCommand(word, rest, &found);
+    int result = 0;
+    if (const wchar_t answer = AnswerFor(upper)) {
+        KeyWatch watch(word, answer, &pendingShot);
+        result = host.RunCommand(word, rest, &found);
+    } else {
+        result = host.RunCommand(word, rest, &found);
+    }
     Flush();
     if (!found) Say(L"  unknown command: " + word + L"\r\n");
     else Say(L"  [result " + std::to_wstring(result) + L"]\r\n");
     return true;
-}
-
-std::wstring FromUtf8(const std::string& s) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), nullptr, 0);
-    std::wstring w(size_t(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), w.data(), n);
-    return w;
-}
-
-std::vector<std::string> ReadLines(const std::wstring& path, bool* ok) {
-    std::vector<std::string> lines;
-    std::string line;
-    std::ifstream file(path.c_str());
-    *ok = bool(file);
-    while (file && std::getline(file, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-std::wstring FolderOf(const std::wstring& path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? L"" : path.substr(0, slash + 1);
 }
 
 bool RunScript(PluginHost& host, const std::wstring& dllPath, const std::wstring& path) {
@@ -343,10 +557,11 @@ int wmain(int argc, wchar_t** argv) {
         Say(L"zhost: cannot load the plug-in (error " + std::to_wstring(GetLastError()) + L")\r\n");
         return 2;
     }
-    Say(L"zhost: loaded " + std::wstring(host.Info()->Name) + L" " + std::to_wstring(host.Info()->Major) + L"." +
-        std::to_wstring(host.Info()->Minor) + L"." + std::to_wstring(host.Info()->Build) + L" (" +
-        host.Info()->Description + L"), InitializePlugin returned " + std::to_wstring(host.InitializeResult()) +
-        L"\r\n");
+    std::wstring loaded = L"zhost: loaded " + std::wstring(host.Info()->Name) + L" " +
+                          std::to_wstring(host.Info()->Major) + L"." + std::to_wstring(host.Info()->Minor) + L"." +
+                          std::to_wstring(host.Info()->Build) + L" (" + host.Info()->Description + L")";
+    if (host.InitializeResult() != 0) loaded += L", InitializePlugin returned " + std::to_wstring(host.InitializeResult());
+    Say(loaded + L"\r\n");
 
     for (const auto& line : lines)
         if (!RunLine(host, dll, FromUtf8(line), FolderOf(script))) break;

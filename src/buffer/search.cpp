@@ -3,6 +3,7 @@
 #include <conio.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include "console/cells.h"
 #include "console/transfer.h"
@@ -35,7 +36,8 @@ void ShowRegexError(int code, const OnigErrorInfo* info) noexcept {
     OnigUChar message[ONIG_MAX_ERROR_MESSAGE_LEN + 6] = {};
     onig_error_code_to_str(message, code, info);
     wchar_t text[100] = {};
-    ASCIIToUnicode(reinterpret_cast<const char*>(message), text, ONIG_MAX_ERROR_MESSAGE_LEN);
+    // The count is the wide buffer's capacity, terminator included.
+    ASCIIToUnicode(reinterpret_cast<const char*>(message), text, int(std::size(text)));
     ReportLine(message::kRegexError, text);
 }
 

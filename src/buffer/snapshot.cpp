@@ -76,6 +76,9 @@ uint64_t SnapshotSize(const SnapshotHeader& h) noexcept {
 }
 
 const wchar_t* SnapshotProblem(const SnapshotHeader& h, uint64_t fileSize) noexcept {
+    // The file has no magic number: a header that no console could have written means it is some
+    // other file (a text file, say), which the user should hear first; a sound header over too
+    // few rows is a snapshot that was cut short.
     if (fileSize < kSnapshotHeaderBytes) return message::kSnapshotTooShort;
     // 16-bit fields cannot exceed what a console allows (32,767); only the lower bound needs a check.
     if (h.width < 1 || h.height < 1) return message::kSnapshotBadSize;

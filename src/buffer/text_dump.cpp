@@ -1,6 +1,7 @@
 #include "buffer/text_dump.h"
 
 #include <algorithm>
+#include <cwchar>
 
 #include "console/screen.h"
 #include "console/transfer.h"
@@ -20,11 +21,6 @@ namespace {
 constexpr const wchar_t* kHelp =
     L"Save the contents of the console screen buffer to a file\r\n\r\n  SAVECSB [/A] file\r\n\r\n"
     L"    File is created if not found\r\n    /A : append to file (else write new file)\r\n";
-
-// Text handed to the host per write: large enough to be cheap, small enough for any host buffer.
-constexpr size_t kWriteChunk = 16384;
-
-void Write(HANDLE file, const std::wstring& text) noexcept { Qprintf(file, L"%s", text.c_str()); }
 
 }  // namespace
 
@@ -46,11 +42,19 @@ std::wstring DumpBeginLine(const DumpStamp& stamp) {
 
 std::wstring DumpFirstRule(int count) { return std::wstring(size_t(std::max(count - 2, 0)), L'-') + L"\r\n\r\n"; }
 
+namespace {
+// Characters of a row's text: up to a NUL cell, trailing blanks removed. Plain loops: this runs
+// over every cell of the buffer.
+size_t RowTextLength(std::wstring_view cells) noexcept {
+    size_t n = 0;
+    while (n < cells.size() && cells[n] != L'\0') ++n;
+    while (n > 0 && cells[n - 1] == L' ') --n;
+    return n;
+}
+}  // namespace
+
 std::wstring DumpRowLine(std::wstring_view cells) {
-    cells = cells.substr(0, cells.find(L'\0'));
-    const size_t last = cells.find_last_not_of(L' ');
-    std::wstring line(cells.substr(0, last == std::wstring_view::npos ? 0 : last + 1));
-    return line + L"\r\n";
+    return std::wstring(cells.substr(0, RowTextLength(cells))) + L"\r\n";
 }
 
 std::wstring DumpEnd(int count, const DumpStamp& stamp, int width) {
@@ -78,7 +82,8 @@ int Dump(const wchar_t* name, bool append) {
     const int rows = info.dwCursorPosition.Y + 1;
     const int chunkRows = RowsPerTransfer(width, sizeof(wchar_t));
     HostArray<wchar_t> cells(size_t(chunkRows) * size_t(width));
-    if (!cells) return ReportCommandError(RowOf(L"SAVECSB"), message::kNoMemory);
+    HostArray<wchar_t> row(size_t(width) + 1);  // one row's text and its terminator
+    if (!cells || !row) return ReportCommandError(RowOf(L"SAVECSB"), message::kNoMemory);
     const UniqueHandle file(
         CreateFileW(name, GENERIC_WRITE, 0, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, 0, nullptr));
     if (!file) return ReportCommandError(RowOf(L"SAVECSB"), message::kFailedToOpenFile, name);
@@ -87,20 +92,21 @@ int Dump(const wchar_t* name, bool append) {
     const DumpStamp stamp = CurrentDumpStamp();
     const int count = Qprintf(file.get(), L"Begin saved console screen buffer: %s  %s\r\n", stamp.date.c_str(),
                               stamp.time.c_str());
-    std::wstring pending = DumpFirstRule(count);
+    // The console is read in large pieces, but the host is handed one line per call: one row
+    // and its line end is the most one call is known to carry.
+    WriteLines(file.get(), DumpFirstRule(count));
     ForEachRowChunk(0, rows, chunkRows, [&](int top, int n) {
         screen.ReadCharacters(COORD{0, SHORT(top)}, uint32_t(n) * uint32_t(width), width, cells.data());
         for (int i = 0; i < n; ++i) {
-            pending += DumpRowLine(std::wstring_view(cells.data() + size_t(i) * size_t(width), size_t(width)));
-            if (pending.size() >= kWriteChunk) {
-                Write(file.get(), pending);
-                pending.clear();
-            }
+            const std::wstring_view text(cells.data() + size_t(i) * size_t(width), size_t(width));
+            const size_t length = RowTextLength(text);
+            wmemcpy(row.data(), text.data(), length);
+            row[length] = L'\0';
+            Qprintf(file.get(), L"%s\r\n", row.data());
         }
         return true;
     });
-    pending += DumpEnd(count, stamp, info.dwSize.X);
-    Write(file.get(), pending);
+    WriteLines(file.get(), DumpEnd(count, stamp, info.dwSize.X));
     return 0;
 }
 
@@ -110,7 +116,7 @@ int RunSavecsb(wchar_t* line) {
     const ArgumentArray args = SplitArguments(line);
     if (!args) return ReportCommandError(RowOf(L"SAVECSB"), message::kNoMemory);
     if (args.count() < 2) {
-        Printf(L"%s", kHelp);
+        PrintLines(kHelp);
         return -1;
     }
     bool append = false;
@@ -119,7 +125,7 @@ int RunSavecsb(wchar_t* line) {
         if (lstrcmpiW(args[i], L"/A") == 0) {
             append = true;
         } else if (lstrcmpiW(args[i], L"/?") == 0) {
-            Printf(L"%s", kHelp);
+            PrintLines(kHelp);
             return 0;
         } else if (name != nullptr) {
             name = nullptr;  // two file names: a syntax error

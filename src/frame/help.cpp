@@ -148,7 +148,8 @@ void RunPause(HostLine& line) noexcept {
 // The one-line text of a row, or CONHELP's usage line, or what the command prints for "/?".
 void ShowHelpOf(int r) noexcept {
     if (const wchar_t* text = HelpTextOf(r)) {
-        Printf(L"%s\r\n", text);
+        PrintLines(text);  // a help text may have lines of its own
+        Printf(L"\r\n");
     } else if (r == RowOf(L"CONHELP")) {
         Printf(L"%s", kConhelpUsage);
     } else if (CommandEntry entry = RegistrationTable[r].Entry) {
@@ -189,6 +190,10 @@ int RunConhelp(LPWSTR line) {
     name.resize(wcslen(name.c_str()));
     CharUpperW(name.data());
 
+    if (name == L"/?") {
+        Printf(L"%s", kConhelpUsage);
+        return 0;
+    }
     if (name == L"LIST") {
         for (const RegistrationEntry& entry : RegistrationTable)
             if (IsActiveName(entry.Name)) Printf(L"%s\r\n", entry.Name);

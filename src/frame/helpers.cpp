@@ -1,14 +1,17 @@
 #include "frame/helpers.h"
-#include "frame/plugin.h"
-#include "frame/registry.h"
-#include "frame/state.h"
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cwchar>
+#include <new>
 #include <string>
 #include <utility>
 
+#include "frame/host.h"
+#include "frame/plugin.h"
+#include "frame/registry.h"
+#include "frame/state.h"
 
 namespace zarnith {
 
@@ -65,6 +68,34 @@ int FindRegisteredName(const wchar_t* name) noexcept {
     for (int r = 0; r < kRegistrationRows; ++r)
         if (lstrcmpiW(RegistrationTable[r].Name, name) == 0) return r;
     return -1;
+}
+
+namespace {
+// Calls write(line) for each line of `text`, a line ending after its '\n' (or at the end).
+template <class Write>
+int EachLine(std::wstring_view text, Write&& write) noexcept {
+    int written = 0;
+    try {
+        std::wstring line;
+        while (!text.empty()) {
+            const size_t end = std::min(text.find(L'\n'), text.size() - 1) + 1;
+            line.assign(text.substr(0, end));
+            written += write(line.c_str());
+            text.remove_prefix(end);
+        }
+    } catch (const std::bad_alloc&) {
+        // Lines already written stay; the rest of a help text is not worth a failure.
+    }
+    return written;
+}
+}  // namespace
+
+int PrintLines(std::wstring_view text) noexcept {
+    return EachLine(text, [](const wchar_t* line) { return Printf(L"%s", line); });
+}
+
+int WriteLines(HANDLE handle, std::wstring_view text) noexcept {
+    return EachLine(text, [handle](const wchar_t* line) { return Qprintf(handle, L"%s", line); });
 }
 
 }  // namespace zarnith

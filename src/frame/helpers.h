@@ -37,4 +37,11 @@ bool IsActiveName(const wchar_t* name) noexcept;
 // Row (0-44) of an active, registered name, or -1.
 int FindRegisteredName(const wchar_t* name) noexcept;
 
+// Writes `text` through the host one line (its line end included) per call: the host documents
+// no size for one call's text, and one line is what it is known to take. PrintLines goes to
+// standard output with Printf, WriteLines to `handle` with Qprintf; both return the characters
+// the host reported writing.
+int PrintLines(std::wstring_view text) noexcept;
+int WriteLines(HANDLE handle, std::wstring_view text) noexcept;
+
 }  // namespace zarnith

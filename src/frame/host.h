@@ -1,4 +1,6 @@
 // The host command processor's functions (TCC's TakeCmd.dll) and the entry-point shapes it calls.
+// Shapes as the host's SDK header TakeCmd.h publishes them; what the plug-in relies on beyond the
+// header is listed in host/CONTRACT.md.
 #pragma once
 #include <windows.h>
 
@@ -7,18 +9,21 @@ __declspec(dllimport) int Printf(LPCWSTR format, ...);
 __declspec(dllimport) int Qprintf(HANDLE handle, LPCWSTR format, ...);
 __declspec(dllimport) int Sprintf(LPWSTR buffer, LPCWSTR format, ...);
 __declspec(dllimport) int Sscanf(LPCWSTR text, LPCWSTR format, ...);
-__declspec(dllimport) LPWSTR NthArgument(LPWSTR line, int n, LPWSTR copy, LPWSTR* next);
+// Returns argument n's start within `line`. `last` is documented only as "a pointer to the last
+// argument": never use it as the end of argument n; copy the argument instead.
+__declspec(dllimport) LPWSTR NthArgument(LPWSTR line, int n, LPWSTR copy, LPWSTR* last);
 __declspec(dllimport) int ExpandVariables(LPWSTR text, int flag);
 __declspec(dllimport) int Command(LPWSTR line, int flag);
 __declspec(dllimport) int error(int code, LPCWSTR name);
 __declspec(dllimport) int QueryOptionValue(LPCWSTR name, LPWSTR value);
 __declspec(dllimport) void* AllocMem(unsigned int bytes);
-__declspec(dllimport) void* ReallocMem(void* block, unsigned int bytes);
+__declspec(dllimport) void* ReallocMem(void* block, ULONG_PTR bytes);
 __declspec(dllimport) void FreeMem(void* block);
 __declspec(dllimport) LPWSTR ParseColors(LPWSTR text, int* foreground, int* background);
-__declspec(dllimport) LPWSTR AddQuotes(LPWSTR text);
-__declspec(dllimport) LPWSTR StripEnclosingQuotes(LPWSTR text);
-__declspec(dllimport) int ASCIIToUnicode(const char* narrow, LPWSTR wide, int count);
+__declspec(dllimport) int AddQuotes(LPWSTR text);
+__declspec(dllimport) void StripEnclosingQuotes(LPWSTR text);
+// `count` is the capacity of `wide`.
+__declspec(dllimport) void ASCIIToUnicode(const char* narrow, LPWSTR wide, int count);
 __declspec(dllimport) void tty_yield(int flag);
 }
 
@@ -26,5 +31,6 @@ __declspec(dllimport) void tty_yield(int flag);
 // variable function. Variables that could write more (a ruler of a wide buffer) cut their text here.
 inline constexpr int kHostResultCapacity = 2048;
 
-// Index flag for NthArgument that the host understands as "argument of a file name".
+// Index flag for NthArgument: commas are no delimiters (so a file name may hold one; blanks, tabs
+// and '/' still separate).
 inline constexpr int kNthArgumentPathFlag = 0x8000;

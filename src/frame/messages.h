@@ -13,16 +13,17 @@ inline constexpr const wchar_t* kFailedToOpenFile = L"Failed to open file \"%s\"
 inline constexpr const wchar_t* kNoExtendedFlags = L"Console extended flags are not enabled.";
 
 // Why a snapshot file cannot be restored; "%s" takes the file name.
-inline constexpr const wchar_t* kSnapshotTooShort = L"\"%s\" is too short to be a console snapshot";
-inline constexpr const wchar_t* kSnapshotBadSize = L"\"%s\" holds an impossible screen-buffer size";
-inline constexpr const wchar_t* kSnapshotBadCursor = L"\"%s\" puts the cursor outside the screen buffer";
-inline constexpr const wchar_t* kSnapshotBadWindow = L"\"%s\" puts the window outside the screen buffer";
+inline constexpr const wchar_t* kSnapshotTooShort = L"\"%s\" is not a console snapshot (it is shorter than a snapshot's 22-byte header)";
+inline constexpr const wchar_t* kSnapshotBadSize = L"\"%s\" is not a console snapshot (it holds an impossible screen-buffer size)";
+inline constexpr const wchar_t* kSnapshotBadCursor = L"\"%s\" is not a console snapshot (it puts the cursor outside the screen buffer)";
+inline constexpr const wchar_t* kSnapshotBadWindow = L"\"%s\" is not a console snapshot (it puts the window outside the screen buffer)";
 inline constexpr const wchar_t* kSnapshotTruncated = L"\"%s\" ends before its last saved row";
 
 // Whole lines (formats) on standard error.
 inline constexpr const wchar_t* kCommandErrorLine = L"%s: %s\r\n";
 inline constexpr const wchar_t* kUnexpectedLine = L"ZARNITH: %s: %s\r\n";
 inline constexpr const wchar_t* kUnexpectedError = L"unexpected internal error";
+inline constexpr const wchar_t* kUnknownLoadNames = L"ZARNITH: ZARNITH_LOAD names that ZARNITH does not have: %s\r\n";
 inline constexpr const wchar_t* kItemNotFound = L"ZARNITH: CONHELP: Item not found\r\n";
 inline constexpr const wchar_t* kCannotOpenConsole = L"TCC: Can't open console screen buffer\r\n";
 inline constexpr const wchar_t* kRegexError = L"Regex: %s\r\n";

@@ -10,6 +10,8 @@
 #include "frame/exception_pool.h"
 #include "frame/guard.h"
 #include "frame/host.h"
+#include "frame/messages.h"
+#include "frame/report.h"
 #include "frame/registry.h"
 #include "frame/shutdown.h"
 #include "frame/state.h"
@@ -58,6 +60,36 @@ std::wstring ExpandHostText(const wchar_t* text) noexcept {
     }
 }
 
+// True when `name` is a row of the registration table (letter case ignored).
+bool IsTableName(const wchar_t* name) noexcept {
+    for (const RegistrationEntry& entry : RegistrationTable)
+        if (lstrcmpiW(entry.Name, name) == 0) return true;
+    return false;
+}
+
+// Leaves the names the table does not have out of an upper-cased ZARNITH_LOAD value, so that a
+// typo cannot make the host refuse the plug-in, and names them in one line on standard error. A
+// value whose names are all known stays exactly as it is; one without any known name is empty.
+void DropUnknownNames(wchar_t* list) noexcept {
+    wchar_t copy[kNameListCapacity];
+    wcsncpy(copy, list, kNameListCapacity - 1);
+    copy[kNameListCapacity - 1] = L'\0';
+    std::wstring known, unknown;
+    wchar_t* state = nullptr;
+    try {
+        for (wchar_t* name = wcstok_s(copy, L" ,", &state); name; name = wcstok_s(nullptr, L" ,", &state)) {
+            std::wstring& to = IsTableName(name) ? known : unknown;
+            if (!to.empty()) to += L',';
+            to += name;
+        }
+        if (unknown.empty()) return;
+        ReportLine(message::kUnknownLoadNames, unknown.c_str());
+        wmemcpy(list, known.c_str(), known.size() + 1);  // never longer than the value it comes from
+    } catch (const std::bad_alloc&) {
+        list[0] = L'\0';
+    }
+}
+
 }  // namespace
 
 bool InTakeCommandTab() noexcept {
@@ -66,9 +98,10 @@ bool InTakeCommandTab() noexcept {
 }
 
 OnigSyntaxType* SelectRegexSyntax() noexcept {
-    // The host copies the whole value; give it room rather than the few characters we read.
+    // The host copies the whole value; give it room rather than the few characters we read. What
+    // its result means is not published: an option it cannot read leaves the value empty (Perl).
     wchar_t value[512] = {};
-    if (QueryOptionValue(L"RegularExpressions", value) != 0) return ONIG_SYNTAX_PERL;
+    QueryOptionValue(L"RegularExpressions", value);
     value[511] = L'\0';
     CharUpperW(value);
     switch (value[0] == L'\0' ? L'\0' : value[1]) {
@@ -83,12 +116,21 @@ OnigSyntaxType* SelectRegexSyntax() noexcept {
 }
 
 void ApplyKeyActionsValue(const wchar_t* value, int length, uint8_t (&actions)[5]) noexcept {
+    // A character that is no digit would make a scroll code nobody asked for: that position
+    // keeps its default instead.
+    constexpr uint8_t kDefaults[5] = {0, 0, 6, 2, 1};
+    auto digit = [](wchar_t c) { return c >= L'0' && c <= L'9'; };
     for (int i = 0; i < 4 && i < length && value[i] != L'\0'; ++i)
-        actions[i] = static_cast<uint8_t>(static_cast<uint8_t>(value[i]) - 48);
+        actions[i] = digit(value[i]) ? static_cast<uint8_t>(value[i] - L'0') : kDefaults[i];
     if (length <= 4) return;
     uint8_t count = 0;
-    for (int i = 4; i < length && value[i] != L'\0'; ++i)
-        count = static_cast<uint8_t>(count * 10 + (static_cast<uint8_t>(value[i]) - 48));
+    for (int i = 4; i < length && value[i] != L'\0'; ++i) {
+        if (!digit(value[i])) {
+            actions[4] = kDefaults[4];
+            return;
+        }
+        count = static_cast<uint8_t>(count * 10 + (value[i] - L'0'));
+    }
     actions[4] = count;
 }
 
@@ -136,9 +178,9 @@ PluginInfo* GetPluginInfo() noexcept {
     if (n > 0 && n < kNameListCapacity) {
         CharUpperW(value);
         wmemcpy(list, value, n + 1);
-    } else {
-        WriteDefaultNameList(list);
+        DropUnknownNames(list);
     }
+    if (list[0] == L'\0') WriteDefaultNameList(list);
     delete[] std::exchange(WritableState().nameList, list);
     Info.NameList = list;
     return &Info;

@@ -1,7 +1,9 @@
 #include "geometry/consize.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <cwctype>
+#include <iterator>
 #include <vector>
 
 #include "console/cells.h"
@@ -111,7 +113,7 @@ bool ReadMeasures(HANDLE console, ConsoleMeasures& m) noexcept {
 }
 
 int PrintUsage() noexcept {
-    Printf(L"%s", kUsage);
+    PrintLines(kUsage);
     return 2;
 }
 
@@ -303,8 +305,11 @@ int ApplyConsoleSize(const SizeRequest& request) noexcept {
 
     if (request.query) {
         const auto v = ReportValues(m);
-        Printf(kReportFormat, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11], v[12],
-               v[13], v[14], v[15], v[16], v[17]);
+        // Formatted here and handed to the host a line at a time (18 numbers fit many times over).
+        wchar_t report[1024] = {};
+        std::swprintf(report, std::size(report), kReportFormat, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8],
+                      v[9], v[10], v[11], v[12], v[13], v[14], v[15], v[16], v[17]);
+        PrintLines(report);
         return 0;
     }
 

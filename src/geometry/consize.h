@@ -87,7 +87,7 @@ COORD CurrentFontSize(HANDLE console) noexcept;
 [[nodiscard]] bool ResizeStep(HANDLE console, const SMALL_RECT& window, COORD buffer, bool windowChanges,
                               bool windowFirst, bool bufferChanges) noexcept;
 
-// Moves ConsoleWindow to position + the cell's offset; 0, or 1 after reporting the failure.
+// Moves the console window to position + the cell's offset; 0, or 1 after reporting the failure.
 int MoveConsoleWindow(const RECT& workArea, const RECT& window, int cell, POINT position) noexcept;
 
 // Window-event procedure: signals the resize in progress when the console window moved or resized.

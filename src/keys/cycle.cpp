@@ -30,7 +30,10 @@ bool Earlier(const ConsoleEntry& a, const ConsoleEntry& b) noexcept {
 
 // Only "/?" standing alone asks for help; "/?x" is an ordinary (forward) argument.
 bool IsHelpArgument(const wchar_t* arg) noexcept {
-    return arg[0] == L'/' && arg[1] == L'?' && (arg[2] == L'\0' || std::iswspace(arg[2]));
+    // The host ends an argument at a blank, tab, comma or switch character.
+    if (arg[0] != L'/' || arg[1] != L'?') return false;
+    const wchar_t after = arg[2];
+    return after == L'\0' || std::iswspace(after) || after == L',' || after == L'/';
 }
 
 bool IsHostProgram(HANDLE process) noexcept {
@@ -104,7 +107,7 @@ void CycleConsoles(bool backward) noexcept {
 int RunCycle(LPWSTR line) {
     const wchar_t* arg = line != nullptr ? NthArgument(line, 0, nullptr, nullptr) : nullptr;
     if (arg != nullptr && IsHelpArgument(arg)) {
-        Printf(L"%s", kCycleUsage);
+        PrintLines(kCycleUsage);
         return 0;
     }
     CycleConsoles(arg != nullptr && arg[0] == L'-');

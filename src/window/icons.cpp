@@ -129,7 +129,7 @@ int RunSetIcon(const wchar_t* line) {
 
     const IconSource source = ClassifyIconArguments(args);
     if (source.Kind == IconSourceKind::Usage) {
-        Printf(L"%s", kUsage);
+        PrintLines(kUsage);
         return -1;
     }
     const wchar_t* second = args.size() > 1 ? args[1] : nullptr;

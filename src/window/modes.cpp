@@ -89,7 +89,7 @@ int RunQe(const wchar_t* line) {
     if (!args) throw std::bad_alloc();
     const int given = args.count() - 1;
     if (given == 1 && std::wcscmp(args[1], L"/?") == 0) {
-        Printf(L"%s", L"Manipulate and query QuickEdit\r\n\r\nQE [ OFF | ON ]\r\n");
+        PrintLines(L"Manipulate and query QuickEdit\r\n\r\nQE [ OFF | ON ]\r\n");
         return -1;
     }
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);

@@ -24,16 +24,17 @@ bool CloseItemPresent(HMENU menu) noexcept {
 bool CloseCommandAvailable() noexcept { return CloseItemPresent(GetSystemMenu(State().consoleWindow, FALSE)); }
 
 int RunXclose(wchar_t* line) {
-    wchar_t* end = nullptr;
-    const wchar_t* first = line ? NthArgument(line, 0, nullptr, &end) : nullptr;
+    // Only the first argument counts, copied out by the host (no argument is longer than its
+    // line); the keywords are accepted in any letter case.
+    std::wstring word(line ? wcslen(line) + 1 : 1, L'\0');
+    const wchar_t* first = line ? NthArgument(line, 0, word.data(), nullptr) : nullptr;
     HMENU menu = GetSystemMenu(State().consoleWindow, FALSE);
     const bool present = CloseItemPresent(menu);
     if (first == nullptr) {
         Printf(L"XCLOSE is %s\r\n", present ? L"ON" : L"OFF");
         return 0;
     }
-    // Only the first argument counts; the keywords are accepted in any letter case.
-    std::wstring word = (end != nullptr && end >= first) ? std::wstring(first, size_t(end - first)) : std::wstring(first);
+    word.resize(wcslen(word.c_str()));
     if (!word.empty()) CharUpperBuffW(word.data(), DWORD(word.size()));
 
     if (word == L"GET_STATUS") return present ? 1 : 0;
@@ -52,7 +53,7 @@ int RunXclose(wchar_t* line) {
         return 0;
     }
     if (word == L"/?") {
-        Printf(L"%s", L"Disable/enable closing the console\r\n\r\nXCLOSE [ OFF | ON ]\r\n");
+        PrintLines(L"Disable/enable closing the console\r\n\r\nXCLOSE [ OFF | ON ]\r\n");
         return 0;
     }
     ReportLine(L"%s", message::kXcloseUse);
@@ -63,7 +64,7 @@ int RunSysmenu(const wchar_t* line) {
     const wchar_t* keys = line ? line : L"";
     while (*keys == L' ' || *keys == L'\t') ++keys;
     if (*keys == L'\0' || std::wcscmp(keys, L"/?") == 0) {
-        Printf(L"%s", L"Invoke Console\\SystemMenu\\...\r\n\r\nUsage:  SYSMENU [keys]\r\n");
+        PrintLines(L"Invoke Console\\SystemMenu\\...\r\n\r\nUsage:  SYSMENU [keys]\r\n");
         return 0;
     }
     // Built to the keys' length, so any number of keys reaches the host whole.

@@ -212,21 +212,31 @@ TEST_F(SnapshotTest, DamagedFilesLeaveTheConsoleAlone) {
         b[offset + 1] = char(value >> 8);
         return b;
     };
-    const std::string damaged[] = {
-        "", good.substr(0, 21), good.substr(0, good.size() - 1), good.substr(0, 22),
-        with16(0, 0), with16(2, 0xFFFF), with16(0, 0x8000), with16(6, kHeight), with16(4, kWidth),
-        with16(16, kHeight), with16(10, 0xFFFF),
+    // A header no console could have written: some other file, said first. A sound header over
+    // too few rows: a snapshot cut short.
+    const struct {
+        std::string bytes;
+        bool snapshot;
+    } damaged[] = {
+        {"", false}, {good.substr(0, 21), false}, {good.substr(0, good.size() - 1), true},
+        {good.substr(0, 22), true}, {with16(0, 0), false}, {with16(2, 0xFFFF), false},
+        {with16(0, 0x8000), false}, {with16(6, kHeight), false}, {with16(4, kWidth), false},
+        {with16(16, kHeight), false}, {with16(10, 0xFFFF), false},
+        {"Begin saved console screen buffer: 1/2/2025  10:00:00\r\n------\r\n", false},
     };
     Place(3, 50, 40);
     tconsole::Fill(L'#', 0x4F);
     const Cells before = Read();
     const ConsoleGeometry shape = GeometryOf(tconsole::Info());
-    for (const std::string& bytes : damaged) {
+    for (const auto& [bytes, snapshot] : damaged) {
         SCOPED_TRACE(bytes.size());
         WriteBytes(file, bytes);
         StandIn_ClearOutput();
         EXPECT_EQ(Run(L"RSTRCON", file.Path()), -1);
-        EXPECT_EQ(Err().rfind(L"RSTRCON: \"" + file.Path() + L"\" ", 0), 0u) << Err();
+        const std::wstring start = L"RSTRCON: \"" + file.Path() + L"\" ";
+        EXPECT_EQ(Err().rfind(start, 0), 0u) << Err();
+        const bool foreign = Err().rfind(start + L"is not a console snapshot (", 0) == 0 && Err().ends_with(L")\r\n");
+        EXPECT_EQ(foreign, !snapshot) << Err();
         EXPECT_EQ(Out(), L"");  // the geometry was not touched either
         EXPECT_TRUE(Read() == before);
         EXPECT_EQ(GeometryOf(tconsole::Info()), shape);
@@ -246,6 +256,9 @@ TEST_F(SnapshotTest, UsageAndFileErrors) {
     EXPECT_EQ(Run(L"SAVECON", L"Z:\\no\\such\\folder\\x.con"), 2);
     // A name far longer than any path buffer is read safely and simply cannot be created.
     EXPECT_NE(Run(L"SAVECON", std::wstring(5000, L'n')), 0);
+    // The name is the host's first argument: a comma or '/' ends it, as TCC splits it.
+    EXPECT_EQ(Run(L"SAVECON", file.Path() + L",more"), 0);
+    EXPECT_TRUE(file.Exists());
 }
 
 TEST_F(SnapshotTest, RedirectedOutputAndMissingWindowRect) {

@@ -70,9 +70,14 @@ protected:
 TEST_F(SavecsbTest, WritesRowsToTheCursorBetweenDatedLines) {
     TempFile file(L"savecsb");
     const DumpStamp before = Now();
+    StandIn_ClearOutput();
     EXPECT_EQ(Run(L"SAVECSB", file.Path()), 0);
     const DumpStamp after = Now();
     EXPECT_TRUE(MatchesADump(FileText(file), before, after)) << FileText(file);
+    // The host is handed one line per call: a row, or the begin line, and its line end.
+    EXPECT_EQ(StandIn_MostLineEnds(), 1);
+    const size_t beginLine = std::max(DumpBeginLine(before).size(), DumpBeginLine(after).size());
+    EXPECT_LE(size_t(StandIn_LongestWrite()), std::max<size_t>(kWidth + 2, beginLine));
 
     // Without /A the file is replaced.
     EXPECT_EQ(Run(L"SAVECSB", L"\"" + file.Path() + L"\""), 0);

@@ -55,6 +55,8 @@ TEST_F(ConhelpTest, UsageLineWithoutArgumentAndForItself) {
     EXPECT_EQ(Help(L"   "), kUsageLine);
     EXPECT_EQ(Help(L"conhelp", &result), kUsageLine);
     EXPECT_EQ(result, 0);
+    EXPECT_EQ(Help(L"/?", &result), kUsageLine);
+    EXPECT_EQ(result, 0);
     EXPECT_EQ(Err(), L"");
     EXPECT_EQ(StandIn_CommandCount(), 0) << "no PAUSE without the help key";
 }
@@ -89,13 +91,15 @@ TEST_F(ConhelpTest, UnknownNameReportsOnStandardError) {
 }
 
 // Commands without a one-line text show whatever they print for "/?" themselves, so this holds
-// whether a command is built yet or not; and no name is left without help.
+// whether a command is built yet or not; and no name is left without help. Every help reaches
+// the host one line per call, however many lines it has.
 TEST_F(ConhelpTest, EveryNameHasHelpAndCommandsShowTheirOwnUsage) {
     for (int r = 0; r < zarnith::kRegistrationRows; ++r) {
         const auto& entry = zarnith::RegistrationTable[r];
         SCOPED_TRACE(testing::Message() << "row " << r);
         int result = -9;
         const std::wstring shown = Help(entry.Name, &result);
+        EXPECT_LE(StandIn_MostLineEnds(), 1);
         EXPECT_EQ(result, 0);
         EXPECT_NE(shown, L"");
         EXPECT_EQ(Err(), L"");
@@ -105,6 +109,7 @@ TEST_F(ConhelpTest, EveryNameHasHelpAndCommandsShowTheirOwnUsage) {
             StandIn_ClearOutput();
             Run(entry.Name, L"/?");
             EXPECT_EQ(shown, Out());
+            EXPECT_LE(StandIn_MostLineEnds(), 1);
         }
     }
 }

@@ -116,13 +116,41 @@ TEST_F(RegistrationTest, LoadVariableOverridesTheList) {
     SetEnvironmentVariableW(L"ZARNITH_LOAD", nullptr);
 }
 
+TEST_F(RegistrationTest, UnknownLoadNamesAreLeftOutAndNamed) {
+    struct Case {
+        const wchar_t* value;
+        const wchar_t* list;  // null: the default list
+        const wchar_t* error;
+    } cases[] = {
+        {L"cycle,  _fgconsole,,", L"CYCLE,  _FGCONSOLE,,", L""},  // all known: exactly as given
+        {L"cycle, cycel _fgconsole", L"CYCLE,_FGCONSOLE",
+         L"ZARNITH: ZARNITH_LOAD names that ZARNITH does not have: CYCEL\r\n"},
+        {L"@bufchar,*keyhandler,nosuch,fcls,xyz", L"@BUFCHAR,*KEYHANDLER,FCLS",
+         L"ZARNITH: ZARNITH_LOAD names that ZARNITH does not have: NOSUCH,XYZ\r\n"},
+        {L"nosuch", nullptr, L"ZARNITH: ZARNITH_LOAD names that ZARNITH does not have: NOSUCH\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.value)));
+        StandIn_ClearOutput();
+        SetEnvironmentVariableW(L"ZARNITH_LOAD", c.value);
+        const std::wstring list = GetPluginInfo()->NameList;
+        if (c.list) EXPECT_EQ(list, c.list);
+        else EXPECT_EQ(list.size(), 352u);
+        EXPECT_EQ(Err(), c.error);
+    }
+    SetEnvironmentVariableW(L"ZARNITH_LOAD", nullptr);
+    DefaultList();
+}
+
 TEST_F(RegistrationTest, OverlongLoadVariableIsIgnored) {
     for (size_t length : {511u, 512u, 600u, 5000u}) {
         SCOPED_TRACE(length);
-        std::wstring value(length, L'x');
+        std::wstring value;
+        while (value.size() + 5 < length) value += L"fcls,";
+        value.resize(length, L' ');
         SetEnvironmentVariableW(L"ZARNITH_LOAD", value.c_str());
         const std::wstring list = GetPluginInfo()->NameList;
-        if (length < 512) EXPECT_EQ(list, std::wstring(length, L'X'));
+        if (length < 512) EXPECT_EQ(list, std::wstring(CharUpperW(value.data())));
         else EXPECT_EQ(list.size(), 352u);
     }
     SetEnvironmentVariableW(L"ZARNITH_LOAD", nullptr);
@@ -190,8 +218,12 @@ TEST_F(RegistrationTest, KeyActionsComeFromTheHostIniFile) {
         {"1", {1, 0, 6, 2, 99}},     // fifth value left as it was
         {"0062", {0, 0, 6, 2, 99}},     // fifth value left as it was (preset 99 below)
         {"0062300", {0, 0, 6, 2, 44}},  // 300 modulo 256
+        // A character that is no digit keeps that position's default.
+        {"A", {0, 0, 6, 2, 99}},
+        {"3x7+", {3, 0, 7, 2, 99}},
         {"9999", {9, 9, 9, 9, 99}},
-        {"A", {17, 0, 6, 2, 99}},       // not validated: 'A' - '0'
+        {"00623-", {0, 0, 6, 2, 1}},
+        {"0062 5", {0, 0, 6, 2, 1}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value ? c.value : "(none)");

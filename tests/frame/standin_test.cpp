@@ -1,4 +1,5 @@
-// The stand-in host must behave as the plug-in relies on, or every other test proves nothing.
+// The stand-in host must behave as the host's published interface (TakeCmd.h) says, no friendlier,
+// or every other test proves nothing about the real host.
 #include <gtest/gtest.h>
 
 #include "support/import_patch.h"
@@ -7,12 +8,15 @@
 extern "C" {
 __declspec(dllimport) int Sprintf(wchar_t* buffer, const wchar_t* format, ...);
 __declspec(dllimport) int Sscanf(const wchar_t* text, const wchar_t* format, ...);
+__declspec(dllimport) int Printf(const wchar_t* format, ...);
 __declspec(dllimport) int Qprintf(HANDLE handle, const wchar_t* format, ...);
-__declspec(dllimport) wchar_t* NthArgument(wchar_t* line, int n, wchar_t* copy, wchar_t** next);
+__declspec(dllimport) wchar_t* NthArgument(wchar_t* line, int n, wchar_t* copy, wchar_t** last);
 __declspec(dllimport) wchar_t* ParseColors(wchar_t* text, int* foreground, int* background);
-__declspec(dllimport) wchar_t* AddQuotes(wchar_t* text);
-__declspec(dllimport) wchar_t* StripEnclosingQuotes(wchar_t* text);
+__declspec(dllimport) int AddQuotes(wchar_t* text);
+__declspec(dllimport) void StripEnclosingQuotes(wchar_t* text);
+__declspec(dllimport) void ASCIIToUnicode(const char* narrow, wchar_t* wide, int count);
 __declspec(dllimport) void* AllocMem(unsigned int bytes);
+__declspec(dllimport) void* ReallocMem(void* block, ULONG_PTR bytes);
 __declspec(dllimport) void FreeMem(void* block);
 __declspec(dllimport) int Command(wchar_t* line, int flag);
 }
@@ -29,6 +33,9 @@ TEST_F(StandInTest, FormatsWithWideStringSemantics) {
     EXPECT_STREQ(buffer, L"%_ININAME");
     Sprintf(buffer, L"%4d x %d|%u|%lu", 7, -3, unsigned(-1), 42ul);
     EXPECT_STREQ(buffer, L"   7 x -3|4294967295|42");
+    // Printf and Qprintf take %q and %X as 64-bit integers.
+    EXPECT_EQ(Printf(L"%q|%X|%x|%%X", -5000000000LL, 0x123456789ABLL, 255u), 29);
+    EXPECT_EQ(Out(), L"-5000000000|123456789AB|ff|%X");
 }
 
 TEST_F(StandInTest, ScansLikeTheHost) {
@@ -57,22 +64,69 @@ TEST_F(StandInTest, ScansLikeTheHost) {
     int a = 0, b = 0, c = 0;
     EXPECT_EQ(Sscanf(L"3 8 16 400 \"Lucida Console\"", L"%d %d %d", &a, &b, &c), 3);
     EXPECT_EQ(c, 16);
+    // %u takes a sign as the runtime does: negated in unsigned arithmetic.
+    unsigned u = 0, v = 0;
+    EXPECT_EQ(Sscanf(L"-1 +7", L"%u %u", &u, &v), 2);
+    EXPECT_EQ(u, 4294967295u);
+    EXPECT_EQ(v, 7u);
 }
 
-TEST_F(StandInTest, NthArgumentPointsIntoTheLine) {
-    wchar_t line[] = LR"(  first "second arg" third)";
-    wchar_t copy[64];
-    wchar_t* p = NthArgument(line, 0, nullptr, nullptr);
-    ASSERT_NE(p, nullptr);
-    EXPECT_EQ(p, line + 2);
-    EXPECT_EQ(NthArgument(line, 1, copy, nullptr), line + 8);
-    EXPECT_STREQ(copy, L"\"second arg\"");
-    EXPECT_EQ(NthArgument(line, 2 | 0x8000, copy, nullptr), line + 21);
-    EXPECT_STREQ(copy, L"third");
-    EXPECT_EQ(NthArgument(line, 3, copy, nullptr), nullptr);
-    EXPECT_STREQ(copy, L"");
-    wchar_t blank[] = L"   ";
-    EXPECT_EQ(NthArgument(blank, 0, nullptr, nullptr), nullptr);
+TEST_F(StandInTest, NthArgumentSplitsAsTheHostPublishes) {
+    struct Case {
+        const wchar_t* line;
+        int n;                  // index with flags
+        const wchar_t* copy;    // null: no such argument
+        int start;              // where the result and the fourth argument point
+    } cases[] = {
+        {L"  first \"second arg\" third", 1, L"\"second arg\"", 8},
+        {L"  first \"second arg\" third", 2, L"third", 21},
+        {L"  first \"second arg\" third", 3, nullptr, 0},
+        {L"   ", 0, nullptr, 0},
+        {L"a,b\tc", 1, L"b", 2},
+        {L"a,b\tc", 2, L"c", 4},
+        {L"a,,  ,b", 1, L"b", 6},                 // a run of delimiters is one
+        {L"C:\\a,b.con", 0, L"C:\\a", 0},      // a comma ends a path ...
+        {L"C:\\a,b.con", 0 | 0x8000, L"C:\\a,b.con", 0},  // ... unless commas are no delimiters
+        {L"C:/x/y.dll", 0 | 0x8000, L"C:", 0},     // the switch character still separates
+        {L"C:/x/y.dll", 1, L"/x", 2},              // and begins the next argument
+        {L"C:/x/y.dll", 0 | 0x800, L"C:/x/y.dll", 0},
+        {L"off/x", 0, L"off", 0},
+        {L"/?", 0, L"/?", 0},
+        {L"//a", 1, L"/a", 1},
+        {L"`a b`,c", 0, L"`a b`", 0},             // back quotes hold delimiters together
+        {L"`a b`,c", 0 | 0x1000, L"`a", 0},
+        {L"\"a,b\" c", 0, L"\"a,b\"", 0},
+        {L"\"a b\" c", 0 | 0x10000, L"\"a", 0},
+        {L"(a b) c", 0, L"(a", 0},
+        {L"(a (b) c) d", 0 | 0x4000, L"(a (b) c)", 0},
+        {L"[a,b] c", 0 | 0x2000, L"[a,b]", 0},
+        {L"x\"a b\"y z", 0, L"x\"a b\"y", 0},     // quotes inside an argument group too
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.line)) + " n=" + std::to_string(c.n));
+        std::wstring line = c.line;
+        wchar_t copy[64] = L"junk";
+        wchar_t* last = line.data();
+        wchar_t* p = NthArgument(line.data(), c.n, copy, &last);
+        if (c.copy == nullptr) {
+            EXPECT_EQ(p, nullptr);
+            EXPECT_STREQ(copy, L"");
+            continue;
+        }
+        EXPECT_EQ(p, line.data() + c.start);
+        EXPECT_EQ(last, p) << "the fourth argument is the argument's start, never its end";
+        EXPECT_STREQ(copy, c.copy);
+        EXPECT_EQ(line, c.line) << "the line itself is not changed";
+    }
+}
+
+TEST_F(StandInTest, ExpansionCountsRecursion) {
+    wchar_t text[64] = L"%_TCTAB";
+    EXPECT_EQ(ExpandVariables(text, 1), 0);
+    EXPECT_STREQ(text, L"0");
+    wchar_t loop[64] = L"%_TCTAB";
+    EXPECT_NE(ExpandVariables(loop, 1000), 0);  // past the host's nesting: a loop, nothing expanded
+    EXPECT_STREQ(loop, L"%_TCTAB");
 }
 
 TEST_F(StandInTest, ExpandsHostAndEnvironmentNames) {
@@ -116,14 +170,35 @@ TEST_F(StandInTest, ParsesColourWords) {
 }
 
 TEST_F(StandInTest, QuotesAreAddedAndStripped) {
-    wchar_t a[40] = L"Lucida Console";
-    EXPECT_STREQ(AddQuotes(a), L"\"Lucida Console\"");
-    wchar_t b[40] = L"Consolas";
-    EXPECT_STREQ(AddQuotes(b), L"Consolas");
-    wchar_t c[40] = L"\"C:\\a b\\x.dll\"";
-    EXPECT_STREQ(StripEnclosingQuotes(c), L"C:\\a b\\x.dll");
-    wchar_t d[40] = L"plain";
-    EXPECT_STREQ(StripEnclosingQuotes(d), L"plain");
+    const std::pair<const wchar_t*, const wchar_t*> add[] = {
+        {L"Lucida Console", L"\"Lucida Console\""},
+        {L"Consolas", L"Consolas"},
+        {L"a&b", L"\"a&b\""},
+        {L"a,b", L"\"a,b\""},
+        {L"\"quoted already\"", L"\"quoted already\""},
+    };
+    for (const auto& [text, quoted] : add) {
+        wchar_t buffer[40];
+        wcscpy(buffer, text);
+        AddQuotes(buffer);
+        EXPECT_STREQ(buffer, quoted);
+    }
+    const std::pair<const wchar_t*, const wchar_t*> strip[] = {
+        {L"\"C:\\a b\\x.dll\"", L"C:\\a b\\x.dll"},
+        {L"plain", L"plain"},
+        {L"say \"hi\"", L"say \"hi"},  // each end on its own
+        {L"\"open", L"open"},
+        {L"\"", L""},
+    };
+    for (const auto& [text, stripped] : strip) {
+        wchar_t buffer[40];
+        wcscpy(buffer, text);
+        StripEnclosingQuotes(buffer);
+        EXPECT_STREQ(buffer, stripped);
+    }
+    wchar_t wide[4] = {L'x', L'x', L'x', L'x'};
+    ASCIIToUnicode("abcdef", wide, 4);  // the count is the buffer's capacity
+    EXPECT_STREQ(wide, L"abc");
 }
 
 TEST_F(StandInTest, AllocationSwitchFailsTheNthCall) {
@@ -136,7 +211,12 @@ TEST_F(StandInTest, AllocationSwitchFailsTheNthCall) {
     EXPECT_EQ(second, nullptr);
     EXPECT_NE(third, nullptr);
     EXPECT_EQ(StandIn_LiveBlocks(), live + 2);
-    FreeMem(first);
+    // New memory is not zeroed (the interface promises nothing), nor is the grown part of a block.
+    EXPECT_NE(static_cast<unsigned char*>(first)[0], 0);
+    void* grown = ReallocMem(first, 64);
+    ASSERT_NE(grown, nullptr);
+    EXPECT_NE(static_cast<unsigned char*>(grown)[40], 0);
+    FreeMem(grown);
     FreeMem(third);
     EXPECT_EQ(StandIn_LiveBlocks(), live);
 }
@@ -149,6 +229,14 @@ TEST_F(StandInTest, CommandsAreRecordedAndOutputCaptured) {
     EXPECT_EQ(Qprintf(GetStdHandle(STD_ERROR_HANDLE), L"%s!", L"oops"), 5);
     EXPECT_EQ(Err(), L"oops!");
     EXPECT_EQ(Out(), L"");
+    // The size of each call's text is noted, so that tests can hold callers to one line a call.
+    Qprintf(GetStdHandle(STD_ERROR_HANDLE), L"%s", L"one\r\ntwo\r\n");
+    Qprintf(GetStdHandle(STD_ERROR_HANDLE), L"%s", L"a longer single line\r\n");
+    EXPECT_EQ(StandIn_LongestWrite(), 22);
+    EXPECT_EQ(StandIn_MostLineEnds(), 2);
+    StandIn_ClearOutput();
+    EXPECT_EQ(StandIn_LongestWrite(), 0);
+    EXPECT_EQ(StandIn_MostLineEnds(), 0);
 }
 
 // The interception helper, on its own: a patched import answers, the original comes back.

@@ -99,6 +99,7 @@ TEST_F(ConsizeTest, QueryReportsTheConsoleAndChangesNothing) {
         columns.insert(0, columns.size() < 4 ? 4 - columns.size() : 0, L' ');
         const std::wstring maxLine = L"\tMax console:\t" + columns + L" x " + std::to_wstring(max_.rows) + L"\r\n";
         EXPECT_NE(out.find(maxLine), std::wstring::npos) << std::string(out.begin(), out.end());
+        EXPECT_EQ(StandIn_MostLineEnds(), 1) << "the report reaches the host a line at a time";
     }
     ExpectConsole(80, 25, 80, 150);
 }

@@ -91,9 +91,11 @@ Harness::Harness()
     // Files the commands write (snapshots, dumps, names made of junk) land in a folder of ours.
     SetCurrentDirectoryW(folder_.c_str());
     fakes_ = std::make_unique<FastFakes>(Plugin().Module());
+    fence_ = std::make_unique<FileFence>(Plugin().Module(), folder_);
 }
 
 Harness::~Harness() {
+    fence_.reset();
     fakes_.reset();
     // Alt-Enter back on, whatever the sweep left.
     Plugin().RunCommand(L"ALTENTER", L"/E");

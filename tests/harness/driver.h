@@ -86,6 +86,7 @@ private:
     CallLog log_;
     Watchdog dog_;
     std::unique_ptr<FastFakes> fakes_;
+    std::unique_ptr<FileFence> fence_;
     std::map<std::string, Tally> table_;
     std::string validSnapshot_;
 };

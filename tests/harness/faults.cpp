@@ -4,7 +4,11 @@
 
 #include <conio.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
+#include <string>
 #include <type_traits>
 
 // decltype of a runtime function carries attributes a template argument cannot keep; harmless here.
@@ -61,6 +65,83 @@ int FakeGetch() {
         return 'q';
     }
     return reinterpret_cast<int (*)()>(realGetch)();
+}
+
+// ---- File fence ----
+
+std::wstring fenceFolder;
+long refusedPaths = 0;
+void* realCreateFileW = nullptr;
+void* realMoveFileExW = nullptr;
+void* realMoveFileW = nullptr;
+void* realCopyFileW = nullptr;
+void* realReplaceFileW = nullptr;
+void* realDeleteFileW = nullptr;
+void* realCreateDirectoryW = nullptr;
+void* realWfopen = nullptr;
+
+std::wstring FullPath(const wchar_t* path) {
+    const DWORD need = GetFullPathNameW(path, 0, nullptr, nullptr);
+    if (need == 0) return {};
+    std::wstring full(need, L'\0');
+    const DWORD n = GetFullPathNameW(path, need, full.data(), nullptr);
+    full.resize(n < need ? n : 0);
+    return full;
+}
+
+std::wstring UpperCase(std::wstring s) {
+    CharUpperBuffW(s.data(), DWORD(s.size()));
+    return s;
+}
+
+// Refuses with ERROR_ACCESS_DENIED when any of the paths lies outside the fence.
+bool Refuse(std::initializer_list<const wchar_t*> paths) {
+    for (const wchar_t* path : paths)
+        if (path && !FileFence::Allows(fenceFolder, path)) {
+            ++refusedPaths;
+            SetLastError(ERROR_ACCESS_DENIED);
+            return true;
+        }
+    return false;
+}
+
+HANDLE WINAPI FencedCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                DWORD disposition, DWORD flags, HANDLE templateFile) {
+    if (Refuse({name})) return INVALID_HANDLE_VALUE;
+    return reinterpret_cast<decltype(&CreateFileW)>(realCreateFileW)(name, access, share, security, disposition, flags,
+                                                                     templateFile);
+}
+BOOL WINAPI FencedMoveFileExW(LPCWSTR from, LPCWSTR to, DWORD flags) {
+    if (Refuse({from, to})) return FALSE;
+    return reinterpret_cast<decltype(&MoveFileExW)>(realMoveFileExW)(from, to, flags);
+}
+BOOL WINAPI FencedMoveFileW(LPCWSTR from, LPCWSTR to) {
+    if (Refuse({from, to})) return FALSE;
+    return reinterpret_cast<decltype(&MoveFileW)>(realMoveFileW)(from, to);
+}
+BOOL WINAPI FencedCopyFileW(LPCWSTR from, LPCWSTR to, BOOL failIfExists) {
+    if (Refuse({to})) return FALSE;
+    return reinterpret_cast<decltype(&CopyFileW)>(realCopyFileW)(from, to, failIfExists);
+}
+BOOL WINAPI FencedReplaceFileW(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags, LPVOID, LPVOID) {
+    if (Refuse({replaced, replacement, backup})) return FALSE;
+    return reinterpret_cast<decltype(&ReplaceFileW)>(realReplaceFileW)(replaced, replacement, backup, flags, nullptr,
+                                                                       nullptr);
+}
+BOOL WINAPI FencedDeleteFileW(LPCWSTR name) {
+    if (Refuse({name})) return FALSE;
+    return reinterpret_cast<decltype(&DeleteFileW)>(realDeleteFileW)(name);
+}
+BOOL WINAPI FencedCreateDirectoryW(LPCWSTR name, LPSECURITY_ATTRIBUTES security) {
+    if (Refuse({name})) return FALSE;
+    return reinterpret_cast<decltype(&CreateDirectoryW)>(realCreateDirectoryW)(name, security);
+}
+FILE* FencedWfopen(const wchar_t* name, const wchar_t* mode) {
+    if (Refuse({name})) {
+        errno = EACCES;
+        return nullptr;
+    }
+    return reinterpret_cast<FILE* (*)(const wchar_t*, const wchar_t*)>(realWfopen)(name, mode);
 }
 
 // ---- Failing imports ----
@@ -162,6 +243,41 @@ FastFakes::FastFakes(HMODULE plugin) {
 }
 
 FastFakes::~FastFakes() = default;
+
+FileFence::FileFence(HMODULE plugin, const std::wstring& folder) {
+    fenceFolder = FullPath(folder.c_str());
+    auto add = [&](const char* function, void* fenced, void** original) {
+        auto patch = std::make_unique<ImportPatch>(plugin, nullptr, function, fenced);
+        if (patch->Applied()) *original = patch->Original();
+        patches_.push_back(std::move(patch));
+    };
+    add("CreateFileW", reinterpret_cast<void*>(&FencedCreateFileW), &realCreateFileW);
+    add("MoveFileExW", reinterpret_cast<void*>(&FencedMoveFileExW), &realMoveFileExW);
+    add("MoveFileW", reinterpret_cast<void*>(&FencedMoveFileW), &realMoveFileW);
+    add("CopyFileW", reinterpret_cast<void*>(&FencedCopyFileW), &realCopyFileW);
+    add("ReplaceFileW", reinterpret_cast<void*>(&FencedReplaceFileW), &realReplaceFileW);
+    add("DeleteFileW", reinterpret_cast<void*>(&FencedDeleteFileW), &realDeleteFileW);
+    add("CreateDirectoryW", reinterpret_cast<void*>(&FencedCreateDirectoryW), &realCreateDirectoryW);
+    add("_wfopen", reinterpret_cast<void*>(&FencedWfopen), &realWfopen);
+}
+
+FileFence::~FileFence() = default;
+long FileFence::Refused() { return refusedPaths; }
+
+bool FileFence::Allows(const std::wstring& folder, const wchar_t* path) {
+    // What the system makes of the name: relative parts, "..", drive-relative "C:x", "NUL".
+    const std::wstring full = UpperCase(FullPath(path));
+    if (full.empty()) return true;  // no such path: the real call fails on its own
+    for (const wchar_t* device : {L"\\\\.\\NUL", L"\\\\.\\CON", L"\\\\.\\CONIN$", L"\\\\.\\CONOUT$"})
+        if (full == device) return true;
+    std::wstring local = full;
+    if (local.rfind(L"\\\\?\\", 0) == 0) local.erase(0, 4);
+    // Shares, other devices (COM1 is a serial port under Wine) and \\?\UNC paths are never the folder.
+    if (local.rfind(L"\\\\", 0) == 0 || local.rfind(L"UNC\\", 0) == 0) return false;
+    const std::wstring inside = UpperCase(FullPath(folder.c_str()));
+    if (inside.empty()) return false;
+    return local.size() > inside.size() && local.rfind(inside, 0) == 0 && local[inside.size()] == L'\\';
+}
 long long FastFakes::SleptMs() { return sleptMs; }
 long FastFakes::KeysInvented() { return keysInvented; }
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "support/import_patch.h"
@@ -19,6 +20,21 @@ public:
     ~FastFakes();
     static long long SleptMs();      // milliseconds asked for and not slept
     static long KeysInvented();  // key reads answered with "q"
+
+private:
+    std::vector<std::unique_ptr<ImportPatch>> patches_;
+};
+
+// While alive, every file the plug-in creates, opens, moves, copies or deletes through its
+// imports must lie inside `folder` (the sweep's own): any other path is refused with
+// ERROR_ACCESS_DENIED, as a locked folder would refuse it, so odd paths still reach the failure
+// paths and never the machine. The console devices and NUL, which store nothing, stay open.
+class FileFence {
+public:
+    FileFence(HMODULE plugin, const std::wstring& folder);
+    ~FileFence();
+    static bool Allows(const std::wstring& folder, const wchar_t* path);
+    static long Refused();  // paths refused so far
 
 private:
     std::vector<std::unique_ptr<ImportPatch>> patches_;

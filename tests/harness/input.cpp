@@ -43,6 +43,21 @@ const std::vector<std::wstring>& LimitNumbers() {
 
 namespace {
 
+// File names that resolve outside the working folder: rooted, drive-relative, other drives, shares,
+// devices, reserved names, climbing out, and longer than MAX_PATH. The sweep's file fence refuses
+// those outside its folder, so they exercise the failure paths without touching the machine.
+std::vector<std::wstring> WithOddPaths(std::vector<std::wstring> names) {
+    static const std::wstring longName = L"C:\\" + std::wstring(300, L'L') + L"\\x.txt";
+    for (const wchar_t* odd : {L"\\x.txt", L"\\'A", L"C:x.txt", L"C:\\x.txt", L"Z:\\x.txt", L"D:\\x.txt",
+                               L"\\\\server\\share\\x.txt", L"\\\\'A", L"\\\\.\\PhysicalDrive0",
+                               L"\\\\.\\NUL", L"\\\\?\\C:\\x.txt", L"\\\\?\\UNC\\server\\x", L"CON", L"CONOUT$",
+                               L"AUX", L"COM1", L"LPT1.txt", L"..\\..\\..\\..\\..\\x.txt", L"%TEMP%\\x.txt"})
+        names.emplace_back(odd);
+    names.push_back(longName);
+    names.push_back(std::wstring(400, L'n') + L".txt");
+    return names;
+}
+
 // Options and values each name reads, so that generated lines also get past the usage check.
 const std::vector<std::wstring>& VocabularyOf(const std::wstring& name) {
     static const std::map<std::wstring, std::vector<std::wstring>> table = {
@@ -61,9 +76,9 @@ const std::vector<std::wstring>& VocabularyOf(const std::wstring& name) {
         {L"QE", {L"ON", L"OFF", L"0", L"1", L"/E", L"/D"}},
         {L"REPAINT", {L"/A", L"/a", L"bright", L"white", L"on", L"blue", L"red", L"bla", L"yel", L"blink",
                       L"ON", L"grey"}},
-        {L"RSTRCON", {L"snap.bin", L"nosuch.bin", L".", L"NUL", L"dir\\x.bin", L"\"snap.bin\""}},
-        {L"SAVECON", {L"snap.bin", L"out.bin", L".", L"NUL", L"dir\\x.bin", L"\"sp ace.bin\"", L"<>|"}},
-        {L"SAVECSB", {L"/A", L"/a", L"dump.txt", L"NUL", L".", L"\"sp ace.txt\"", L"dir\\x.txt"}},
+        {L"RSTRCON", WithOddPaths({L"snap.bin", L"nosuch.bin", L".", L"NUL", L"dir\\x.bin", L"\"snap.bin\""})},
+        {L"SAVECON", WithOddPaths({L"snap.bin", L"out.bin", L".", L"NUL", L"dir\\x.bin", L"\"sp ace.bin\"", L"<>|"})},
+        {L"SAVECSB", WithOddPaths({L"/A", L"/a", L"dump.txt", L"NUL", L".", L"\"sp ace.txt\"", L"dir\\x.txt"})},
         {L"SCROLL", {L"V", L"H", L"v", L"h", L"+", L"-", L"H", L"E", L"P", L"N", L"Home", L"End", L"Prev", L"Next"}},
         {L"SETFONT", {L"0", L"1", L"8", L"16", L"400", L"700", L"Consolas", L"\"Liberation Mono\"", L"Terminal"}},
         {L"SETICON", {L"x.ico", L"ZARNITH.dll", L"kernel32.dll", L"shell32.dll", L"zhost.exe", L"nosuch.dll",

@@ -225,10 +225,15 @@ TEST_F(CycleTest, DoesNothingFromAWindowThatIsNotAHostConsole) {
 
 TEST_F(CycleTest, ShowsItsUsageForAHelpRequest) {
     RunFrom(second_->Window());
-    EXPECT_EQ(Cycle(L"/?"), nullptr);
-    EXPECT_EQ(Out(), L"CYCLE [-] through interactive 4NT sessions [backward]\r\n"
-                     L"In 4NT version 8, bound to <Alt-Right> [<Alt-Left]\r\n"
-                     L"CYCLE requires Scroll-Lock to be toggled OFF\r\n");
+    const std::wstring usage = L"CYCLE [-] through interactive 4NT sessions [backward]\r\n"
+                               L"In 4NT version 8, bound to <Alt-Right> [<Alt-Left]\r\n"
+                               L"CYCLE requires Scroll-Lock to be toggled OFF\r\n";
+    // "/?" ended where the host ends an argument: a blank, tab, comma or '/'.
+    for (const wchar_t* line : {L"/?", L"/? x", L"/?,x", L"/?/x"}) {
+        StandIn_ClearOutput();
+        EXPECT_EQ(Cycle(line), nullptr) << line;
+        EXPECT_EQ(Out(), usage) << line;
+    }
     // The list comes from the host's allocator and goes back to it.
     const int live = StandIn_LiveBlocks();
     Cycle(L"");

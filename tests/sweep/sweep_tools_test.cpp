@@ -122,4 +122,29 @@ TEST_F(SweepFaultTools, InjectedFailureReachesThePluginsImport) {
     EXPECT_EQ(initialize(), 0);  // the import is back: start-up records the window again
 }
 
+// The fence keeps the sweep's odd file names off the machine: only the folder itself and the
+// devices that store nothing may pass, however the name reaches them.
+TEST(SweepTools, FileFenceLetsOnlyTheFolderThrough) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"fence";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    wchar_t previous[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+    const wchar_t* allowed[] = {L"x.txt", L"dir\\..\\x.txt", L".\\sub\\x.txt", L"NUL", L"nul.txt", L"CON",
+                                L"\\\\.\\NUL", L"CONOUT$"};
+    for (const wchar_t* path : allowed) EXPECT_TRUE(FileFence::Allows(folder, path)) << Printable(path);
+    EXPECT_TRUE(FileFence::Allows(folder, (folder + L"\\X.TXT").c_str()));
+    EXPECT_TRUE(FileFence::Allows(folder, (L"\\\\?\\" + folder + L"\\x.txt").c_str()));
+    const wchar_t* refused[] = {L"\\x.txt", L"\\'A", L"..\\x.txt", L"..\\..\\..\\..\\..\\..\\x.txt", L"Z:\\x.txt",
+                                L"Z:x.txt", L"\\\\server\\share\\x.txt", L"\\\\'A", L"\\\\.\\PhysicalDrive0",
+                                L"\\\\?\\UNC\\server\\share\\x", L"COM1", L"AUX", L"LPT1.txt", L"."};
+    for (const wchar_t* path : refused) EXPECT_FALSE(FileFence::Allows(folder, path)) << Printable(path);
+    EXPECT_FALSE(FileFence::Allows(folder, (folder + L"-next\\x.txt").c_str()));  // a sibling sharing the prefix
+    EXPECT_FALSE(FileFence::Allows(folder, (folder + L"\\" + std::wstring(400, L'n') + L"\\..\\..\\..\\x").c_str()));
+    SetCurrentDirectoryW(previous);
+    RemoveDirectoryW(folder.c_str());
+}
+
 }  // namespace

@@ -80,9 +80,15 @@ TEST_F(XcloseTest, StatusHelpAndWrongArguments) {
     EXPECT_EQ(Err(), L"Use: XCLOSE [ OFF | ON ]\r\nUse: XCLOSE [ OFF | ON ]\r\n");
     EXPECT_FALSE(zarnith::CloseItemPresent(TestMenu));
 
-    // Only the first argument is read.
-    EXPECT_EQ(Run(L"XCLOSE", L"on please"), 0);
-    EXPECT_TRUE(zarnith::CloseItemPresent(TestMenu));
+    // Only the first argument is read, ended where the host ends it (blank, tab, comma or '/').
+    StandIn_ClearOutput();
+    const std::pair<const wchar_t*, bool> lines[] = {
+        {L"off,please", false}, {L"on please", true}, {L"\toff/x", false}, {L"on\tnow", true}};
+    for (const auto& [line, present] : lines) {
+        EXPECT_EQ(Run(L"XCLOSE", line), 0);
+        EXPECT_EQ(zarnith::CloseItemPresent(TestMenu), present) << line;
+    }
+    EXPECT_EQ(Err(), L"");
 }
 
 using SystemMenuTest = PluginTest;
