@@ -3,17 +3,17 @@
 #include <algorithm>
 #include <string_view>
 
-#include "buffer/blank_rows.h"
+#include "console/blank_rows.h"
 #include "console/cells.h"
 #include "console/screen.h"
 #include "console/transfer.h"
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/messages.h"
-#include "frame/registry.h"
+#include "frame/rows.h"
 #include "frame/report.h"
 
 namespace zarnith {
@@ -56,7 +56,7 @@ int RunFcls() {
 int RunClup(wchar_t* line) {
     const std::wstring_view text = line ? line : L"";
     if (text.find(L'?') != std::wstring_view::npos) {
-        Printf(L"%s\r\n", HelpTextOf(row::CLUP));
+        Printf(L"%s\r\n", HelpTextOf(RowOf(L"CLUP")));
         return 0;
     }
     const ScreenBuffer out = OpenStandardOutputBuffer();
@@ -93,7 +93,7 @@ int RunRepaint(wchar_t* line) {
     if (width <= 0 || rows <= 0) return 0;
     const int blockRows = std::min(kRepaintBlockRows, RowsPerTransfer(width, sizeof(WORD)));
     HostArray<WORD> block(size_t(blockRows) * size_t(width));
-    if (!block) return ReportCommandError(row::REPAINT, message::kNoMemory);
+    if (!block) return ReportCommandError(RowOf(L"REPAINT"), message::kNoMemory);
     std::fill_n(block.data(), block.size(), attribute);
     out.RepeatAttributeRows(0, rows, width, block.data(), blockRows);
     return 0;
@@ -101,10 +101,10 @@ int RunRepaint(wchar_t* line) {
 
 }  // namespace zarnith
 
-int FCLS(LPWSTR) noexcept { return zarnith::Guarded(L"FCLS", [] { return zarnith::RunFcls(); }, 0); }
-int CLUP(LPWSTR line) noexcept {
+ZARNITH_ENTRY int FCLS(LPWSTR) noexcept { return zarnith::Guarded(L"FCLS", [] { return zarnith::RunFcls(); }, 0); }
+ZARNITH_ENTRY int CLUP(LPWSTR line) noexcept {
     return zarnith::Guarded(L"CLUP", [&] { return zarnith::RunClup(line); }, 0);
 }
-int REPAINT(LPWSTR line) noexcept {
+ZARNITH_ENTRY int REPAINT(LPWSTR line) noexcept {
     return zarnith::Guarded(L"REPAINT", [&] { return zarnith::RunRepaint(line); });
 }

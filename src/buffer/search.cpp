@@ -7,14 +7,14 @@
 
 #include "console/cells.h"
 #include "console/transfer.h"
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/messages.h"
 #include "frame/plugin.h"
-#include "frame/registry.h"
+#include "frame/rows.h"
 #include "frame/report.h"
 
 namespace zarnith {
@@ -134,7 +134,7 @@ void ShowMatches(const ScreenBuffer& screen, const CompiledPattern& pattern, int
 }  // namespace
 
 int RunCsbfind(wchar_t* line) {
-    RegexSyntax = SelectRegexSyntax();
+    OnigSyntaxType* const syntax = SelectRegexSyntax();
     wchar_t* pattern = line ? NthArgument(line, 0, nullptr, nullptr) : nullptr;
     if (pattern == nullptr || lstrcmpW(pattern, L"/?") == 0) {
         Printf(L"CSBFIND regex ... search console screen buffer\r\n");
@@ -157,9 +157,9 @@ int RunCsbfind(wchar_t* line) {
         const int width = info.dwSize.X;
         HostArray<wchar_t> text(size_t(RowsPerTransfer(width, sizeof(wchar_t))) * size_t(width));
         HostArray<WORD> scratch(static_cast<size_t>(width));
-        if (!text || !scratch) return ReportCommandError(row::CSBFIND, message::kNoMemory);
+        if (!text || !scratch) return ReportCommandError(RowOf(L"CSBFIND"), message::kNoMemory);
         CompiledPattern compiled;
-        if (compiled.Compile(pattern, RegexSyntax)) {
+        if (compiled.Compile(pattern, syntax)) {
             compiled.LimitRetries(kSearchRetryLimit);
             ShowMatches(console, compiled, width, rows, text, scratch);
         } else {
@@ -174,6 +174,6 @@ int RunCsbfind(wchar_t* line) {
 
 }  // namespace zarnith
 
-int CSBFIND(LPWSTR line) noexcept {
+ZARNITH_ENTRY int CSBFIND(LPWSTR line) noexcept {
     return zarnith::Guarded(L"CSBFIND", [&] { return zarnith::RunCsbfind(line); });
 }

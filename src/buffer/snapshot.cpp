@@ -5,18 +5,19 @@
 #include <optional>
 #include <vector>
 
+#include "console/cells.h"
 #include "console/pseudo_console.h"
 #include "console/screen.h"
 #include "console/transfer.h"
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/messages.h"
-#include "frame/plugin.h"
-#include "frame/registry.h"
 #include "frame/report.h"
+#include "frame/rows.h"
+#include "frame/state.h"
 
 namespace zarnith {
 
@@ -92,13 +93,16 @@ const wchar_t* SnapshotProblem(const SnapshotHeader& h, uint64_t fileSize) noexc
     return nullptr;
 }
 
-std::wstring ConsizeLine(const SnapshotHeader& h) {
-    wchar_t line[256] = {};
-    // Widened with their sign and printed unsigned, as the sizing command reads them.
-    auto u = [](int v) { return unsigned(v); };
-    Sprintf(line, L"/B %u %u /W %u %u /P %u %u", u(h.width), u(h.height), u(h.window.Right - h.window.Left + 1),
-            u(h.window.Bottom - h.window.Top + 1), u(h.screenLeft), u(h.screenTop));
-    return line;
+SizeRequest SnapshotSizeRequest(const SnapshotHeader& h) noexcept {
+    SizeRequest request;
+    request.precedence = Precedence::Buffer;
+    request.bufferColumns = h.width;
+    request.bufferRows = h.height;
+    request.windowColumns = SHORT(Width(h.window));
+    request.windowRows = SHORT(Height(h.window));
+    // A negative position (only a file not written by SAVECON has one) has always come out as -1.
+    request.position = {h.screenLeft < 0 ? -1 : h.screenLeft, h.screenTop < 0 ? -1 : h.screenTop};
+    return request;
 }
 
 namespace {
@@ -119,22 +123,24 @@ const wchar_t* FileArgument(wchar_t* line, std::vector<wchar_t>& path, int helpR
 
 int RunSavecon(wchar_t* line) {
     std::vector<wchar_t> path;
-    const wchar_t* name = FileArgument(line, path, row::SAVECON);
+    const wchar_t* name = FileArgument(line, path, RowOf(L"SAVECON"));
     if (!name) return 1;
 
     // A snapshot is written only from a real screen-buffer record.
     const ScreenBuffer screen = OpenStandardOutputBuffer();
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (!screen.Query(info) || info.dwSize.X < 1) return ReportCommandError(row::SAVECON, message::kNotConsoleOutput);
+    if (!screen.Query(info) || info.dwSize.X < 1)
+        return ReportCommandError(RowOf(L"SAVECON"), message::kNotConsoleOutput);
     RECT rect{};
     // A pseudo console's window is a hidden stand-in: its place is not the terminal's.
-    const bool placed = ConsoleWindow != nullptr && !InPseudoConsole() && GetWindowRect(ConsoleWindow, &rect);
+    const HWND window = State().consoleWindow;
+    const bool placed = window != nullptr && !InPseudoConsole() && GetWindowRect(window, &rect);
     const SnapshotHeader header = MakeSnapshotHeader(info, placed ? &rect : nullptr);
 
     const int width = header.width;
     const int chunkRows = RowsPerTransfer(width);
     HostArray<CHAR_INFO> cells(size_t(chunkRows) * size_t(width));
-    if (!cells) return ReportCommandError(row::SAVECON, message::kNoMemory);
+    if (!cells) return ReportCommandError(RowOf(L"SAVECON"), message::kNoMemory);
 
     const UniqueHandle file(CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     if (!file) return ReportWindowsError(name);
@@ -177,12 +183,12 @@ FileRead ReadExactly(HANDLE file, void* into, uint64_t bytes) noexcept {
 
 int RunRstrcon(wchar_t* line) {
     std::vector<wchar_t> path;
-    const wchar_t* name = FileArgument(line, path, row::RSTRCON);
+    const wchar_t* name = FileArgument(line, path, RowOf(L"RSTRCON"));
     if (!name) return 1;
 
     const ScreenBuffer screen = OpenStandardOutputBuffer();
     CONSOLE_SCREEN_BUFFER_INFO current{};
-    if (!screen.Query(current)) return ReportCommandError(row::RSTRCON, message::kNotConsoleOutput);
+    if (!screen.Query(current)) return ReportCommandError(RowOf(L"RSTRCON"), message::kNotConsoleOutput);
     const UniqueHandle file(CreateFileW(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file) return ReportWindowsError(name);
 
@@ -197,25 +203,22 @@ int RunRstrcon(wchar_t* line) {
     if (head == FileRead::Failed) return ReportWindowsError(name);
     const SnapshotHeader header = DecodeSnapshotHeader(bytes);
     if (const wchar_t* problem = SnapshotProblem(header, head == FileRead::Short ? 0 : uint64_t(size.QuadPart)))
-        return ReportCommandError(row::RSTRCON, problem, name);
+        return ReportCommandError(RowOf(L"RSTRCON"), problem, name);
 
     const int width = header.width;
     const int height = header.height;
     const int saved = header.cursorY + 1;
     HostArray<CHAR_INFO> cells(size_t(saved) * size_t(width));
-    if (!cells) return ReportCommandError(row::RSTRCON, message::kNoMemory);
+    if (!cells) return ReportCommandError(RowOf(L"RSTRCON"), message::kNoMemory);
     switch (ReadExactly(file.get(), cells.data(), uint64_t(cells.size()) * sizeof(CHAR_INFO))) {
     case FileRead::Failed: return ReportWindowsError(name);
-    case FileRead::Short: return ReportCommandError(row::RSTRCON, message::kSnapshotTruncated, name);
+    case FileRead::Short: return ReportCommandError(RowOf(L"RSTRCON"), message::kSnapshotTruncated, name);
     case FileRead::Whole: break;
     }
 
-    // The sizing command reports its own failures; the cells are restored into whatever geometry
-    // results. Under a pseudo console the terminal owns the size: the cells go into the view as it is.
-    if (!InPseudoConsole()) {
-        std::wstring consize = ConsizeLine(header);
-        CONSIZE(consize.data());
-    }
+    // The sizing reports its own failures; the cells are restored into whatever geometry results.
+    // Under a pseudo console the terminal owns the size: the cells go into the view as it is.
+    if (!InPseudoConsole()) SizeConsole(SnapshotSizeRequest(header));
     SetConsoleWindowInfo(screen.get(), TRUE, &header.window);
     screen.WriteRows(0, saved, width, cells.data());
     if (saved < height) {
@@ -234,9 +237,9 @@ int RunRstrcon(wchar_t* line) {
 
 }  // namespace zarnith
 
-int SAVECON(LPWSTR line) noexcept {
+ZARNITH_ENTRY int SAVECON(LPWSTR line) noexcept {
     return zarnith::Guarded(L"SAVECON", [&] { return zarnith::RunSavecon(line); });
 }
-int RSTRCON(LPWSTR line) noexcept {
+ZARNITH_ENTRY int RSTRCON(LPWSTR line) noexcept {
     return zarnith::Guarded(L"RSTRCON", [&] { return zarnith::RunRstrcon(line); });
 }

@@ -4,7 +4,8 @@
 
 #include <array>
 #include <cstdint>
-#include <string>
+
+#include "frame/services.h"
 
 namespace zarnith {
 
@@ -32,8 +33,9 @@ uint64_t SnapshotSize(const SnapshotHeader& header) noexcept;
 // the file name), or null when it can.
 const wchar_t* SnapshotProblem(const SnapshotHeader& header, uint64_t fileSize) noexcept;
 
-// The CONSIZE argument line that brings back the saved geometry.
-std::wstring ConsizeLine(const SnapshotHeader& header);
+// The resize that brings back the saved geometry: the buffer first, then the window's size and
+// screen position.
+SizeRequest SnapshotSizeRequest(const SnapshotHeader& header) noexcept;
 
 int RunSavecon(wchar_t* line);
 int RunRstrcon(wchar_t* line);

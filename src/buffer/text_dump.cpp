@@ -5,13 +5,13 @@
 
 #include "console/screen.h"
 #include "console/transfer.h"
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/messages.h"
-#include "frame/registry.h"
+#include "frame/rows.h"
 #include "frame/report.h"
 
 namespace zarnith {
@@ -76,17 +76,17 @@ namespace {
 int Dump(const wchar_t* name, bool append) {
     const ScreenBuffer screen = OpenStandardOutputBuffer();
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (!screen.Query(info)) return ReportCommandError(row::SAVECSB, message::kSavecsbRedirected);
+    if (!screen.Query(info)) return ReportCommandError(RowOf(L"SAVECSB"), message::kSavecsbRedirected);
     // Memory first: a failure then leaves an existing file as it was.
     const int width = std::max<int>(info.dwSize.X, 1);
     const int rows = info.dwCursorPosition.Y + 1;
     const int chunkRows = RowsPerTransfer(width, sizeof(wchar_t));
     HostArray<wchar_t> cells(size_t(chunkRows) * size_t(width));
     HostArray<wchar_t> row(size_t(width) + 1);  // one row's text and its terminator
-    if (!cells || !row) return ReportCommandError(row::SAVECSB, message::kNoMemory);
+    if (!cells || !row) return ReportCommandError(RowOf(L"SAVECSB"), message::kNoMemory);
     const UniqueHandle file(
         CreateFileW(name, GENERIC_WRITE, 0, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, 0, nullptr));
-    if (!file) return ReportCommandError(row::SAVECSB, message::kFailedToOpenFile, name);
+    if (!file) return ReportCommandError(RowOf(L"SAVECSB"), message::kFailedToOpenFile, name);
     if (append) SetFilePointer(file.get(), 0, nullptr, FILE_END);
 
     const DumpStamp stamp = CurrentDumpStamp();
@@ -114,7 +114,7 @@ int Dump(const wchar_t* name, bool append) {
 
 int RunSavecsb(wchar_t* line) {
     const ArgumentArray args = SplitArguments(line);
-    if (!args) return ReportCommandError(row::SAVECSB, message::kNoMemory);
+    if (!args) return ReportCommandError(RowOf(L"SAVECSB"), message::kNoMemory);
     if (args.count() < 2) {
         PrintLines(kHelp);
         return -1;
@@ -134,12 +134,12 @@ int RunSavecsb(wchar_t* line) {
             name = args[i];
         }
     }
-    if (name == nullptr) return ReportCommandError(row::SAVECSB, message::kSavecsbSyntax);
+    if (name == nullptr) return ReportCommandError(RowOf(L"SAVECSB"), message::kSavecsbSyntax);
     return Dump(name, append);
 }
 
 }  // namespace zarnith
 
-int SAVECSB(LPWSTR line) noexcept {
+ZARNITH_ENTRY int SAVECSB(LPWSTR line) noexcept {
     return zarnith::Guarded(L"SAVECSB", [&] { return zarnith::RunSavecsb(line); });
 }

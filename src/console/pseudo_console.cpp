@@ -2,20 +2,11 @@
 
 #include "frame/messages.h"
 #include "frame/report.h"
+#include "frame/state.h"
 
 namespace zarnith {
 
 namespace {
-
-enum class ConsoleHost {
-    Classic,        // a console window of its own, shown: every command acts on it
-    PseudoConsole,  // a signal that cannot belong to a classic console
-    HiddenWindow,   // a hidden console window: a pseudo console while it stays hidden
-};
-
-// Before start-up (and inside a Take Command tab, where start-up stops early) nothing is refused.
-ConsoleHost Host = ConsoleHost::Classic;
-HWND Window = nullptr;
 
 // The class conhost gives the stand-in window of a pseudo console on Windows 10 (1809 on) and 11,
 // whether the session came from CreatePseudoConsole or from Windows 11's default-terminal handoff.
@@ -29,20 +20,20 @@ bool HasPseudoWindowClass(HWND window) noexcept {
 }  // namespace
 
 void DetectConsoleHost(HWND window) noexcept {
-    Window = window;
+    ConsoleHost& host = WritableState().consoleHost;
     // No window (or a handle that names none: Windows 10 1809 hands out a stale one when there is
     // no window): some pseudo-console hosts give none at all. A classic console always has one;
     // only a console created without a window (CREATE_NO_WINDOW) looks the same, and there is
     // no window to act on either.
     if (window == nullptr || !IsWindow(window)) {
-        Host = ConsoleHost::PseudoConsole;
+        host = ConsoleHost::PseudoConsole;
         return;
     }
     // The class alone decides: conhost registers it only for pseudo consoles. Its visibility is
     // not trusted there, since a program may have shown the stand-in (it then appears as an empty
     // frame; the terminal still owns the real window).
     if (HasPseudoWindowClass(window)) {
-        Host = ConsoleHost::PseudoConsole;
+        host = ConsoleHost::PseudoConsole;
         return;
     }
     // A hidden window: the one signal that holds on Windows and on Wine, whose pseudo console has
@@ -50,14 +41,14 @@ void DetectConsoleHost(HWND window) noexcept {
     // (IsWindowVisible answers for WS_VISIBLE, not for being on screen), so it is never taken for
     // one. A classic console started hidden (SW_HIDE) looks the same at start-up; it is treated
     // as hidden only while it stays hidden, because InPseudoConsole asks again.
-    Host = IsWindowVisible(window) ? ConsoleHost::Classic : ConsoleHost::HiddenWindow;
+    host = IsWindowVisible(window) ? ConsoleHost::Classic : ConsoleHost::HiddenWindow;
 }
 
 bool InPseudoConsole() noexcept {
-    switch (Host) {
+    switch (State().consoleHost) {
         case ConsoleHost::Classic: return false;
         case ConsoleHost::PseudoConsole: return true;
-        case ConsoleHost::HiddenWindow: return !IsWindowVisible(Window);
+        case ConsoleHost::HiddenWindow: return !IsWindowVisible(State().consoleWindow);
     }
     return false;
 }

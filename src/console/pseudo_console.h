@@ -7,7 +7,8 @@
 
 namespace zarnith {
 
-// Decided once at start-up from the process's console window (outside a Take Command tab).
+// Decided once at start-up from the process's console window (outside a Take Command tab),
+// which start-up has recorded in the plug-in state.
 void DetectConsoleHost(HWND consoleWindow) noexcept;
 
 // Whether the console is hosted by a pseudo console now: the start-up decision, re-checked with

@@ -59,6 +59,15 @@ void BlankRow(HANDLE console, const RectTransfer& row, CHAR_INFO* cells) noexcep
 
 }  // namespace
 
+CONSOLE_FONT_INFOEX ScreenBuffer::CurrentFont() const noexcept {
+    CONSOLE_FONT_INFOEX font{};
+    font.cbSize = sizeof font;
+    if (GetCurrentConsoleFontEx(get(), FALSE, &font)) return font;
+    CONSOLE_FONT_INFOEX empty{};
+    empty.cbSize = sizeof empty;
+    return empty;
+}
+
 bool ScreenBuffer::ReadRows(int top, int rows, int width, CHAR_INFO* cells) const noexcept {
     bool ok = true;
     DWORD error = ERROR_SUCCESS;

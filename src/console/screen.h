@@ -29,6 +29,10 @@ public:
     // Fills `info`; false (record untouched, the system's error code kept) when the query fails.
     bool Query(CONSOLE_SCREEN_BUFFER_INFO& info) const noexcept;
 
+    // The current font of the normal window; an empty record (sizes 0, no face name) when it
+    // cannot be read.
+    CONSOLE_FONT_INFOEX CurrentFont() const noexcept;
+
     // Whole rows top .. top + rows - 1 of a buffer `width` cells wide, to or from `cells`
     // (rows x width). A read that fails is made again one row at a time; ReadRows answers false
     // (the system's error code kept) when a row still could not be read. Such a row comes back as

@@ -1,9 +1,8 @@
 // Every entry point the host finds by name: protocol, help, commands, variables, functions, keys.
 #pragma once
 #include <windows.h>
+#include "frame/entry.h"
 #include "frame/protocol.h"
-
-#define ZARNITH_ENTRY extern "C" __declspec(dllexport)
 
 ZARNITH_ENTRY int InitializePlugin() noexcept;
 ZARNITH_ENTRY PluginInfo* GetPluginInfo() noexcept;

@@ -13,18 +13,16 @@
 #include "frame/entries.h"
 #include "frame/guard.h"
 #include "frame/handles.h"
-#include "frame/help_key.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/messages.h"
 #include "frame/plugin.h"
 #include "frame/registry.h"
 #include "frame/report.h"
+#include "frame/state.h"
 #include "frame/text.h"
 
 namespace zarnith {
-
-int HelpKeyFlag = 0;
 
 namespace {
 
@@ -152,7 +150,7 @@ void ShowHelpOf(int r) noexcept {
     if (const wchar_t* text = HelpTextOf(r)) {
         PrintLines(text);  // a help text may have lines of its own
         Printf(L"\r\n");
-    } else if (r == row::CONHELP) {
+    } else if (r == RowOf(L"CONHELP")) {
         Printf(L"%s", kConhelpUsage);
     } else if (CommandEntry entry = RegistrationTable[r].Entry) {
         // Commands may write into their line (a tokenizer's terminator): give them room.
@@ -206,18 +204,18 @@ int RunConhelp(LPWSTR line) {
         ReportLine(message::kItemNotFound);
         return 0;
     }
-    if (HelpKeyFlag) ShowOnPreparedScreen(r);
+    if (State().helpKey) ShowOnPreparedScreen(r);
     else ShowHelpOf(r);
     return 0;
 }
 
 }  // namespace zarnith
 
-int CONHELP(LPWSTR line) noexcept {
+ZARNITH_ENTRY int CONHELP(LPWSTR line) noexcept {
     return zarnith::Guarded(L"CONHELP", [&] { return zarnith::RunConhelp(line); }, 0);
 }
 
-int Help(LPWSTR name) noexcept {
+ZARNITH_ENTRY int Help(LPWSTR name) noexcept {
     return zarnith::Guarded(
         L"Help",
         [&] {
@@ -229,7 +227,7 @@ int Help(LPWSTR name) noexcept {
         1);
 }
 
-int Usage(LPWSTR name, LPWSTR buffer) noexcept {
+ZARNITH_ENTRY int Usage(LPWSTR name, LPWSTR buffer) noexcept {
     return zarnith::Guarded(
         L"Usage",
         [&] {

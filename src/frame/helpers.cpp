@@ -11,6 +11,7 @@
 #include "frame/host.h"
 #include "frame/plugin.h"
 #include "frame/registry.h"
+#include "frame/state.h"
 
 namespace zarnith {
 
@@ -52,9 +53,9 @@ size_t FindNoCase(std::wstring_view text, std::wstring_view pattern) noexcept {
 }
 
 bool IsActiveName(const wchar_t* name) noexcept {
-    if (NameList == nullptr || name == nullptr) return false;
+    if (State().nameList == nullptr || name == nullptr) return false;
     wchar_t copy[kNameListCapacity];
-    wcsncpy(copy, NameList, kNameListCapacity - 1);
+    wcsncpy(copy, State().nameList, kNameListCapacity - 1);
     copy[kNameListCapacity - 1] = L'\0';
     wchar_t* state = nullptr;
     for (wchar_t* token = wcstok_s(copy, L" ,", &state); token; token = wcstok_s(nullptr, L" ,", &state))

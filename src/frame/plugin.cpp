@@ -13,19 +13,12 @@
 #include "frame/messages.h"
 #include "frame/report.h"
 #include "frame/registry.h"
-#include "buffer/blank_rows.h"
 #include "console/pseudo_console.h"
-#include "keys/altenter.h"
+#include "frame/shutdown.h"
+#include "frame/state.h"
 #include "zarnith_version.h"
 
 namespace zarnith {
-
-HMODULE PluginModule = nullptr;
-DWORD HostProcessId = 0;
-HWND ConsoleWindow = nullptr;
-OnigSyntaxType* RegexSyntax = nullptr;
-uint8_t KeyActions[5] = {0, 0, 6, 2, 1};
-wchar_t* NameList = nullptr;
 
 namespace {
 
@@ -148,7 +141,7 @@ void ReadKeyActions() noexcept {
     const std::wstring path = ExpandHostText(name);
     wchar_t value[16] = {};
     const DWORD n = GetPrivateProfileStringW(L"HSCROLL", L"KeyActions", L"00621", value, 16, path.c_str());
-    ApplyKeyActionsValue(value, static_cast<int>(n), KeyActions);
+    ApplyKeyActionsValue(value, static_cast<int>(n), WritableState().keyActions);
 }
 
 }  // namespace zarnith
@@ -157,7 +150,7 @@ using namespace zarnith;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
-        PluginModule = instance;
+        WritableState().module = instance;
         DisableThreadLibraryCalls(instance);
         PrimeExceptionPool(instance);
     }
@@ -167,10 +160,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 int InitializePlugin() noexcept {
     return Guarded(L"InitializePlugin", [] {
         if (InTakeCommandTab()) return 1;
-        HostProcessId = GetCurrentProcessId();
-        ConsoleWindow = GetConsoleWindow();
-        DetectConsoleHost(ConsoleWindow);
-        RegexSyntax = SelectRegexSyntax();
+        PluginState& state = WritableState();
+        state.hostProcessId = GetCurrentProcessId();
+        state.consoleWindow = GetConsoleWindow();
+        DetectConsoleHost(state.consoleWindow);
         ReadKeyActions();
         return 0;
     }, 1);
@@ -190,15 +183,14 @@ PluginInfo* GetPluginInfo() noexcept {
         DropUnknownNames(list);
     }
     if (list[0] == L'\0') WriteDefaultNameList(list);
-    delete[] std::exchange(NameList, list);
-    Info.NameList = NameList;
+    delete[] std::exchange(WritableState().nameList, list);
+    Info.NameList = list;
     return &Info;
 }
 
 int ShutdownPlugin() noexcept {
-    ReleaseBlankRows();
-    delete[] std::exchange(NameList, nullptr);
+    delete[] std::exchange(WritableState().nameList, nullptr);
     Info.NameList = nullptr;
-    RemoveAltEnterHook();
+    RunShutdownSteps();
     return 0;
 }

@@ -2,54 +2,8 @@
 
 namespace zarnith {
 
-const std::array<RegistrationEntry, kRegistrationRows> RegistrationTable = {{
-    {L"_ALTENTER", _ALTENTER, L"_ALTENTER = 0 (disabled) or 1 (enabled)"},
-    {L"_BUFROWS", _BUFROWS, L"screen buffer rows"},
-    {L"_BUFCOLS", _BUFCOLS, L"screen buffer columns"},
-    {L"_BUFX", _BUFX, L"cursor position in buffer"},
-    {L"_BUFY", _BUFY, L"cursor position in buffer"},
-    {L"_CURCHAR", _CURCHAR, L"character at mouse cursor"},
-    {L"_CURSOR", _CURSOR, L"1 (visible) or 0"},
-    {L"_FGCONSOLE", _FGCONSOLE, L"1 if console is foreground, else 0"},
-    {L"_FONTINFO", _FONTINFO, L"index width height weight name (suitable for SETFONT)"},
-    {L"_FONTINFO2", _FONTINFO2, L"/Nname /Xwidth /Yheight /Wweight (suitable for TCC's FONT)"},
-    {L"_FSMODE", _FSMODE, L"0 (windowed) or 1 (full-screen)"},
-    {L"_MAXCON", _MAXCON, L"X Y X (scroll) Y (scroll)"},
-    {L"_MOUSECX", _MOUSECX, L"console column of mouse cursor"},
-    {L"_MOUSECY", _MOUSECY, L"console row of mouse cursor"},
-    {L"_QE", _QE, L"QuickEdit: 0 = disabled, 1 = enabled"},
-    {L"_RULER", _RULER, L"ruler"},
-    {L"_TRAYH", _TRAYH, L"task bar height"},
-    {L"_TRAYW", _TRAYW, L"task bar width"},
-    {L"_WINROWS", _WINROWS, L"console window rows"},
-    {L"_WINCOLS", _WINCOLS, L"console window columns"},
-    {L"_XCLOSE", _XCLOSE, L"close console available: 0 = no, 1 = yes"},
-    {L"@BUFCHAR", f_BUFCHAR, L"@BUFCHAR[N] = console screen buffer Unicode representation of char N"},
-    {L"@ICONS", f_ICONS, L"number of icon groups in DLL or EXE"},
-    {L"ALTENTER", ALTENTER, nullptr},
-    {L"CLUP", CLUP, L"CLUP [N] clear console progressively upward 1 [N] rows"},
-    {L"CONHELP", CONHELP, nullptr},
-    {L"CONSIZE", CONSIZE, nullptr},
-    {L"CSBFIND", CSBFIND, nullptr},
-    {L"CURSOR", CURSOR, L"CURSOR OFF | ON"},
-    {L"CYCLE", CYCLE, nullptr},
-    {L"FCLS", FCLS, L"Clear the console fast"},
-    {L"GENBREAK", GENBREAK, nullptr},
-    {L"GOTOXY", GOTOXY, L"GOTOXY < X Y > | /R(eturn) (cursor position, screen buffer coordinates)"},
-    {L"QE", QE, nullptr},
-    {L"REPAINT", REPAINT, L"REPAINT [/A] <color_spec>, /A = all"},
-    {L"RSTRCON", RSTRCON, L"RSTRCON file - restore saves console (see SAVECON)"},
-    {L"SAVECON", SAVECON, L"SAVECON file - save console text, attributes, and metrics"},
-    {L"SAVECSB", SAVECSB, nullptr},
-    {L"SCROLL", SCROLL, L"SCROLL [V|H [+|-|H(ome)|E(nd)|P(rev)|N(ext) [nn]]]  default: v+1"},
-    {L"SETFONT", SETFONT, L"SETFONT index width height weight name ... see _FONTINFO"},
-    {L"SETICON", SETICON, nullptr},
-    {L"SYSMENU", SYSMENU, nullptr},
-    {L"XCLOSE", XCLOSE, nullptr},
-    {L"VBEEP", VBEEP, L"VBEEP [duration [frequency | system_sound]] (see BEEP)"},
-    {L"*KEYHANDLER", nullptr,
-     L"Binds Alt-Left/Right to CYCLE; disabled (in favor of\r\nhorizontal scrolling) when Scroll-Lock is on\r\n"
-     L"\r\nCtrl-Down/Up - make console one row bigger/smaller\r\n"},
-}};
+#define ZARNITH_ROW_ENTRY(name, entry, help) RegistrationEntry{name, entry, help},
+const std::array<RegistrationEntry, kRegistrationRows> RegistrationTable = {{ZARNITH_ROWS(ZARNITH_ROW_ENTRY)}};
+#undef ZARNITH_ROW_ENTRY
 
 }  // namespace zarnith

@@ -4,19 +4,19 @@
 #include <string>
 
 #include "frame/messages.h"
-#include "frame/registry.h"
+#include "frame/rows.h"
 
 namespace zarnith {
 
 int ReportCommandError(int row, const wchar_t* text, const wchar_t* argument) noexcept {
     try {
-        std::wstring line = RegistrationTable[row].Name;
+        std::wstring line = NameOf(row);
         line += L": ";
         line += text;
         line += L"\r\n";
         ReportLine(line.c_str(), argument);
     } catch (const std::bad_alloc&) {
-        ReportLine(message::kCommandErrorLine, RegistrationTable[row].Name, message::kNoMemory);
+        ReportLine(message::kCommandErrorLine, NameOf(row), message::kNoMemory);
     }
     return -1;
 }

@@ -9,14 +9,15 @@
 #include "console/cells.h"
 #include "console/pseudo_console.h"
 #include "console/screen.h"
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/messages.h"
 #include "frame/plugin.h"
-#include "frame/registry.h"
+#include "frame/rows.h"
 #include "frame/report.h"
+#include "frame/state.h"
 #include "frame/text.h"
 
 namespace zarnith {
@@ -54,9 +55,6 @@ constexpr const wchar_t* kReportFormat =
     L"\tMax console:\t%4d x %d\r\n"
     L"\tMax w/scroll:\t%4d x %d\r\n";
 
-// The resize in progress, signalled by LocationChangeCallback; null between CONSIZE calls.
-HANDLE ResizeEvent = nullptr;
-
 SHORT ToShort(const wchar_t* text) noexcept { return static_cast<SHORT>(ToLong(text)); }
 
 // A failed Win32 call as the host reports it; CONSIZE then returns 1.
@@ -72,14 +70,15 @@ SHORT WindowRows(const SMALL_RECT& r) noexcept { return static_cast<SHORT>(Heigh
 class ResizeWatch {
 public:
     ResizeWatch() noexcept {
-        ResizeEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        hook_ = SetWinEventHook(EVENT_OBJECT_LOCATIONCHANGE, EVENT_OBJECT_LOCATIONCHANGE, PluginModule,
+        WritableState().resizeEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        hook_ = SetWinEventHook(EVENT_OBJECT_LOCATIONCHANGE, EVENT_OBJECT_LOCATIONCHANGE, State().module,
                                 LocationChangeCallback, 0, 0, WINEVENT_OUTOFCONTEXT);
     }
     ~ResizeWatch() {
         if (hook_) UnhookWinEvent(hook_);
-        if (ResizeEvent) CloseHandle(ResizeEvent);
-        ResizeEvent = nullptr;
+        HANDLE& event = WritableState().resizeEvent;
+        if (event) CloseHandle(event);
+        event = nullptr;
     }
     ResizeWatch(const ResizeWatch&) = delete;
     ResizeWatch& operator=(const ResizeWatch&) = delete;
@@ -93,9 +92,9 @@ private:
 void WaitForWindow(const RECT& before) noexcept {
     const ULONGLONG deadline = GetTickCount64() + kResizeWaitLimitMs;
     for (;;) {
-        if (ResizeEvent && WaitForSingleObject(ResizeEvent, 0) != WAIT_TIMEOUT) return;
+        if (State().resizeEvent && WaitForSingleObject(State().resizeEvent, 0) != WAIT_TIMEOUT) return;
         RECT now{};
-        if (ConsoleWindow && GetWindowRect(ConsoleWindow, &now) && !EqualRect(&now, &before)) return;
+        if (State().consoleWindow && GetWindowRect(State().consoleWindow, &now) && !EqualRect(&now, &before)) return;
         if (GetTickCount64() >= deadline) return;
         Sleep(1);
         tty_yield(0);
@@ -107,7 +106,7 @@ void WaitForWindow(const RECT& before) noexcept {
 bool ReadMeasures(HANDLE console, ConsoleMeasures& m, bool pseudo) noexcept {
     if (!GetConsoleScreenBufferInfo(console, &m.info)) return false;
     if (pseudo) return true;
-    if (!GetWindowRect(ConsoleWindow, &m.window) || !GetClientRect(ConsoleWindow, &m.client)) return false;
+    if (!GetWindowRect(State().consoleWindow, &m.window) || !GetClientRect(State().consoleWindow, &m.client)) return false;
     if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &m.workArea, 0)) return false;
     const auto maxClient = QueryMaxClientSize();
     if (!maxClient) return false;
@@ -285,9 +284,9 @@ bool ResizeStep(HANDLE console, const SMALL_RECT& window, COORD buffer, bool win
                 bool bufferChanges) noexcept {
     // A window reports one change more than once, some reports arriving after the wait they end:
     // one left over from the step before must not end this step's wait before its window follows.
-    if (ResizeEvent) ResetEvent(ResizeEvent);
+    if (const HANDLE event = State().resizeEvent) ResetEvent(event);
     RECT before{};
-    if (ConsoleWindow) GetWindowRect(ConsoleWindow, &before);
+    if (State().consoleWindow) GetWindowRect(State().consoleWindow, &before);
     const auto failed = [] {
         ReportLastError();
         return false;
@@ -302,14 +301,14 @@ bool ResizeStep(HANDLE console, const SMALL_RECT& window, COORD buffer, bool win
 
 int MoveConsoleWindow(const RECT& work, const RECT& window, int cell, POINT position) noexcept {
     const POINT offset = CanonicalOffset(work, window, cell);
-    if (!SetWindowPos(ConsoleWindow, nullptr, position.x + offset.x, position.y + offset.y, 0, 0,
+    if (!SetWindowPos(State().consoleWindow, nullptr, position.x + offset.x, position.y + offset.y, 0, 0,
                       SWP_NOSIZE | SWP_NOZORDER))
         return ReportLastError();
     return 0;
 }
 
 void CALLBACK LocationChangeCallback(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DWORD) noexcept {
-    if (window == ConsoleWindow && ResizeEvent) SetEvent(ResizeEvent);
+    if (window == State().consoleWindow && State().resizeEvent) SetEvent(State().resizeEvent);
 }
 
 int ApplyConsoleSize(const SizeRequest& request) noexcept {
@@ -356,8 +355,19 @@ int ApplyConsoleSize(const SizeRequest& request) noexcept {
     if (request.position.x == m.window.left && request.position.y == m.window.top && request.canonical == 0)
         return 0;
     RECT resized{};
-    if (!GetWindowRect(ConsoleWindow, &resized)) return ReportLastError();
+    if (!GetWindowRect(State().consoleWindow, &resized)) return ReportLastError();
     return MoveConsoleWindow(m.workArea, resized, request.canonical, request.position);
+}
+
+int SizeConsole(const SizeRequest& request) noexcept {
+    if (InTakeCommandTab()) {
+        Printf(message::kConsizeInTab);
+        return 0;
+    }
+    // The window must be there to be placed, as for a typed CONSIZE.
+    RECT corner{};
+    if (!GetWindowRect(State().consoleWindow, &corner)) return ReportLastError();
+    return ApplyConsoleSize(request);
 }
 
 int RunConsize(wchar_t* line) {
@@ -371,19 +381,19 @@ int RunConsize(wchar_t* line) {
     RECT corner{};
     // Under a pseudo console the window is the terminal's: its corner is not needed and may not exist.
     const bool pseudo = InPseudoConsole();
-    const bool cornerKnown = pseudo || GetWindowRect(ConsoleWindow, &corner) != FALSE;
+    const bool cornerKnown = pseudo || GetWindowRect(State().consoleWindow, &corner) != FALSE;
     request.position = {corner.left, corner.top};
     std::vector<const wchar_t*> options;
     for (int i = 1; i < args.count(); ++i) options.push_back(args[i]);
     if (!ParseConsizeOptions(options, request)) return PrintUsage();
     // The buffer alone can still change; /Q only reports.
-    if (request.touchesWindow && !request.query && RefusedInPseudoConsole(row::CONSIZE)) return 1;
+    if (request.touchesWindow && !request.query && RefusedInPseudoConsole(RowOf(L"CONSIZE"))) return 1;
     if (!cornerKnown) return ReportLastError();
     return ApplyConsoleSize(request);
 }
 
 }  // namespace zarnith
 
-int CONSIZE(LPWSTR line) noexcept {
+ZARNITH_ENTRY int CONSIZE(LPWSTR line) noexcept {
     return zarnith::Guarded(L"CONSIZE", [&] { return zarnith::RunConsize(line); }, 1);
 }

@@ -7,20 +7,9 @@
 #include <optional>
 #include <span>
 
+#include "frame/services.h"
+
 namespace zarnith {
-
-enum class Precedence { None, Buffer, Window };
-
-// What CONSIZE's options ask for.
-struct SizeRequest {
-    SHORT windowColumns = 0, windowRows = 0;  // 0 or less keeps the current dimension
-    SHORT bufferColumns = 0, bufferRows = 0;  // 0 keeps, -1 follows the window
-    POINT position{};                         // top-left corner wanted, before the cell offset
-    int canonical = 0;                        // 1-9: a cell of the work area's 3 x 3 grid
-    Precedence precedence = Precedence::None;
-    bool query = false;
-    bool touchesWindow = false;  // /W, /P, /C or /R given: the window itself is asked for
-};
 
 // Largest buffer dimension CONSIZE asks for when the buffer is given first.
 inline constexpr SHORT kMaxBufferCells = 9999;
@@ -99,7 +88,7 @@ COORD CurrentFontSize(HANDLE console) noexcept;
 [[nodiscard]] bool ResizeStep(HANDLE console, const SMALL_RECT& window, COORD buffer, bool windowChanges,
                               bool windowFirst, bool bufferChanges) noexcept;
 
-// Moves ConsoleWindow to position + the cell's offset; 0, or 1 after reporting the failure.
+// Moves the console window to position + the cell's offset; 0, or 1 after reporting the failure.
 int MoveConsoleWindow(const RECT& workArea, const RECT& window, int cell, POINT position) noexcept;
 
 // Window-event procedure: signals the resize in progress when the console window moved or resized.

@@ -2,15 +2,14 @@
 
 #include "console/pseudo_console.h"
 #include "console/screen.h"
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/os_module.h"
-#include "frame/plugin.h"
+#include "frame/state.h"
 #include "frame/text.h"
 #include "geometry/consize.h"
-#include "window/fonts.h"
 
 namespace zarnith {
 
@@ -99,15 +98,15 @@ void MouseCell(wchar_t* result, int selector) noexcept {
     POINT p{};
     RECT client{};
     // The mouse is over the terminal's window, whose cells the hidden stand-in knows nothing of.
-    if (InPseudoConsole() || !GetCursorPos(&p) || !ScreenToClient(ConsoleWindow, &p) ||
-        !GetClientRect(ConsoleWindow, &client) || p.x < 0 || p.x >= client.right || p.y < 0 || p.y >= client.bottom) {
+    const HWND window = State().consoleWindow;
+    if (InPseudoConsole() || !GetCursorPos(&p) || !ScreenToClient(window, &p) || !GetClientRect(window, &client) ||
+        p.x < 0 || p.x >= client.right || p.y < 0 || p.y >= client.bottom) {
         WriteResult(result, L"N/A");
         return;
     }
-    wchar_t fontText[kFontInfoCapacity] = {};
-    DescribeConsoleFont(fontText, 0);
-    int index = 0, fw = 0, fh = 0;
-    if (Sscanf(fontText, L"%d %d %d", &index, &fw, &fh) != 3 || fw <= 0 || fh <= 0) {
+    const COORD font = OpenConsoleOutput().CurrentFont().dwFontSize;
+    const int fw = font.X, fh = font.Y;
+    if (fw <= 0 || fh <= 0) {
         WriteResult(result, L"N/A");
         return;
     }
@@ -144,52 +143,52 @@ using zarnith::BufferVariable;
 using zarnith::Guarded;
 using zarnith::GuardedResult;
 
-int _BUFCOLS(LPWSTR r) noexcept {
+ZARNITH_ENTRY int _BUFCOLS(LPWSTR r) noexcept {
     return GuardedResult(L"_BUFCOLS", r, [&] { return BufferVariable(r, [](auto& i) { return i.dwSize.X; }); });
 }
-int _BUFROWS(LPWSTR r) noexcept {
+ZARNITH_ENTRY int _BUFROWS(LPWSTR r) noexcept {
     return GuardedResult(L"_BUFROWS", r, [&] { return BufferVariable(r, [](auto& i) { return i.dwSize.Y; }); });
 }
-int _BUFX(LPWSTR r) noexcept {
+ZARNITH_ENTRY int _BUFX(LPWSTR r) noexcept {
     return GuardedResult(L"_BUFX", r, [&] { return BufferVariable(r, [](auto& i) { return i.dwCursorPosition.X; }); });
 }
-int _BUFY(LPWSTR r) noexcept {
+ZARNITH_ENTRY int _BUFY(LPWSTR r) noexcept {
     return GuardedResult(L"_BUFY", r, [&] { return BufferVariable(r, [](auto& i) { return i.dwCursorPosition.Y; }); });
 }
-int _WINCOLS(LPWSTR r) noexcept {
+ZARNITH_ENTRY int _WINCOLS(LPWSTR r) noexcept {
     return GuardedResult(L"_WINCOLS", r, [&] {
         return BufferVariable(r, [](auto& i) { return SHORT(i.srWindow.Right - i.srWindow.Left + 1); });
     });
 }
-int _WINROWS(LPWSTR r) noexcept {
+ZARNITH_ENTRY int _WINROWS(LPWSTR r) noexcept {
     return GuardedResult(L"_WINROWS", r, [&] {
         return BufferVariable(r, [](auto& i) { return SHORT(i.srWindow.Bottom - i.srWindow.Top + 1); });
     });
 }
-int _MAXCON(LPWSTR r) noexcept { return GuardedResult(L"_MAXCON", r, [&] { return zarnith::MaxConsoleVariable(r); }); }
-int _FSMODE(LPWSTR r) noexcept { return GuardedResult(L"_FSMODE", r, [&] { return zarnith::FullScreenVariable(r); }); }
-int _TRAYH(LPWSTR r) noexcept {
+ZARNITH_ENTRY int _MAXCON(LPWSTR r) noexcept { return GuardedResult(L"_MAXCON", r, [&] { return zarnith::MaxConsoleVariable(r); }); }
+ZARNITH_ENTRY int _FSMODE(LPWSTR r) noexcept { return GuardedResult(L"_FSMODE", r, [&] { return zarnith::FullScreenVariable(r); }); }
+ZARNITH_ENTRY int _TRAYH(LPWSTR r) noexcept {
     return GuardedResult(L"_TRAYH", r, [&] { return Sprintf(r, L"%d", zarnith::TrayExtent(1)), 0; });
 }
-int _TRAYW(LPWSTR r) noexcept {
+ZARNITH_ENTRY int _TRAYW(LPWSTR r) noexcept {
     return GuardedResult(L"_TRAYW", r, [&] { return Sprintf(r, L"%d", zarnith::TrayExtent(0)), 0; });
 }
-int _RULER(LPWSTR r) noexcept {
+ZARNITH_ENTRY int _RULER(LPWSTR r) noexcept {
     return GuardedResult(L"_RULER", r, [&] {
         CONSOLE_SCREEN_BUFFER_INFO info{};
         zarnith::WriteResult(r, zarnith::QueryScreenBuffer(info) ? zarnith::RulerText(info.dwSize.X) : L"N/A");
         return 0;
     });
 }
-int _MOUSECX(LPWSTR r) noexcept {
+ZARNITH_ENTRY int _MOUSECX(LPWSTR r) noexcept {
     return GuardedResult(L"_MOUSECX", r, [&] { return zarnith::MouseCell(r, zarnith::kMouseColumn), 0; });
 }
-int _MOUSECY(LPWSTR r) noexcept {
+ZARNITH_ENTRY int _MOUSECY(LPWSTR r) noexcept {
     return GuardedResult(L"_MOUSECY", r, [&] { return zarnith::MouseCell(r, zarnith::kMouseRow), 0; });
 }
-int _CURCHAR(LPWSTR r) noexcept {
+ZARNITH_ENTRY int _CURCHAR(LPWSTR r) noexcept {
     return GuardedResult(L"_CURCHAR", r, [&] { return zarnith::MouseCell(r, zarnith::kMouseCharacter), 0; });
 }
-int f_BUFCHAR(LPWSTR buffer) noexcept {
+ZARNITH_ENTRY int f_BUFCHAR(LPWSTR buffer) noexcept {
     return GuardedResult(L"@BUFCHAR", buffer, [&] { return zarnith::CharacterStoredFor(buffer); });
 }

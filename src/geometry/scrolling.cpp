@@ -4,12 +4,12 @@
 #include <cwchar>
 
 #include "console/screen.h"
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
-#include "frame/plugin.h"
-#include "frame/registry.h"
+#include "frame/rows.h"
+#include "frame/state.h"
 
 namespace zarnith {
 
@@ -18,10 +18,6 @@ namespace {
 // Scroll codes by axis (vertical 0-5, horizontal 6-11) and action (+ - H E P N).
 constexpr WPARAM kScrollCodes[12] = {SB_LINEDOWN,  SB_LINEUP,   SB_TOP,  SB_BOTTOM, SB_PAGEUP,   SB_PAGEDOWN,
                                      SB_LINERIGHT, SB_LINELEFT, SB_LEFT, SB_RIGHT,  SB_PAGELEFT, SB_PAGERIGHT};
-
-// Where GOTOXY was before its last run; a column of -1 means nothing is saved yet.
-COORD SavedCursor{-1, -1};
-SMALL_RECT SavedWindow{};
 
 int PrintHelp(int row) noexcept {
     Printf(L"%s\r\n", HelpTextOf(row));
@@ -56,7 +52,7 @@ ScrollRequest ParseScroll(const wchar_t* line) noexcept {
 int RunScroll(wchar_t* line) {
     if (line == nullptr) line = const_cast<wchar_t*>(L"");
     else CharUpperW(line);
-    if (std::wcschr(line, L'?')) return PrintHelp(row::SCROLL);
+    if (std::wcschr(line, L'?')) return PrintHelp(RowOf(L"SCROLL"));
     ScrollRequest request = ParseScroll(line);
     CONSOLE_SCREEN_BUFFER_INFO info{};
     unsigned long limit = kMaxScrollRepeat;
@@ -65,7 +61,7 @@ int RunScroll(wchar_t* line) {
         limit = static_cast<unsigned long>(std::max<SHORT>(extent, 1));
     }
     request.count = std::min(request.count, limit);
-    for (unsigned long i = 0; i < request.count; ++i) SendMessageW(ConsoleWindow, request.message, request.code, 0);
+    for (unsigned long i = 0; i < request.count; ++i) SendMessageW(State().consoleWindow, request.message, request.code, 0);
     return 0;
 }
 
@@ -76,11 +72,11 @@ int RunGotoxy(wchar_t* line) {
     if (line == nullptr) line = const_cast<wchar_t*>(L"");
     else CharUpperW(line);
 
-    if (std::wcschr(line, L'R') && SavedCursor.X != -1) {
-        SetConsoleCursorPosition(output.get(), SavedCursor);
-        SetConsoleWindowInfo(output.get(), TRUE, &SavedWindow);
+    if (std::wcschr(line, L'R') && State().gotoxyCursor.X != -1) {
+        SetConsoleCursorPosition(output.get(), State().gotoxyCursor);
+        SetConsoleWindowInfo(output.get(), TRUE, &State().gotoxyWindow);
     } else if (std::wcschr(line, L'?')) {
-        return PrintHelp(row::GOTOXY);
+        return PrintHelp(RowOf(L"GOTOXY"));
     } else {
         unsigned int x = 0, y = 0;
         // Fewer than two numbers leave nothing to place the cursor at.
@@ -89,18 +85,18 @@ int RunGotoxy(wchar_t* line) {
     }
     // An unreadable record would save garbage; the earlier place stays saved instead.
     if (known) {
-        SavedCursor = before.dwCursorPosition;
-        SavedWindow = before.srWindow;
+        WritableState().gotoxyCursor = before.dwCursorPosition;
+        WritableState().gotoxyWindow = before.srWindow;
     }
     return 0;
 }
 
 }  // namespace zarnith
 
-int SCROLL(LPWSTR line) noexcept {
+ZARNITH_ENTRY int SCROLL(LPWSTR line) noexcept {
     return zarnith::Guarded(L"SCROLL", [&] { return zarnith::RunScroll(line); }, 0);
 }
 
-int GOTOXY(LPWSTR line) noexcept {
+ZARNITH_ENTRY int GOTOXY(LPWSTR line) noexcept {
     return zarnith::Guarded(L"GOTOXY", [&] { return zarnith::RunGotoxy(line); }, 0);
 }

@@ -3,16 +3,15 @@
 #include <cwctype>
 
 #include "console/pseudo_console.h"
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/host.h"
-#include "frame/plugin.h"
-#include "frame/registry.h"
+#include "frame/rows.h"
+#include "frame/shutdown.h"
+#include "frame/state.h"
 #include "frame/text.h"
 
 namespace zarnith {
-
-HHOOK AltEnterHook = nullptr;
 
 namespace {
 
@@ -21,15 +20,16 @@ int RunAltEnter(const wchar_t* line) {
     const wchar_t* word = line != nullptr ? line : L"";
     while (*word == L' ') ++word;
     if (word[0] != L'/') {
-        Printf(L"<Alt-Enter> is %sABLED\r\n", AltEnterHook != nullptr ? L"DIS" : L"EN");
+        Printf(L"<Alt-Enter> is %sABLED\r\n", State().altEnterHook != nullptr ? L"DIS" : L"EN");
         return 0;
     }
     const wchar_t option = word[1] == L' ' ? L'\0' : static_cast<wchar_t>(std::towupper(word[1]));
     if (option == L'D') {
         // The terminal's window, not the console's, takes Alt-Enter there; a hook would guard nothing.
-        if (RefusedInPseudoConsole(row::ALTENTER)) return 0;
+        if (RefusedInPseudoConsole(RowOf(L"ALTENTER"))) return 0;
         // A failed installation leaves Alt-Enter enabled, which the next state line shows.
-        if (AltEnterHook == nullptr) AltEnterHook = SetWindowsHookExW(WH_KEYBOARD_LL, AltEnterFilter, PluginModule, 0);
+        HHOOK& hook = WritableState().altEnterHook;
+        if (hook == nullptr) hook = SetWindowsHookExW(WH_KEYBOARD_LL, AltEnterFilter, State().module, 0);
     } else if (option == L'E') {
         RemoveAltEnterHook();
     } else {
@@ -42,29 +42,35 @@ int RunAltEnter(const wchar_t* line) {
 
 LRESULT CALLBACK AltEnterFilter(int code, WPARAM message, LPARAM data) noexcept {
     // The event is only ours to read for HC_ACTION; a console we do not have is never in front.
-    if (code == HC_ACTION && data != 0 && ConsoleWindow != nullptr) {
+    if (code == HC_ACTION && data != 0 && State().consoleWindow != nullptr) {
         const auto* event = reinterpret_cast<const KBDLLHOOKSTRUCT*>(data);
         if (event->vkCode == VK_RETURN && (message == WM_SYSKEYDOWN || message == WM_SYSKEYUP) &&
-            GetForegroundWindow() == ConsoleWindow)
+            GetForegroundWindow() == State().consoleWindow)
             return 1;
     }
-    return CallNextHookEx(AltEnterHook, code, message, data);
+    return CallNextHookEx(State().altEnterHook, code, message, data);
 }
 
 void RemoveAltEnterHook() noexcept {
-    if (AltEnterHook != nullptr) UnhookWindowsHookEx(AltEnterHook);
-    AltEnterHook = nullptr;
+    HHOOK& hook = WritableState().altEnterHook;
+    if (hook != nullptr) UnhookWindowsHookEx(hook);
+    hook = nullptr;
 }
+
+namespace {
+// Unloading must let Alt-Enter through again.
+const ShutdownRegistrar removeAltEnterHook(RemoveAltEnterHook);
+}  // namespace
 
 }  // namespace zarnith
 
-int ALTENTER(LPWSTR line) noexcept {
+ZARNITH_ENTRY int ALTENTER(LPWSTR line) noexcept {
     return zarnith::Guarded(L"ALTENTER", [&] { return zarnith::RunAltEnter(line); }, 0);
 }
 
-int _ALTENTER(LPWSTR result) noexcept {
+ZARNITH_ENTRY int _ALTENTER(LPWSTR result) noexcept {
     return zarnith::GuardedResult(L"_ALTENTER", result, [&] {
-        if (result != nullptr) zarnith::WriteResult(result, zarnith::AltEnterHook == nullptr ? L"1" : L"0");
+        if (result != nullptr) zarnith::WriteResult(result, zarnith::State().altEnterHook == nullptr ? L"1" : L"0");
         return 0;
     });
 }

@@ -4,13 +4,10 @@
 
 namespace zarnith {
 
-// The installed hook, or null: null means Alt-Enter reaches the console (the initial state).
-extern HHOOK AltEnterHook;
-
 // The hook procedure: swallows Enter pressed or released with Alt while this console is in front.
 LRESULT CALLBACK AltEnterFilter(int code, WPARAM message, LPARAM data) noexcept;
 
-// Removes the keyboard hook if ALTENTER /D installed one (ShutdownPlugin).
+// Removes the keyboard hook if ALTENTER /D installed one (also a shutdown step).
 void RemoveAltEnterHook() noexcept;
 
 }  // namespace zarnith

@@ -7,13 +7,13 @@
 #include <string_view>
 
 #include "console/pseudo_console.h"
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
-#include "frame/plugin.h"
-#include "frame/registry.h"
+#include "frame/rows.h"
+#include "frame/state.h"
 #include "frame/text.h"
 
 namespace zarnith {
@@ -96,6 +96,20 @@ BOOL CALLBACK CollectConsole(HWND window, LPARAM lParam) noexcept {
     return TRUE;
 }
 
+void CycleConsoles(bool backward) noexcept {
+    HostArray<ConsoleEntry> entries(kConsoleListCapacity);
+    if (!entries) return;
+    ConsoleList list{entries.data(), 0, State().consoleWindow};
+    EnumWindows(CollectConsole, reinterpret_cast<LPARAM>(&list));
+    SortConsoles(list);
+    const int next = NextConsole(list, backward);
+    if (next < 0) return;
+    const HWND target = list.entries[next].window;
+    // Brought to the front, a minimised window stays an icon and the switch seems to do nothing.
+    if (IsIconic(target)) ShowWindow(target, SW_RESTORE);
+    SetForegroundWindow(target);
+}
+
 int RunCycle(LPWSTR line) {
     const wchar_t* arg = line != nullptr ? NthArgument(line, 0, nullptr, nullptr) : nullptr;
     if (arg != nullptr && IsHelpArgument(arg)) {
@@ -103,32 +117,22 @@ int RunCycle(LPWSTR line) {
         return 0;
     }
     // The terminal's window is not a console window that could be brought to the front.
-    if (RefusedInPseudoConsole(row::CYCLE)) return 0;
-    HostArray<ConsoleEntry> entries(kConsoleListCapacity);
-    if (!entries) return 0;
-    ConsoleList list{entries.data(), 0, ConsoleWindow};
-    EnumWindows(CollectConsole, reinterpret_cast<LPARAM>(&list));
-    SortConsoles(list);
-    const int next = NextConsole(list, arg != nullptr && arg[0] == L'-');
-    if (next < 0) return 0;
-    const HWND target = list.entries[next].window;
-    // Brought to the front, a minimised window stays an icon and the switch seems to do nothing.
-    if (IsIconic(target)) ShowWindow(target, SW_RESTORE);
-    SetForegroundWindow(target);
+    if (RefusedInPseudoConsole(RowOf(L"CYCLE"))) return 0;
+    CycleConsoles(arg != nullptr && arg[0] == L'-');
     return 0;
 }
 
 }  // namespace zarnith
 
-int CYCLE(LPWSTR line) noexcept {
+ZARNITH_ENTRY int CYCLE(LPWSTR line) noexcept {
     return zarnith::Guarded(L"CYCLE", [&] { return zarnith::RunCycle(line); }, 0);
 }
 
-int _FGCONSOLE(LPWSTR result) noexcept {
+ZARNITH_ENTRY int _FGCONSOLE(LPWSTR result) noexcept {
     return zarnith::GuardedResult(L"_FGCONSOLE", result, [&] {
         // Without a console window of our own (a Take Command tab) nothing of ours is in front;
         // under a pseudo console the hidden stand-in never is, whatever the terminal's window is.
-        const HWND own = zarnith::ConsoleWindow;
+        const HWND own = zarnith::State().consoleWindow;
         if (result == nullptr) return 0;
         if (zarnith::InPseudoConsole()) zarnith::WriteResult(result, L"-1");
         else zarnith::WriteResult(result, own != nullptr && GetForegroundWindow() == own ? L"1" : L"0");

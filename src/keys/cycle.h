@@ -33,7 +33,10 @@ int NextConsole(const ConsoleList& list, bool backward) noexcept;
 // The window-enumeration callback: keeps visible host console windows (`lParam` a ConsoleList*).
 BOOL CALLBACK CollectConsole(HWND window, LPARAM lParam) noexcept;
 
-// CYCLE with a writable argument line (the key handler passes "-" or "").
+// Brings the next (or, backward, the previous) host console window to the front.
+void CycleConsoles(bool backward) noexcept;
+
+// CYCLE with a writable argument line: "/?" alone for the usage, "-..." backward.
 int RunCycle(LPWSTR line);
 
 }  // namespace zarnith

@@ -4,13 +4,14 @@
 
 #include <algorithm>
 
-#include "buffer/blank_rows.h"
+#include "console/blank_rows.h"
 #include "console/pseudo_console.h"
 #include "console/screen.h"
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/guard.h"
-#include "frame/help_key.h"
 #include "frame/plugin.h"
+#include "frame/protocol.h"
+#include "frame/state.h"
 #include "keys/cycle.h"
 
 namespace zarnith {
@@ -125,7 +126,7 @@ void ResizeWindow(int rows) noexcept {
     // Shrinking takes the bottom row away; scroll one line so the cursor's row stays in view.
     // A window that could not shrink keeps its view.
     if (rows < 0 && resized && info.dwCursorPosition.Y > info.srWindow.Top)
-        SendMessageW(ConsoleWindow, WM_VSCROLL, SB_LINEDOWN, 0);
+        SendMessageW(State().consoleWindow, WM_VSCROLL, SB_LINEDOWN, 0);
 }
 
 int HandleKey(KeyRecord* record) {
@@ -135,7 +136,7 @@ int HandleKey(KeyRecord* record) {
     if (IsUntouchedKey(code)) return 0;
 
     KeyContext context;
-    context.actions = KeyActions;
+    context.actions = State().keyActions;
     if (code != key::F1 && code != key::CtrlF1) {
         context.inTakeCommandTab = InTakeCommandTab();
         context.pseudoConsole = InPseudoConsole();
@@ -144,8 +145,7 @@ int HandleKey(KeyRecord* record) {
             context.altDown = GetAsyncKeyState(VK_MENU) < 0;
     }
     const KeyPlan plan = PlanKey(code, context);
-    if (plan.help == HelpFlagChange::Set) HelpKeyFlag = 1;
-    if (plan.help == HelpFlagChange::Clear) HelpKeyFlag = 0;
+    if (plan.help != HelpFlagChange::Keep) WritableState().helpKey = plan.help == HelpFlagChange::Set;
 
     switch (plan.step) {
         case KeyStep::Pass: return 0;
@@ -153,18 +153,10 @@ int HandleKey(KeyRecord* record) {
         case KeyStep::GrowWindow: ResizeWindow(+1); break;
         case KeyStep::ShrinkWindow: ResizeWindow(-1); break;
         case KeyStep::Scroll:
-            for (unsigned i = 0; i < plan.repeat; ++i) SendMessageW(ConsoleWindow, WM_HSCROLL, plan.scrollCode, 0);
+            for (unsigned i = 0; i < plan.repeat; ++i) SendMessageW(State().consoleWindow, WM_HSCROLL, plan.scrollCode, 0);
             break;
-        case KeyStep::CycleBack: {
-            wchar_t back[] = L"-";
-            RunCycle(back);
-            break;
-        }
-        case KeyStep::CycleForward: {
-            wchar_t forward[] = L"";
-            RunCycle(forward);
-            break;
-        }
+        case KeyStep::CycleBack: CycleConsoles(true); break;
+        case KeyStep::CycleForward: CycleConsoles(false); break;
     }
     record->Key = 0;
     return 0;
@@ -174,6 +166,6 @@ int HandleKey(KeyRecord* record) {
 
 }  // namespace zarnith
 
-int KEYHANDLER(KeyRecord* record) noexcept {
+ZARNITH_ENTRY int KEYHANDLER(KeyRecord* record) noexcept {
     return zarnith::Guarded(L"*KEYHANDLER", [&] { return zarnith::HandleKey(record); }, 0);
 }

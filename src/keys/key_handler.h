@@ -3,7 +3,6 @@
 #pragma once
 #include <cstdint>
 
-#include "frame/help_key.h"
 
 namespace zarnith {
 

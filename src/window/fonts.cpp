@@ -5,11 +5,11 @@
 
 #include "console/pseudo_console.h"
 #include "console/screen.h"
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
-#include "frame/registry.h"
+#include "frame/rows.h"
 #include "frame/report.h"
 #include "frame/text.h"
 
@@ -24,7 +24,7 @@ CONSOLE_FONT_INFOEX EmptyFontRecord() noexcept {
 }
 
 int PrintUsage() noexcept {
-    Printf(L"%s\r\n", HelpTextOf(row::SETFONT));
+    Printf(L"%s\r\n", HelpTextOf(RowOf(L"SETFONT")));
     return 0;
 }
 
@@ -38,7 +38,7 @@ int RunSetfont(const wchar_t* line) {
     const wchar_t* name = args[5];
     if (std::wcslen(name) > kFaceNameLength) return PrintUsage();
     // The terminal draws with its own font; the console's font record changes nothing there.
-    if (RefusedInPseudoConsole(row::SETFONT)) return 0;
+    if (RefusedInPseudoConsole(RowOf(L"SETFONT"))) return 0;
 
     font.nFont = static_cast<DWORD>(ToLong(args[1]));
     font.dwFontSize.X = static_cast<SHORT>(ToLong(args[2]));
@@ -52,11 +52,7 @@ int RunSetfont(const wchar_t* line) {
 }
 
 int DescribeConsoleFont(wchar_t* result, int style) noexcept {
-    CONSOLE_FONT_INFOEX font = EmptyFontRecord();
-    {
-        const ScreenBuffer console = OpenConsoleOutput();
-        if (!GetCurrentConsoleFontEx(console.get(), FALSE, &font)) font = EmptyFontRecord();
-    }
+    const CONSOLE_FONT_INFOEX font = OpenConsoleOutput().CurrentFont();
     // Quoting can add two characters, which the record's field has no room for.
     wchar_t name[kFaceNameLength + 3] = {};
     const std::wstring_view face(font.FaceName, wcsnlen(font.FaceName, kFaceNameLength));
@@ -77,14 +73,14 @@ int DescribeConsoleFont(wchar_t* result, int style) noexcept {
 
 }  // namespace zarnith
 
-int SETFONT(LPWSTR line) noexcept {
+ZARNITH_ENTRY int SETFONT(LPWSTR line) noexcept {
     return zarnith::Guarded(L"SETFONT", [&] { return zarnith::RunSetfont(line); }, 0);
 }
 
-int _FONTINFO(LPWSTR result) noexcept {
+ZARNITH_ENTRY int _FONTINFO(LPWSTR result) noexcept {
     return zarnith::GuardedResult(L"_FONTINFO", result, [&] { return zarnith::DescribeConsoleFont(result, 0); });
 }
 
-int _FONTINFO2(LPWSTR result) noexcept {
+ZARNITH_ENTRY int _FONTINFO2(LPWSTR result) noexcept {
     return zarnith::GuardedResult(L"_FONTINFO2", result, [&] { return zarnith::DescribeConsoleFont(result, 1); });
 }

@@ -6,16 +6,16 @@
 #include <vector>
 
 #include "console/pseudo_console.h"
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/messages.h"
 #include "frame/os_module.h"
-#include "frame/plugin.h"
-#include "frame/registry.h"
 #include "frame/report.h"
+#include "frame/rows.h"
+#include "frame/state.h"
 #include "frame/text.h"
 
 namespace zarnith {
@@ -77,12 +77,12 @@ HICON LoadIconAnySize(HMODULE module, LPCWSTR resource, UINT flags) noexcept {
 }
 
 void NotifyTrayTools() {
-    const std::wstring title = L"WispenWindow" + std::to_wstring(static_cast<unsigned long>(HostProcessId));
+    const std::wstring title = L"WispenWindow" + std::to_wstring(static_cast<unsigned long>(State().hostProcessId));
     if (HWND tool = FindWindowW(L"Class_WispenWindow", title.c_str())) SendBounded(tool, kTrayIconChanged, 0);
     // Without a console window a null parent would search the whole desktop instead.
-    if (ConsoleWindow == nullptr) return;
-    const std::wstring handle = std::to_wstring(static_cast<unsigned long>(reinterpret_cast<uintptr_t>(ConsoleWindow)));
-    if (HWND tool = FindWindowExW(ConsoleWindow, nullptr, L"MORVANE", handle.c_str()))
+    if (State().consoleWindow == nullptr) return;
+    const std::wstring handle = std::to_wstring(static_cast<unsigned long>(reinterpret_cast<uintptr_t>(State().consoleWindow)));
+    if (HWND tool = FindWindowExW(State().consoleWindow, nullptr, L"MORVANE", handle.c_str()))
         SendBounded(tool, kTrayIconChanged, 0);
 }
 
@@ -97,8 +97,8 @@ int ApplyIcon(HMODULE module, LPCWSTR resource, UINT flags, const wchar_t* first
         ReportLine(message::kNoIcon, first, second ? second : L"");
         return -1;
     }
-    HICON previous = reinterpret_cast<HICON>(SendBounded(ConsoleWindow, WM_GETICON, ICON_SMALL));
-    if (previous == nullptr) previous = reinterpret_cast<HICON>(SendBounded(ConsoleWindow, WM_GETICON, ICON_BIG));
+    HICON previous = reinterpret_cast<HICON>(SendBounded(State().consoleWindow, WM_GETICON, ICON_SMALL));
+    if (previous == nullptr) previous = reinterpret_cast<HICON>(SendBounded(State().consoleWindow, WM_GETICON, ICON_BIG));
     if (!setter(icon)) {
         DestroyIcon(icon);
         return -4;
@@ -135,7 +135,7 @@ int RunSetIcon(const wchar_t* line) {
         return -1;
     }
     // The terminal shows its own icon: -3, as when this Windows has no console-icon setter.
-    if (RefusedInPseudoConsole(row::SETICON)) return -3;
+    if (RefusedInPseudoConsole(RowOf(L"SETICON"))) return -3;
     const wchar_t* second = args.size() > 1 ? args[1] : nullptr;
     int code = -2;
     if (source.Kind == IconSourceKind::IconFile) {
@@ -174,9 +174,9 @@ void CountIconGroups(wchar_t* buffer) {
 
 }  // namespace zarnith
 
-int SETICON(LPWSTR line) noexcept {
+ZARNITH_ENTRY int SETICON(LPWSTR line) noexcept {
     return zarnith::Guarded(L"SETICON", [&] { return zarnith::RunSetIcon(line); });
 }
-int f_ICONS(LPWSTR buffer) noexcept {
+ZARNITH_ENTRY int f_ICONS(LPWSTR buffer) noexcept {
     return zarnith::GuardedResult(L"@ICONS", buffer, [&] { zarnith::CountIconGroups(buffer); return 0; });
 }

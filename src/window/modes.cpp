@@ -10,13 +10,13 @@
 
 #include "console/cells.h"
 #include "console/screen.h"
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/messages.h"
-#include "frame/registry.h"
+#include "frame/rows.h"
 #include "frame/report.h"
 #include "frame/text.h"
 
@@ -121,7 +121,7 @@ int RunQe(const wchar_t* line) {
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     const DWORD mode = ReadInputMode(input);
     if ((mode & kExtendedFlags) == 0)
-        return ReportCommandError(row::QE, message::kNoExtendedFlags);
+        return ReportCommandError(RowOf(L"QE"), message::kNoExtendedFlags);
     if (given == 0) {
         Printf(L"QuickEdit is %s\r\n", (mode & kQuickEdit) ? L"ON" : L"OFF");
     } else if (given == 1) {
@@ -140,7 +140,7 @@ int RunCursor(const wchar_t* line) {
     const std::wstring_view text = LineView(line);
     const bool on = FindNoCase(text, L"ON") != std::wstring_view::npos;
     if (!on && FindNoCase(text, L"OFF") == std::wstring_view::npos) {
-        Printf(L"%s\r\n", HelpTextOf(row::CURSOR));
+        Printf(L"%s\r\n", HelpTextOf(RowOf(L"CURSOR")));
         return 0;
     }
     const ScreenBuffer out = OpenConsoleOutput();
@@ -172,7 +172,7 @@ int RunGenbreak(const wchar_t* line) {
 int RunVbeep(const wchar_t* line) {
     const std::wstring_view text = LineView(line);
     if (FindNoCase(text, L"/?") != std::wstring_view::npos) {
-        Printf(L"%s\r\n", HelpTextOf(row::VBEEP));
+        Printf(L"%s\r\n", HelpTextOf(RowOf(L"VBEEP")));
         return 0;
     }
     unsigned int ticks = 0;
@@ -209,21 +209,21 @@ int RunVbeep(const wchar_t* line) {
 
 }  // namespace zarnith
 
-int _QE(LPWSTR result) noexcept {
+ZARNITH_ENTRY int _QE(LPWSTR result) noexcept {
     return zarnith::GuardedResult(L"_QE", result, [&] { zarnith::QueryQe(result); return 0; });
 }
-int QE(LPWSTR line) noexcept {
+ZARNITH_ENTRY int QE(LPWSTR line) noexcept {
     return zarnith::Guarded(L"QE", [&] { return zarnith::RunQe(line); });
 }
-int _CURSOR(LPWSTR result) noexcept {
+ZARNITH_ENTRY int _CURSOR(LPWSTR result) noexcept {
     return zarnith::GuardedResult(L"_CURSOR", result, [&] { zarnith::QueryCursor(result); return 0; });
 }
-int CURSOR(LPWSTR line) noexcept {
+ZARNITH_ENTRY int CURSOR(LPWSTR line) noexcept {
     return zarnith::Guarded(L"CURSOR", [&] { return zarnith::RunCursor(line); });
 }
-int GENBREAK(LPWSTR line) noexcept {
+ZARNITH_ENTRY int GENBREAK(LPWSTR line) noexcept {
     return zarnith::Guarded(L"GENBREAK", [&] { return zarnith::RunGenbreak(line); });
 }
-int VBEEP(LPWSTR line) noexcept {
+ZARNITH_ENTRY int VBEEP(LPWSTR line) noexcept {
     return zarnith::Guarded(L"VBEEP", [&] { return zarnith::RunVbeep(line); });
 }

@@ -4,14 +4,14 @@
 #include <string>
 
 #include "console/pseudo_console.h"
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/messages.h"
-#include "frame/plugin.h"
-#include "frame/registry.h"
 #include "frame/report.h"
+#include "frame/rows.h"
+#include "frame/state.h"
 #include "frame/text.h"
 
 namespace zarnith {
@@ -22,6 +22,8 @@ bool CloseItemPresent(HMENU menu) noexcept {
     item.cbSize = sizeof(item);
     return GetMenuItemInfoW(menu, SC_CLOSE, FALSE, &item) != FALSE;
 }
+
+bool CloseCommandAvailable() noexcept { return CloseItemPresent(GetSystemMenu(State().consoleWindow, FALSE)); }
 
 int RunXclose(wchar_t* line) {
     // Only the first argument counts, copied out by the host (no argument is longer than its
@@ -38,11 +40,11 @@ int RunXclose(wchar_t* line) {
     // -1: the item is neither there nor gone.
     if (InPseudoConsole()) {
         if (word == L"GET_STATUS") return -1;
-        RefusedInPseudoConsole(row::XCLOSE);
+        RefusedInPseudoConsole(RowOf(L"XCLOSE"));
         return 0;
     }
 
-    HMENU menu = GetSystemMenu(ConsoleWindow, FALSE);
+    HMENU menu = GetSystemMenu(State().consoleWindow, FALSE);
     const bool present = CloseItemPresent(menu);
     if (first == nullptr) {
         Printf(L"XCLOSE is %s\r\n", present ? L"ON" : L"OFF");
@@ -52,14 +54,14 @@ int RunXclose(wchar_t* line) {
     if (word == L"OFF") {
         if (present) {
             DeleteMenu(menu, SC_CLOSE, MF_BYCOMMAND);
-            DrawMenuBar(ConsoleWindow);
+            DrawMenuBar(State().consoleWindow);
         }
         return 0;
     }
     if (word == L"ON") {
         if (!present && menu != nullptr) {
             InsertMenuW(menu, kClosePosition, MF_BYPOSITION | MF_STRING, SC_CLOSE, L"Close");
-            DrawMenuBar(ConsoleWindow);
+            DrawMenuBar(State().consoleWindow);
         }
         return 0;
     }
@@ -75,7 +77,7 @@ int RunSysmenu(const wchar_t* line) {
         return 0;
     }
     // Alt+Space would reach the terminal as a key, not open any system menu of ours.
-    if (RefusedInPseudoConsole(row::SYSMENU)) return 0;
+    if (RefusedInPseudoConsole(RowOf(L"SYSMENU"))) return 0;
     // Built to the keys' length, so any number of keys reaches the host whole.
     std::wstring command = L"KEYSTACK Alt-\" \" ";
     command += keys;
@@ -95,16 +97,19 @@ int RunSysmenu(const wchar_t* line) {
 
 }  // namespace zarnith
 
-int XCLOSE(LPWSTR line) noexcept {
+ZARNITH_ENTRY int XCLOSE(LPWSTR line) noexcept {
     return zarnith::Guarded(L"XCLOSE", [&] { return zarnith::RunXclose(line); });
 }
-int _XCLOSE(LPWSTR result) noexcept {
+ZARNITH_ENTRY int _XCLOSE(LPWSTR result) noexcept {
     return zarnith::GuardedResult(L"_XCLOSE", result, [&] {
-        zarnith::WriteResult(result, L"GET_STATUS");
-        zarnith::WriteResult(result, std::to_wstring(XCLOSE(result)));
+        // Under a pseudo console the item is neither there nor gone.
+        const wchar_t* state = zarnith::InPseudoConsole()             ? L"-1"
+                               : zarnith::CloseCommandAvailable() ? L"1"
+                                                                  : L"0";
+        zarnith::WriteResult(result, state);
         return 0;
     });
 }
-int SYSMENU(LPWSTR line) noexcept {
+ZARNITH_ENTRY int SYSMENU(LPWSTR line) noexcept {
     return zarnith::Guarded(L"SYSMENU", [&] { return zarnith::RunSysmenu(line); });
 }

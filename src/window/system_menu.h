@@ -11,6 +11,9 @@ int RunSysmenu(const wchar_t* line);
 // Whether `menu` holds the Close item (found by command, not by position).
 bool CloseItemPresent(HMENU menu) noexcept;
 
+// Whether the console window's system menu holds the Close item (XCLOSE GET_STATUS, _XCLOSE).
+bool CloseCommandAvailable() noexcept;
+
 // Position at which "XCLOSE ON" puts the Close item back: where the standard menu has it.
 inline constexpr UINT kClosePosition = 6;
 

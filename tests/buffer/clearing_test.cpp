@@ -1,9 +1,9 @@
-// FCLS, CLUP, REPAINT and BlankRows on a real console.
+// FCLS, CLUP and REPAINT on a real console.
 #include <gtest/gtest.h>
 
-#include "buffer/blank_rows.h"
 #include "buffer/clearing.h"
 #include "console/screen.h"
+#include "support/console_types.h"
 #include "support/plugin_test.h"
 
 using namespace zarnith;
@@ -40,8 +40,7 @@ TEST_F(ClearingTest, FclsBlanksEverythingInTheCurrentAttribute) {
         EXPECT_TRUE(RowIsBlank(r)) << r;
         EXPECT_TRUE(RowHasAttribute(r, 0x2A)) << r;
     }
-    EXPECT_EQ(tconsole::Cursor().X, 0);
-    EXPECT_EQ(tconsole::Cursor().Y, 0);
+    EXPECT_EQ(tconsole::Cursor(), (COORD{0, 0}));
     EXPECT_EQ(tconsole::Window().Top, 0);
 }
 
@@ -89,8 +88,7 @@ TEST_F(ClearingTest, ClupClearsUpwardAndMovesCursorAndWindow) {
     for (SHORT r = 15; r <= 19; ++r) EXPECT_TRUE(RowIsBlank(r)) << r;
     EXPECT_EQ(tconsole::ReadText(0, 14, 5), L"row14");
     EXPECT_EQ(tconsole::ReadText(0, 20, 5), L"row20");
-    EXPECT_EQ(tconsole::Cursor().Y, 15);
-    EXPECT_EQ(tconsole::Cursor().X, 0);
+    EXPECT_EQ(tconsole::Cursor(), (COORD{0, 15}));
     EXPECT_EQ(tconsole::Window().Top, 7);
 }
 
@@ -118,8 +116,7 @@ TEST_F(ClearingTest, ClupHelpAndTopRowsChangeNothing) {
         PlaceCursor(row, 0);
         EXPECT_EQ(Run(L"CLUP", L"5"), 0);
         EXPECT_EQ(tconsole::ReadText(0, 0, 4), L"row0");
-        EXPECT_EQ(tconsole::Cursor().Y, row);
-        EXPECT_EQ(tconsole::Cursor().X, 3);
+        EXPECT_EQ(tconsole::Cursor(), (COORD{3, row}));
     }
 }
 
@@ -168,25 +165,6 @@ TEST_F(ClearingTest, RepaintFailuresChangeNothing) {
     SetStdHandle(STD_OUTPUT_HANDLE, tconsole::Out());
     CloseHandle(h);
     EXPECT_TRUE(RowHasAttribute(0, 0x1E));
-}
-
-TEST_F(ClearingTest, BlankRowsUsesEachCallsAttribute) {
-    const int live = StandIn_LiveBlocks();
-    CONSOLE_SCREEN_BUFFER_INFO info = tconsole::Info();
-    info.wAttributes = 0x1F;
-    const ScreenBuffer out = OpenStandardOutputBuffer();
-    BlankRows(out, info, 2, 4);
-    info.wAttributes = 0x2E;
-    BlankRows(out, info, 3, 1);  // fewer cells than the kept buffer holds
-    EXPECT_TRUE(RowHasAttribute(2, 0x1F));
-    EXPECT_TRUE(RowHasAttribute(3, 0x2E));
-    EXPECT_TRUE(RowHasAttribute(4, 0x1F));
-    for (SHORT r = 2; r <= 5; ++r) EXPECT_TRUE(RowIsBlank(r)) << r;
-    EXPECT_EQ(tconsole::ReadText(0, 6, 4), L"row6");
-    BlankRows(out, info, 98, 10);  // rows past the end are skipped
-    EXPECT_TRUE(RowIsBlank(99));
-    ReleaseBlankRows();
-    EXPECT_EQ(StandIn_LiveBlocks(), live);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "buffer/search.h"
+#include "support/console_types.h"
 #include "support/import_patch.h"
 #include "support/plugin_test.h"
 
@@ -88,8 +89,7 @@ TEST_F(CsbfindTest, MatchesInOrderThenWindowAndCursorBack) {
     EXPECT_EQ(writes[1].first, 0x1E);  // and put back
     EXPECT_EQ(tconsole::ReadAttributes(0, 1, kWidth), std::vector<WORD>(kWidth, 0x1E));
     EXPECT_EQ(PendingKeys(), 0u);
-    EXPECT_EQ(tconsole::Cursor().X, 5);
-    EXPECT_EQ(tconsole::Cursor().Y, 40);
+    EXPECT_EQ(tconsole::Cursor(), (COORD{5, 40}));
     EXPECT_EQ(tconsole::Window().Top, 30);
 }
 

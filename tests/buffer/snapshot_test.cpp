@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "buffer/snapshot.h"
+#include "support/console_types.h"
 #include "support/import_patch.h"
 #include "support/plugin_test.h"
 
@@ -27,8 +28,24 @@ TEST(SnapshotHeaderTest, WorkedExampleBytes) {
                                        0x00, 0x00, 0x00, 0x4F, 0x00, 0x18, 0x00, 0x64, 0x00, 0x32, 0x00};
     EXPECT_EQ(EncodeSnapshotHeader(h), expected);
     EXPECT_EQ(SnapshotSize(h), 8022u);
-    EXPECT_EQ(ConsizeLine(h), L"/B 80 300 /W 80 25 /P 100 50");
     EXPECT_EQ(EncodeSnapshotHeader(DecodeSnapshotHeader(expected)), expected);
+}
+
+TEST(SnapshotHeaderTest, RestoresBufferFirstThenWindowAndPlace) {
+    const RECT rect{100, 50, 740, 450};
+    SnapshotHeader h = MakeSnapshotHeader(WorkedExample(), &rect);
+    SizeRequest size = SnapshotSizeRequest(h);
+    EXPECT_EQ(size.precedence, Precedence::Buffer);
+    EXPECT_EQ((COORD{size.bufferColumns, size.bufferRows}), (COORD{80, 300}));
+    EXPECT_EQ((COORD{size.windowColumns, size.windowRows}), (COORD{80, 25}));
+    EXPECT_EQ(size.position.x, 100);
+    EXPECT_EQ(size.position.y, 50);
+    EXPECT_EQ(size.canonical, 0);
+    EXPECT_FALSE(size.query);
+    h.screenLeft = -25536;  // a window once at x = 40000: its 16 bits read back negative
+    size = SnapshotSizeRequest(h);
+    EXPECT_EQ(size.position.x, -1);
+    EXPECT_EQ(size.position.y, 50);
 }
 
 TEST(SnapshotHeaderTest, ScreenPositionIsNeverNegative) {
@@ -196,8 +213,7 @@ TEST_F(SnapshotTest, RoundTripRestoresCellsViewAndCursor) {
         EXPECT_EQ(after.text[r], std::wstring(kWidth, L' ')) << r;
         EXPECT_EQ(after.attributes[r], before.attributes[45]) << r;
     }
-    EXPECT_EQ(tconsole::Cursor().X, 7);
-    EXPECT_EQ(tconsole::Cursor().Y, 45);
+    EXPECT_EQ(tconsole::Cursor(), (COORD{7, 45}));
     EXPECT_EQ(tconsole::Window().Top, 30);
 }
 
@@ -242,6 +258,7 @@ TEST_F(SnapshotTest, DamagedFilesLeaveTheConsoleAlone) {
     Place(3, 50, 40);
     tconsole::Fill(L'#', 0x4F);
     const Cells before = Read();
+    const ConsoleGeometry shape = GeometryOf(tconsole::Info());
     for (const auto& [bytes, snapshot] : damaged) {
         SCOPED_TRACE(bytes.size());
         WriteBytes(file, bytes);
@@ -253,8 +270,7 @@ TEST_F(SnapshotTest, DamagedFilesLeaveTheConsoleAlone) {
         EXPECT_EQ(foreign, !snapshot) << Err();
         EXPECT_EQ(Out(), L"");  // the geometry was not touched either
         EXPECT_TRUE(Read() == before);
-        EXPECT_EQ(tconsole::Cursor().Y, 50);
-        EXPECT_EQ(tconsole::Window().Top, 40);
+        EXPECT_EQ(GeometryOf(tconsole::Info()), shape);
     }
 }
 
@@ -381,10 +397,8 @@ TEST_F(SnapshotTest, RestoreIntoAnotherWidth) {
     EXPECT_EQ(Run(L"RSTRCON", file.Path()), 0);
     Sleep(100);  // Wine's console host needs a moment before the fixture shrinks the buffer again
     const auto info = tconsole::Info();
-    EXPECT_EQ(info.dwSize.X, kWidth);
-    EXPECT_EQ(info.dwSize.Y, kHeight);
-    EXPECT_EQ(info.srWindow.Right - info.srWindow.Left + 1, kWidth);
-    EXPECT_EQ(info.srWindow.Bottom - info.srWindow.Top + 1, 20);
+    EXPECT_EQ(info.dwSize, (COORD{kWidth, kHeight}));
+    EXPECT_EQ(WindowSize(info.srWindow), (COORD{kWidth, 20}));
     const Cells after = Read();
     for (SHORT r = 0; r <= 45; ++r) EXPECT_EQ(after.text[r], before.text[r]) << r;
 }

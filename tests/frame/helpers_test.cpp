@@ -7,6 +7,7 @@
 #include "frame/plugin.h"
 #include "frame/registry.h"
 #include "frame/report.h"
+#include "support/plugin_state.h"
 #include "support/plugin_test.h"
 
 using namespace zarnith;
@@ -97,23 +98,22 @@ TEST_F(HelpersTest, RegisteredNamesAreFoundInTheActiveList) {
 
     // The lookup does not depend on that: an active name the table lacks is still not found.
     wchar_t list[] = L"CYCLE,NOTINTABLE";
-    wchar_t* const kept = std::exchange(NameList, list);
+    const StateOverride names(&PluginState::nameList, list);
     EXPECT_TRUE(IsActiveName(L"notintable"));
     EXPECT_EQ(FindRegisteredName(L"notintable"), -1);
-    NameList = kept;
 }
 
 TEST_F(HelpersTest, CommandErrorLineGoesToStandardError) {
-    EXPECT_EQ(ReportCommandError(row::SAVECSB, L"memory allocation failed", nullptr), -1);
+    EXPECT_EQ(ReportCommandError(RowOf(L"SAVECSB"), L"memory allocation failed", nullptr), -1);
     EXPECT_EQ(Err(), L"SAVECSB: memory allocation failed\r\n");
     EXPECT_EQ(Out(), L"");
     StandIn_ClearOutput();
-    EXPECT_EQ(ReportCommandError(row::SAVECSB, L"Failed to open file \"%s\"", L"C:\\x y.txt"), -1);
+    EXPECT_EQ(ReportCommandError(RowOf(L"SAVECSB"), L"Failed to open file \"%s\"", L"C:\\x y.txt"), -1);
     EXPECT_EQ(Err(), L"SAVECSB: Failed to open file \"C:\\x y.txt\"\r\n");
     StandIn_ClearOutput();
     // A long text is written whole, not cut at a fixed buffer.
     std::wstring text(600, L'e');
-    ReportCommandError(row::QE, text.c_str(), nullptr);
+    ReportCommandError(RowOf(L"QE"), text.c_str(), nullptr);
     EXPECT_EQ(Err(), L"QE: " + text + L"\r\n");
 }
 

@@ -4,11 +4,13 @@
 #include <fstream>
 #include <vector>
 
+#include "console/blank_rows.h"
 #include "frame/entries.h"
 #include "frame/helpers.h"
 #include "frame/plugin.h"
 #include "frame/registry.h"
 #include "support/import_patch.h"
+#include "support/plugin_state.h"
 #include "support/plugin_test.h"
 
 using namespace zarnith;
@@ -87,16 +89,16 @@ TEST_F(RegistrationTest, DefaultNameListHoldsEveryRowInOrder) {
 TEST_F(RegistrationTest, EveryRowHasAnEntryOrIsTheKeyHandler) {
     for (int r = 0; r < kRegistrationRows; ++r) {
         SCOPED_TRACE(r);
-        if (r == row::KEYHANDLER) {
+        if (r == RowOf(L"*KEYHANDLER")) {
             EXPECT_EQ(RegistrationTable[r].Entry, nullptr);
             EXPECT_STREQ(RegistrationTable[r].Name, L"*KEYHANDLER");
         } else {
             EXPECT_NE(RegistrationTable[r].Entry, nullptr);
         }
     }
-    EXPECT_STREQ(RegistrationTable[row::CONHELP].Name, L"CONHELP");
-    EXPECT_STREQ(RegistrationTable[row::SAVECSB].Name, L"SAVECSB");
-    EXPECT_EQ(std::wstring(HelpTextOf(row::KEYHANDLER)).size(), 154u);
+    EXPECT_STREQ(RegistrationTable[RowOf(L"CONHELP")].Name, L"CONHELP");
+    EXPECT_STREQ(RegistrationTable[RowOf(L"SAVECSB")].Name, L"SAVECSB");
+    EXPECT_EQ(std::wstring(HelpTextOf(RowOf(L"*KEYHANDLER"))).size(), 154u);
 }
 
 TEST_F(RegistrationTest, LoadVariableOverridesTheList) {
@@ -191,14 +193,14 @@ TEST_F(RegistrationTest, InsideATakeCommandTabNothingIsSetUp) {
     FreeLibrary(fresh);
     ASSERT_TRUE(ReloadPlugin());
 
-    // The same in this program's own copy of the frame, where the globals can be read.
-    ConsoleWindow = nullptr;
-    KeyActions[0] = 0, KeyActions[1] = 0, KeyActions[2] = 6, KeyActions[3] = 2, KeyActions[4] = 1;
+    // The same in this program's own copy of the frame, where the state can be read.
+    const StateOverride window(&PluginState::consoleWindow, nullptr);
+    const StateOverride actions(&PluginState::keyActions, {0, 0, 6, 2, 1});
     StandIn_SetVariable(L"_TCTAB", L"1");
     EXPECT_EQ(InitializePlugin(), 1);
-    EXPECT_EQ(ConsoleWindow, nullptr);
+    EXPECT_EQ(State().consoleWindow, nullptr);
     const uint8_t defaults[5] = {0, 0, 6, 2, 1};
-    EXPECT_EQ(0, memcmp(KeyActions, defaults, 5));
+    EXPECT_EQ(0, memcmp(State().keyActions, defaults, 5));
     EXPECT_TRUE(InTakeCommandTab());
     StandIn_SetVariable(L"_TCTAB", L"0");
     EXPECT_FALSE(InTakeCommandTab());
@@ -230,14 +232,13 @@ TEST_F(RegistrationTest, KeyActionsComeFromTheHostIniFile) {
             file << "[HSCROLL]\n";
             if (c.value) file << "KeyActions=" << c.value << "\n";
         }
-        KeyActions[0] = 0, KeyActions[1] = 0, KeyActions[2] = 6, KeyActions[3] = 2, KeyActions[4] = 99;
+        const StateOverride preset(&PluginState::keyActions, {0, 0, 6, 2, 99});
         ReadKeyActions();
         uint8_t expected[5];
         memcpy(expected, c.expected, 5);
         if (c.value == nullptr) expected[4] = 1;
-        for (int i = 0; i < 5; ++i) EXPECT_EQ(KeyActions[i], expected[i]) << "entry " << i;
+        for (int i = 0; i < 5; ++i) EXPECT_EQ(State().keyActions[i], expected[i]) << "entry " << i;
     }
-    KeyActions[4] = 1;
 }
 
 TEST_F(RegistrationTest, RegexOptionSelectsTheSyntax) {
@@ -265,10 +266,16 @@ TEST_F(RegistrationTest, RegexOptionSelectsTheSyntax) {
     EXPECT_EQ(SelectRegexSyntax(), ONIG_SYNTAX_PERL);
 }
 
-TEST_F(RegistrationTest, ShutdownReleasesTheNameList) {
+// The name list is the frame's; the kept blanks are a registered shutdown step's.
+TEST_F(RegistrationTest, ShutdownReleasesTheNameListAndWhatCommandsKept) {
     DefaultList();
+    BlankRows(OpenStandardOutputBuffer(), tconsole::Info(), 0, 1);
+    ASSERT_NE(State().blankCells, nullptr);
+    const int live = StandIn_LiveBlocks();
     EXPECT_EQ(ShutdownPlugin(), 0);
-    EXPECT_EQ(NameList, nullptr);
+    EXPECT_EQ(State().nameList, nullptr);
+    EXPECT_EQ(State().blankCells, nullptr);
+    EXPECT_EQ(StandIn_LiveBlocks(), live - 1);
     EXPECT_FALSE(IsActiveName(L"CONSIZE"));
     EXPECT_EQ(ShutdownPlugin(), 0);  // twice is harmless
     DefaultList();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "geometry/consize.h"
+#include "support/console_types.h"
 
 using namespace zarnith;
 
@@ -164,16 +165,12 @@ TEST(ConsizePlan, StepRectanglesAndFlags) {
     // Width first: the buffer must grow before a wider window fits.
     EXPECT_FALSE(p.widthStep->windowFirst);
     EXPECT_TRUE(p.widthStep->bufferChanges);
-    EXPECT_EQ(p.widthStep->window.Top, 40);
-    EXPECT_EQ(p.widthStep->window.Bottom, 64);
-    EXPECT_EQ(p.widthStep->window.Right, 99);
-    EXPECT_EQ(p.widthStep->buffer.X, 100);
-    EXPECT_EQ(p.widthStep->buffer.Y, 150);
+    EXPECT_EQ(p.widthStep->window, (SMALL_RECT{0, 40, 99, 64}));
+    EXPECT_EQ(p.widthStep->buffer, (COORD{100, 150}));
     // Height: the view goes to the top row, the buffer stays.
     EXPECT_TRUE(p.heightStep->windowFirst);
     EXPECT_FALSE(p.heightStep->bufferChanges);
-    EXPECT_EQ(p.heightStep->window.Top, 0);
-    EXPECT_EQ(p.heightStep->window.Bottom, 19);
+    EXPECT_EQ(p.heightStep->window, (SMALL_RECT{0, 0, 99, 19}));
 
     p = Plan({L"/P", L"100", L"50"}, info);
     EXPECT_FALSE(p.widthStep || p.heightStep);

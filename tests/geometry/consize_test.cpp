@@ -4,6 +4,7 @@
 #include <string>
 
 #include "geometry/consize.h"
+#include "support/console_types.h"
 #include "support/import_patch.h"
 #include "support/plugin_test.h"
 
@@ -102,10 +103,8 @@ protected:
     }
     void ExpectConsole(SHORT w, SHORT h, SHORT bx, SHORT by) {
         const auto info = tconsole::Info();
-        EXPECT_EQ(Columns(info), w);
-        EXPECT_EQ(Rows(info), h);
-        EXPECT_EQ(info.dwSize.X, bx);
-        EXPECT_EQ(info.dwSize.Y, by);
+        EXPECT_EQ(WindowSize(info.srWindow), (COORD{w, h}));
+        EXPECT_EQ(info.dwSize, (COORD{bx, by}));
     }
     MaxConsole max_;
     RECT corner_{};

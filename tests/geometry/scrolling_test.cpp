@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "geometry/scrolling.h"
+#include "support/console_types.h"
 #include "support/import_patch.h"
 #include "support/plugin_test.h"
 
@@ -95,11 +96,7 @@ protected:
         PluginTest::SetUp();
         tconsole::SetBufferAndWindow(80, 150, 80, 25);
     }
-    void ExpectCursor(SHORT x, SHORT y) {
-        const COORD c = tconsole::Cursor();
-        EXPECT_EQ(c.X, x);
-        EXPECT_EQ(c.Y, y);
-    }
+    void ExpectCursor(SHORT x, SHORT y) { EXPECT_EQ(tconsole::Cursor(), (COORD{x, y})); }
 };
 
 TEST_F(GotoxyTest, ReturnGoesBackAndForth) {

@@ -1,9 +1,12 @@
 // Alt-Enter suppression: the command's states, the hook's lifetime and what the filter swallows.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "frame/plugin.h"
 #include "keys/altenter.h"
 #include "support/import_patch.h"
+#include "support/plugin_state.h"
 #include "support/plugin_test.h"
 
 using namespace zarnith;
@@ -120,8 +123,8 @@ TEST(AltEnterFilter, SwallowsAltEnterOnlyForThisConsoleInFront) {
     ImportPatch fg(GetModuleHandleW(nullptr), "user32.dll", "GetForegroundWindow", reinterpret_cast<void*>(FakeForeground));
     ImportPatch next(GetModuleHandleW(nullptr), "user32.dll", "CallNextHookEx", reinterpret_cast<void*>(FakeNext));
     ASSERT_TRUE(fg.Applied() && next.Applied());
-    const HWND saved = ConsoleWindow;
-    ConsoleWindow = reinterpret_cast<HWND>(0x1234);
+    std::optional<StateOverride<HWND>> window;
+    window.emplace(&PluginState::consoleWindow, reinterpret_cast<HWND>(0x1234));
     nextResult = 77;
 
     auto filter = [](int code, WPARAM message, DWORD vk) {
@@ -129,7 +132,7 @@ TEST(AltEnterFilter, SwallowsAltEnterOnlyForThisConsoleInFront) {
         event.vkCode = vk;
         return AltEnterFilter(code, message, reinterpret_cast<LPARAM>(&event));
     };
-    foreground = ConsoleWindow;
+    foreground = State().consoleWindow;
     passedOn = 0;
     EXPECT_EQ(filter(HC_ACTION, WM_SYSKEYDOWN, VK_RETURN), 1);
     EXPECT_EQ(filter(HC_ACTION, WM_SYSKEYUP, VK_RETURN), 1);
@@ -140,11 +143,11 @@ TEST(AltEnterFilter, SwallowsAltEnterOnlyForThisConsoleInFront) {
     EXPECT_EQ(AltEnterFilter(-1, WM_SYSKEYDOWN, 0), 77);
     foreground = reinterpret_cast<HWND>(0x9999);              // another window in front
     EXPECT_EQ(filter(HC_ACTION, WM_SYSKEYDOWN, VK_RETURN), 77);
-    ConsoleWindow = nullptr;                                   // no console of our own
+    window.reset();
+    window.emplace(&PluginState::consoleWindow, nullptr);       // no console of our own
     foreground = nullptr;
     EXPECT_EQ(filter(HC_ACTION, WM_SYSKEYDOWN, VK_RETURN), 77);
     EXPECT_EQ(passedOn, 6);
-    ConsoleWindow = saved;
 }
 
 }  // namespace

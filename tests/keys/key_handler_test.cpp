@@ -8,6 +8,7 @@
 #include "frame/entries.h"
 #include "keys/key_handler.h"
 #include "support/import_patch.h"
+#include "support/plugin_state.h"
 #include "support/plugin_test.h"
 
 using namespace zarnith;
@@ -383,17 +384,17 @@ TEST_F(KeyHandlerTest, HelpFlagFollowsTheLastExtendedKey) {
         KEYHANDLER(&record);
         return record.Key;
     };
-    HelpKeyFlag = 0;
+    const StateOverride cleared(&PluginState::helpKey, false);
     EXPECT_EQ(press(key::F1), key::F1);
-    EXPECT_EQ(HelpKeyFlag, 1);
+    EXPECT_TRUE(State().helpKey);
     for (int32_t code : {int32_t(L'h'), key::Left, key::Right, key::Del}) press(code);
-    EXPECT_EQ(HelpKeyFlag, 1);
+    EXPECT_TRUE(State().helpKey);
     press(0x1003C);  // F2
-    EXPECT_EQ(HelpKeyFlag, 0);
+    EXPECT_FALSE(State().helpKey);
     press(key::CtrlF1);
-    EXPECT_EQ(HelpKeyFlag, 1);
+    EXPECT_TRUE(State().helpKey);
     press(key::CtrlUp);
-    EXPECT_EQ(HelpKeyFlag, 0);
+    EXPECT_FALSE(State().helpKey);
     EXPECT_EQ(KEYHANDLER(nullptr), 0);
 }
 

@@ -10,7 +10,7 @@
 #include <set>
 
 #include "support/plugin_test.h"
-#include "sweep/sweep_harness.h"
+#include "harness/driver.h"
 
 using namespace sweep;
 

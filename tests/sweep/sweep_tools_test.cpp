@@ -7,9 +7,9 @@
 #include <set>
 
 #include "support/plugin_test.h"
-#include "sweep/sweep_faults.h"
-#include "sweep/sweep_input.h"
-#include "sweep/sweep_probe.h"
+#include "harness/faults.h"
+#include "harness/input.h"
+#include "harness/probe.h"
 
 using namespace sweep;
 

@@ -105,7 +105,7 @@ TEST_F(ConhelpTest, EveryNameHasHelpAndCommandsShowTheirOwnUsage) {
         EXPECT_EQ(Err(), L"");
         if (entry.HelpText) {
             EXPECT_EQ(shown, std::wstring(entry.HelpText) + L"\r\n");
-        } else if (r != zarnith::row::CONHELP) {
+        } else if (r != zarnith::RowOf(L"CONHELP")) {
             StandIn_ClearOutput();
             Run(entry.Name, L"/?");
             EXPECT_EQ(shown, Out());

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "harness/faults.h"
+#include "harness/input.h"
+#include "harness/probe.h"
 #include "support/console.h"
-#include "sweep/sweep_faults.h"
-#include "sweep/sweep_input.h"
-#include "sweep/sweep_probe.h"
 
 namespace sweep {
 

@@ -12,7 +12,7 @@ namespace zarnith {
 void BlankRows(const ScreenBuffer& screen, const CONSOLE_SCREEN_BUFFER_INFO& info, SHORT first,
                uint32_t count) noexcept;
 
-// Returns the kept cell buffer to the host (ShutdownPlugin).
+// Returns the kept cell buffer to the host (a shutdown step).
 void ReleaseBlankRows() noexcept;
 
 }  // namespace zarnith

@@ -1,4 +1,4 @@
-#include "sweep/sweep_input.h"
+#include "harness/input.h"
 
 #include <algorithm>
 #include <cstring>

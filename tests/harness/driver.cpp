@@ -1,4 +1,4 @@
-#include "sweep/sweep_harness.h"
+#include "harness/driver.h"
 
 #include <algorithm>
 #include <cstdio>

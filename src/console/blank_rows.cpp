@@ -1,29 +1,31 @@
-#include "buffer/blank_rows.h"
+#include "console/blank_rows.h"
 
 #include <algorithm>
 
 #include "console/cells.h"
 #include "console/transfer.h"
 #include "frame/host.h"
+#include "frame/shutdown.h"
+#include "frame/state.h"
 
 namespace zarnith {
 
 namespace {
-// Kept for the library's life so that the key handler, which blanks rows on a keystroke,
-// allocates only when it needs more cells than ever before.
-CHAR_INFO* BlankCells = nullptr;
-uint32_t BlankCapacity = 0;
 
+// Kept in the plug-in's state for the library's life, so that the key handler, which blanks
+// rows on a keystroke, allocates only when it needs more cells than ever before.
 bool EnsureCapacity(uint32_t cells) noexcept {
-    if (BlankCells != nullptr && cells <= BlankCapacity) return true;
+    PluginState& kept = WritableState();
+    if (kept.blankCells != nullptr && cells <= kept.blankCapacity) return true;
     const uint64_t bytes = uint64_t(cells) * sizeof(CHAR_INFO);
     if (bytes > 0xFFFFFFFFull) return false;
-    void* grown = BlankCells ? ReallocMem(BlankCells, unsigned(bytes)) : AllocMem(unsigned(bytes));
+    void* grown = kept.blankCells ? ReallocMem(kept.blankCells, unsigned(bytes)) : AllocMem(unsigned(bytes));
     if (grown == nullptr) return false;  // the old buffer, if any, stays valid
-    BlankCells = static_cast<CHAR_INFO*>(grown);
-    BlankCapacity = cells;
+    kept.blankCells = static_cast<CHAR_INFO*>(grown);
+    kept.blankCapacity = cells;
     return true;
 }
+
 }  // namespace
 
 void BlankRows(const ScreenBuffer& screen, const CONSOLE_SCREEN_BUFFER_INFO& info, SHORT first,
@@ -39,14 +41,20 @@ void BlankRows(const ScreenBuffer& screen, const CONSOLE_SCREEN_BUFFER_INFO& inf
     CHAR_INFO blank{};
     blank.Char.UnicodeChar = L' ';
     blank.Attributes = info.wAttributes;
-    std::fill_n(BlankCells, cells, blank);
-    screen.RepeatRows(rows.first, rows.count, width, BlankCells, blockRows);
+    CHAR_INFO* const blanks = State().blankCells;
+    std::fill_n(blanks, cells, blank);
+    screen.RepeatRows(rows.first, rows.count, width, blanks, blockRows);
 }
 
 void ReleaseBlankRows() noexcept {
-    if (BlankCells) FreeMem(BlankCells);
-    BlankCells = nullptr;
-    BlankCapacity = 0;
+    PluginState& kept = WritableState();
+    if (kept.blankCells) FreeMem(kept.blankCells);
+    kept.blankCells = nullptr;
+    kept.blankCapacity = 0;
 }
+
+namespace {
+const ShutdownRegistrar releaseBlankRows(ReleaseBlankRows);
+}  // namespace
 
 }  // namespace zarnith

@@ -1,4 +1,4 @@
-#include "sweep/sweep_faults.h"
+#include "harness/faults.h"
 
 #include <shellapi.h>
 

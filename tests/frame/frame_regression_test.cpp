@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "frame/plugin.h"
+#include "support/plugin_state.h"
 #include "support/plugin_test.h"
 
 using namespace zarnith;
@@ -36,13 +37,11 @@ namespace {
 
 // The same for the host's ini-file name, expanded from "%_ININAME".
 TEST_F(FrameRegression, KeyActionsSurviveAnyIniName) {
-    const uint8_t saved[5] = {KeyActions[0], KeyActions[1], KeyActions[2], KeyActions[3], KeyActions[4]};
     StandIn_SetVariable(L"_ININAME", (L"C:\\" + std::wstring(3000, L'n') + L".ini").c_str());
-    KeyActions[0] = 9;
+    const StateOverride changed(&PluginState::keyActions, {9, 0, 6, 2, 1});
     ReadKeyActions();
     const uint8_t defaults[5] = {0, 0, 6, 2, 1};  // no such file: the built-in "00621"
-    EXPECT_EQ(0, memcmp(KeyActions, defaults, 5));
-    memcpy(KeyActions, saved, 5);
+    EXPECT_EQ(0, memcmp(State().keyActions, defaults, 5));
 }
 
 }  // namespace

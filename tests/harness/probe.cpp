@@ -1,4 +1,4 @@
-#include "sweep/sweep_probe.h"
+#include "harness/probe.h"
 
 #include <cstdio>
 #include <cstdlib>

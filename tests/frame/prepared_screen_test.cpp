@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "frame/entries.h"
-#include "frame/help_key.h"
+#include "support/console_types.h"
 #include "support/import_patch.h"
+#include "support/plugin_state.h"
 #include "support/plugin_test.h"
 
 namespace {
@@ -61,7 +63,7 @@ protected:
         PluginTest::SetUp();
         StandIn_SetEcho(1);  // the help must reach the console
         ::GetPluginInfo();  // this copy's name list
-        zarnith::HelpKeyFlag = 1;
+        helpKey_.emplace(&zarnith::PluginState::helpKey, true);
         atPause = AtPause{};
         // Width kept, rows shrunk: Wine's console host dislikes growing and shrinking in quick turns.
         tconsole::SetBufferAndWindow(80, 60, 60, 20);
@@ -80,7 +82,7 @@ protected:
         tconsole::TypeKeys(L"x");  // answers PAUSE
     }
     void TearDown() override {
-        zarnith::HelpKeyFlag = 0;
+        helpKey_.reset();
         tconsole::FlushInput();
         SetStdHandle(STD_OUTPUT_HANDLE, tconsole::Out());
         SetConsoleActiveScreenBuffer(tconsole::Out());
@@ -98,6 +100,7 @@ protected:
     bool ScreenAsBefore() const { return SameCells(ReadCells(tconsole::Out(), SMALL_RECT{0, 0, 79, 59}), before_); }
 
     std::vector<CHAR_INFO> before_;
+    std::optional<StateOverride<bool>> helpKey_;
 };
 
 TEST_F(PreparedScreenTest, TabBlanksTheWindowAndPutsEveryCellBack) {
@@ -125,13 +128,8 @@ TEST_F(PreparedScreenTest, TabBlanksTheWindowAndPutsEveryCellBack) {
     EXPECT_EQ(changedOutside, 0u);
 
     EXPECT_TRUE(ScreenAsBefore());
-    const SMALL_RECT w = tconsole::Window();
-    EXPECT_EQ(w.Left, 10);
-    EXPECT_EQ(w.Top, 20);
-    EXPECT_EQ(w.Right, 69);
-    EXPECT_EQ(w.Bottom, 39);
-    EXPECT_EQ(tconsole::Cursor().X, 33);
-    EXPECT_EQ(tconsole::Cursor().Y, 27);
+    EXPECT_EQ(tconsole::Window(), (SMALL_RECT{10, 20, 69, 39}));
+    EXPECT_EQ(tconsole::Cursor(), (COORD{33, 27}));
     EXPECT_EQ(StandIn_LiveBlocks(), 0);
     for (int i = 0; i < StandIn_ExpansionCount(); ++i)
         EXPECT_EQ(std::wstring(StandIn_Expansion(i)).rfind(L"%@CONSOLEB", 0), std::wstring::npos);
@@ -194,7 +192,7 @@ TEST_F(PreparedScreenTest, OutsideATabTheHostSwitchesScreenBuffers) {
 }
 
 TEST_F(PreparedScreenTest, WithoutTheFlagNothingIsPrepared) {
-    zarnith::HelpKeyFlag = 0;
+    const StateOverride noFlag(&zarnith::PluginState::helpKey, false);
     tconsole::FlushInput();
     StandIn_ClearOutput();
     EXPECT_EQ(Conhelp(L"_bufrows"), 0);

@@ -1,0 +1,94 @@
+// The registration rows: every name the plug-in registers, in registration order (the order of
+// CONHELP LIST and of the default name list), with the entry point behind it and its one-line
+// help (null: the command prints its own usage for "/?"). A row is found by its name (RowOf),
+// never by a number written down elsewhere, so inserting or moving a row here cannot point an
+// error line or a help text at another command.
+#pragma once
+#include <array>
+#include <string_view>
+
+// ROW(name, entry point, help); the frame's registration table takes all three, everyone else
+// the name and the help only. *KEYHANDLER's entry has a shape of its own: nullptr here.
+#define ZARNITH_ROWS(ROW) \
+    ROW(L"_ALTENTER", _ALTENTER, L"_ALTENTER = 0 (disabled) or 1 (enabled)") \
+    ROW(L"_BUFROWS", _BUFROWS, L"screen buffer rows") \
+    ROW(L"_BUFCOLS", _BUFCOLS, L"screen buffer columns") \
+    ROW(L"_BUFX", _BUFX, L"cursor position in buffer") \
+    ROW(L"_BUFY", _BUFY, L"cursor position in buffer") \
+    ROW(L"_CURCHAR", _CURCHAR, L"character at mouse cursor") \
+    ROW(L"_CURSOR", _CURSOR, L"1 (visible) or 0") \
+    ROW(L"_FGCONSOLE", _FGCONSOLE, L"1 if console is foreground, else 0") \
+    ROW(L"_FONTINFO", _FONTINFO, L"index width height weight name (suitable for SETFONT)") \
+    ROW(L"_FONTINFO2", _FONTINFO2, L"/Nname /Xwidth /Yheight /Wweight (suitable for TCC's FONT)") \
+    ROW(L"_FSMODE", _FSMODE, L"0 (windowed) or 1 (full-screen)") \
+    ROW(L"_MAXCON", _MAXCON, L"X Y X (scroll) Y (scroll)") \
+    ROW(L"_MOUSECX", _MOUSECX, L"console column of mouse cursor") \
+    ROW(L"_MOUSECY", _MOUSECY, L"console row of mouse cursor") \
+    ROW(L"_QE", _QE, L"QuickEdit: 0 = disabled, 1 = enabled") \
+    ROW(L"_RULER", _RULER, L"ruler") \
+    ROW(L"_TRAYH", _TRAYH, L"task bar height") \
+    ROW(L"_TRAYW", _TRAYW, L"task bar width") \
+    ROW(L"_WINROWS", _WINROWS, L"console window rows") \
+    ROW(L"_WINCOLS", _WINCOLS, L"console window columns") \
+    ROW(L"_XCLOSE", _XCLOSE, L"close console available: 0 = no, 1 = yes") \
+    ROW(L"@BUFCHAR", f_BUFCHAR, L"@BUFCHAR[N] = console screen buffer Unicode representation of char N") \
+    ROW(L"@ICONS", f_ICONS, L"number of icon groups in DLL or EXE") \
+    ROW(L"ALTENTER", ALTENTER, nullptr) \
+    ROW(L"CLUP", CLUP, L"CLUP [N] clear console progressively upward 1 [N] rows") \
+    ROW(L"CONHELP", CONHELP, nullptr) \
+    ROW(L"CONSIZE", CONSIZE, nullptr) \
+    ROW(L"CSBFIND", CSBFIND, nullptr) \
+    ROW(L"CURSOR", CURSOR, L"CURSOR OFF | ON") \
+    ROW(L"CYCLE", CYCLE, nullptr) \
+    ROW(L"FCLS", FCLS, L"Clear the console fast") \
+    ROW(L"GENBREAK", GENBREAK, nullptr) \
+    ROW(L"GOTOXY", GOTOXY, L"GOTOXY < X Y > | /R(eturn) (cursor position, screen buffer coordinates)") \
+    ROW(L"QE", QE, nullptr) \
+    ROW(L"REPAINT", REPAINT, L"REPAINT [/A] <color_spec>, /A = all") \
+    ROW(L"RSTRCON", RSTRCON, L"RSTRCON file - restore saves console (see SAVECON)") \
+    ROW(L"SAVECON", SAVECON, L"SAVECON file - save console text, attributes, and metrics") \
+    ROW(L"SAVECSB", SAVECSB, nullptr) \
+    ROW(L"SCROLL", SCROLL, L"SCROLL [V|H [+|-|H(ome)|E(nd)|P(rev)|N(ext) [nn]]]  default: v+1") \
+    ROW(L"SETFONT", SETFONT, L"SETFONT index width height weight name ... see _FONTINFO") \
+    ROW(L"SETICON", SETICON, nullptr) \
+    ROW(L"SYSMENU", SYSMENU, nullptr) \
+    ROW(L"XCLOSE", XCLOSE, nullptr) \
+    ROW(L"VBEEP", VBEEP, L"VBEEP [duration [frequency | system_sound]] (see BEEP)") \
+    ROW(L"*KEYHANDLER", nullptr, L"Binds Alt-Left/Right to CYCLE; disabled (in favor of\r\nhorizontal scrolling) when Scroll-Lock is on\r\n" L"\r\nCtrl-Down/Up - make console one row bigger/smaller\r\n")
+
+namespace zarnith {
+
+struct RowText {
+    std::wstring_view name;
+    const wchar_t* help;
+};
+
+#define ZARNITH_ROW_TEXT(name, entry, help) RowText{name, help},
+inline constexpr RowText kRowTexts[] = {ZARNITH_ROWS(ZARNITH_ROW_TEXT)};
+#undef ZARNITH_ROW_TEXT
+
+inline constexpr int kRegistrationRows = int(std::size(kRowTexts));
+
+// The row of a registered name; evaluated while compiling, so a name that is not in the list
+// does not compile.
+consteval int RowOf(std::wstring_view name) {
+    for (int r = 0; r < kRegistrationRows; ++r)
+        if (kRowTexts[r].name == name) return r;
+    throw "not a registered name";
+}
+
+constexpr bool RowNamesAreUnique() noexcept {
+    for (int a = 0; a < kRegistrationRows; ++a)
+        for (int b = a + 1; b < kRegistrationRows; ++b)
+            if (kRowTexts[a].name == kRowTexts[b].name) return false;
+    return true;
+}
+static_assert(RowNamesAreUnique(), "a name registered twice would hide its second row");
+
+// A row's name as the host and the error lines show it.
+inline const wchar_t* NameOf(int r) noexcept { return kRowTexts[r].name.data(); }
+
+// The one-line help text of a row ("" never; null when the row has none).
+inline const wchar_t* HelpTextOf(int r) noexcept { return kRowTexts[r].help; }
+
+}  // namespace zarnith

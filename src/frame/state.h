@@ -1,0 +1,45 @@
+// The plug-in's state, in one place: what start-up records and what commands keep between calls.
+// Everyone reads it through State(). The frame writes the start-up part (on attach, in
+// InitializePlugin and GetPluginInfo); each kept field is written only by the unit its comment
+// names. Tests change fields through tests/support/plugin_state.h, never field by field here.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+
+namespace zarnith {
+
+inline constexpr int kNameListCapacity = 512;
+
+// How the console is hosted (decided in console/pseudo_console.cpp at start-up).
+enum class ConsoleHost : uint8_t {
+    Classic,        // a console window of its own, shown: every command acts on it
+    PseudoConsole,  // a signal that cannot belong to a classic console
+    HiddenWindow,   // a hidden console window: a pseudo console while it stays hidden
+};
+
+struct PluginState {
+    // Start-up.
+    HMODULE module = nullptr;            // this library, recorded on attach
+    DWORD hostProcessId = 0;             // the host process
+    HWND consoleWindow = nullptr;        // the host's console window (null inside a Take Command tab)
+    uint8_t keyActions[5] = {0, 0, 6, 2, 1};  // scroll-code bases for the four Alt keys, then the repeat count
+    wchar_t* nameList = nullptr;         // the active names, comma separated (kNameListCapacity)
+    ConsoleHost consoleHost = ConsoleHost::Classic;  // nothing is refused before start-up or in a tab
+
+    // Kept between calls.
+    bool helpKey = false;                // key handler: F1 or Ctrl-F1 came last; CONHELP shows its own screen
+    HHOOK altEnterHook = nullptr;        // ALTENTER /D; null lets Alt-Enter through
+    HANDLE resizeEvent = nullptr;        // CONSIZE: the resize in progress, null between calls
+    COORD gotoxyCursor{-1, -1};          // GOTOXY: cursor and view before the last GOTOXY (X -1: none yet)
+    SMALL_RECT gotoxyWindow{};
+    CHAR_INFO* blankCells = nullptr;     // BlankRows: blanks kept from one keystroke to the next
+    uint32_t blankCapacity = 0;
+};
+
+const PluginState& State() noexcept;
+
+// For the writers named above, and for the tests' scoped overrides.
+PluginState& WritableState() noexcept;
+
+}  // namespace zarnith
