@@ -119,15 +119,14 @@ OnigSyntaxType* SelectRegexSyntax() noexcept {
 void ApplyKeyActionsValue(const wchar_t* value, int length, uint8_t (&actions)[5]) noexcept {
     // A character that is no digit would make a scroll code nobody asked for: that position
     // keeps its default instead.
-    constexpr uint8_t kDefaults[5] = {0, 0, 6, 2, 1};
     auto digit = [](wchar_t c) { return c >= L'0' && c <= L'9'; };
     for (int i = 0; i < 4 && i < length && value[i] != L'\0'; ++i)
-        actions[i] = digit(value[i]) ? static_cast<uint8_t>(value[i] - L'0') : kDefaults[i];
+        actions[i] = digit(value[i]) ? static_cast<uint8_t>(value[i] - L'0') : kDefaultKeyActions[i];
     if (length <= 4) return;
     uint8_t count = 0;
     for (int i = 4; i < length && value[i] != L'\0'; ++i) {
         if (!digit(value[i])) {
-            actions[4] = kDefaults[4];
+            actions[4] = kDefaultKeyActions[4];
             return;
         }
         count = static_cast<uint8_t>(count * 10 + (value[i] - L'0'));
@@ -140,6 +139,7 @@ void ReadKeyActions() noexcept {
     Sprintf(name, L"%%_ININAME");
     const std::wstring path = ExpandHostText(name);
     wchar_t value[16] = {};
+    // The default text is kDefaultKeyActions written out, as the configuration file would hold it.
     const DWORD n = GetPrivateProfileStringW(L"HSCROLL", L"KeyActions", L"00621", value, 16, path.c_str());
     ApplyKeyActionsValue(value, static_cast<int>(n), WritableState().keyActions);
 }

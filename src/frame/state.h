@@ -11,6 +11,10 @@ namespace zarnith {
 
 inline constexpr int kNameListCapacity = 512;
 
+// KeyActions when the host's configuration has none ("00621"): scroll-code bases for the four
+// Alt keys, then the repeat count.
+inline constexpr uint8_t kDefaultKeyActions[5] = {0, 0, 6, 2, 1};
+
 // How the console is hosted (decided in console/pseudo_console.cpp at start-up).
 enum class ConsoleHost : uint8_t {
     Classic,        // a console window of its own, shown: every command acts on it
@@ -23,7 +27,8 @@ struct PluginState {
     HMODULE module = nullptr;            // this library, recorded on attach
     DWORD hostProcessId = 0;             // the host process
     HWND consoleWindow = nullptr;        // the host's console window (null inside a Take Command tab)
-    uint8_t keyActions[5] = {0, 0, 6, 2, 1};  // scroll-code bases for the four Alt keys, then the repeat count
+    uint8_t keyActions[5] = {kDefaultKeyActions[0], kDefaultKeyActions[1], kDefaultKeyActions[2],
+                             kDefaultKeyActions[3], kDefaultKeyActions[4]};
     wchar_t* nameList = nullptr;         // the active names, comma separated (kNameListCapacity)
     ConsoleHost consoleHost = ConsoleHost::Classic;  // nothing is refused before start-up or in a tab
 

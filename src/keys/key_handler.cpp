@@ -70,9 +70,8 @@ KeyPlan PlanKey(int32_t code, const KeyContext& context) noexcept {
         default: break;
     }
     if (context.scrollLock) {
-        static constexpr uint8_t kDefaults[5] = {0, 0, 6, 2, 1};
         KeyContext withActions = context;
-        if (withActions.actions == nullptr) withActions.actions = kDefaults;
+        if (withActions.actions == nullptr) withActions.actions = kDefaultKeyActions;
         return PlanScroll(code, withActions);
     }
     if (code == key::AltLeft) plan.step = KeyStep::CycleBack;
