@@ -5,15 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# The build speaks only when it fails; its whole output is in the log.
-mkdir -p build
-log=build/build.log
-echo "Building ZARNITH (the first build takes a few minutes; log: $log) ..."
-if ! { bash scripts/setup-debian.sh && cmake --preset mingw && cmake --build --preset mingw; } > "$log" 2>&1; then
-  tail -40 "$log"
-  echo "The build failed; the whole log is $log."
-  exit 1
-fi
+source scripts/quiet-build.sh
+quiet_build build "ZARNITH (the first build takes a few minutes)" \
+  bash -c 'bash scripts/setup-debian.sh && cmake --preset mingw && cmake --build --preset mingw'
 echo "Running demo/demo.zs in the stand-in host under Wine ..."
 rm -rf build/demo
 mkdir -p build/demo

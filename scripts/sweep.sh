@@ -10,15 +10,8 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 
 calls="${1:-20000}"
-# The build speaks only when it fails; its whole output is in the log.
-mkdir -p build-hardened
-build_log=build-hardened/build.log
-echo "Building the hardened preset (log: $build_log) ..."
-if ! { cmake --preset hardened && cmake --build --preset hardened; } > "$build_log" 2>&1; then
-  tail -40 "$build_log"
-  echo "The build failed; the whole log is $build_log."
-  exit 1
-fi
+source scripts/quiet-build.sh
+quiet_build build-hardened "the hardened preset" bash -c 'cmake --preset hardened && cmake --build --preset hardened'
 
 log="build-hardened/sweep.log"
 rm -f build-hardened/bin/sweep-summary.txt

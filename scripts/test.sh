@@ -5,15 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# The build speaks only when it fails; its whole output is in the log.
-mkdir -p build
-log=build/build.log
-echo "Building ZARNITH and its tests (the first build takes a few minutes; log: $log) ..."
-if ! { bash scripts/setup-debian.sh && cmake --preset mingw && cmake --build --preset mingw; } > "$log" 2>&1; then
-  tail -40 "$log"
-  echo "The build failed; the whole log is $log."
-  exit 1
-fi
+source scripts/quiet-build.sh
+quiet_build build "ZARNITH and its tests (the first build takes a few minutes)" \
+  bash -c 'bash scripts/setup-debian.sh && cmake --preset mingw && cmake --build --preset mingw'
 echo "Running the tests (about 3 minutes, most of it the hardening sweep) ..."
 # From inside the build folder: ctest then has no folder change to announce.
 scripts/wine-env.sh build bash -c 'cd build && ctest --output-on-failure "$@"' ctest "$@"

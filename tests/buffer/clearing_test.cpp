@@ -158,12 +158,10 @@ TEST_F(ClearingTest, RepaintFailuresChangeNothing) {
     EXPECT_TRUE(RowHasAttribute(0, 0x1E));
     EXPECT_EQ(StandIn_LiveBlocks(), live);
 
-    TempFile file(L"repaint");
-    HANDLE h = CreateFileW(file.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    SetStdHandle(STD_OUTPUT_HANDLE, h);
-    EXPECT_EQ(Run(L"REPAINT", L"/A red"), -1);
-    SetStdHandle(STD_OUTPUT_HANDLE, tconsole::Out());
-    CloseHandle(h);
+    {
+        const RedirectedOutput redirected;
+        EXPECT_EQ(Run(L"REPAINT", L"/A red"), -1);
+    }
     EXPECT_TRUE(RowHasAttribute(0, 0x1E));
 }
 

@@ -191,12 +191,10 @@ TEST_F(CsbfindTest, RunawayPatternEndsAndOldLibrariesStillSearch) {
 
 TEST_F(CsbfindTest, RedirectedOutputAndNoMemory) {
     tconsole::WriteText(0, 0, L"hit");
-    TempFile target(L"csbfind-target");
-    HANDLE h = CreateFileW(target.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    SetStdHandle(STD_OUTPUT_HANDLE, h);
-    EXPECT_EQ(Find(L"hit", L"1", 3), 0);
-    SetStdHandle(STD_OUTPUT_HANDLE, tconsole::Out());
-    CloseHandle(h);
+    {
+        const RedirectedOutput redirected;
+        EXPECT_EQ(Find(L"hit", L"1", 3), 0);
+    }
     EXPECT_EQ(Matches(), (Places{{0, 0}}));
 
     const int live = StandIn_LiveBlocks();

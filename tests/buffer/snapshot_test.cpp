@@ -353,12 +353,10 @@ TEST_F(SnapshotTest, UsageAndFileErrors) {
 
 TEST_F(SnapshotTest, RedirectedOutputAndMissingWindowRect) {
     TempFile file(L"redirected");
-    TempFile target(L"redirect-target");
-    HANDLE h = CreateFileW(target.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    SetStdHandle(STD_OUTPUT_HANDLE, h);
-    EXPECT_EQ(Run(L"SAVECON", file.Path()), -1);
-    SetStdHandle(STD_OUTPUT_HANDLE, tconsole::Out());
-    CloseHandle(h);
+    {
+        const RedirectedOutput redirected;
+        EXPECT_EQ(Run(L"SAVECON", file.Path()), -1);
+    }
     EXPECT_EQ(Err(), L"SAVECON: standard output is not a console screen buffer\r\n");
     EXPECT_FALSE(file.Exists());
 

@@ -113,12 +113,10 @@ TEST_F(SavecsbTest, ArgumentsAndRefusals) {
 
 TEST_F(SavecsbTest, RedirectedOutputAndNoMemoryLeaveTheFileAlone) {
     TempFile file(L"refused");
-    TempFile target(L"refused-target");
-    HANDLE h = CreateFileW(target.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    SetStdHandle(STD_OUTPUT_HANDLE, h);
-    EXPECT_EQ(Run(L"SAVECSB", file.Path()), -1);
-    SetStdHandle(STD_OUTPUT_HANDLE, tconsole::Out());
-    CloseHandle(h);
+    {
+        const RedirectedOutput redirected;
+        EXPECT_EQ(Run(L"SAVECSB", file.Path()), -1);
+    }
     EXPECT_EQ(Err(), L"SAVECSB: SAVECSB cannot be run with redirected standard output.\r\n");
     EXPECT_FALSE(file.Exists());
 

@@ -62,3 +62,13 @@ std::string TempFile::Bytes() const {
     std::ifstream file(path_.c_str(), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
+
+RedirectedOutput::RedirectedOutput()
+    : file_(CreateFileW(target_.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)) {
+    SetStdHandle(STD_OUTPUT_HANDLE, file_);
+}
+
+RedirectedOutput::~RedirectedOutput() {
+    SetStdHandle(STD_OUTPUT_HANDLE, tconsole::Out());
+    CloseHandle(file_);
+}

@@ -45,3 +45,16 @@ public:
 private:
     std::wstring path_;
 };
+
+// Standard output sent to a file for the scope, as when the host's output is redirected.
+class RedirectedOutput {
+public:
+    RedirectedOutput();
+    ~RedirectedOutput();
+    RedirectedOutput(const RedirectedOutput&) = delete;
+    RedirectedOutput& operator=(const RedirectedOutput&) = delete;
+
+private:
+    TempFile target_{L"redirected-output"};
+    HANDLE file_;
+};
