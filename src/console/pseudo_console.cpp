@@ -9,7 +9,7 @@ namespace zarnith {
 namespace {
 
 // The class conhost gives the stand-in window of a pseudo console on Windows 10 (1809 on) and 11,
-// whether the session came from CreatePseudoConsole or from Windows 11's default-terminal handoff.
+// whether the console came from CreatePseudoConsole or from Windows 11's default-terminal handoff.
 constexpr wchar_t kPseudoWindowClass[] = L"PseudoConsoleWindow";
 
 bool HasPseudoWindowClass(HWND window) noexcept {
