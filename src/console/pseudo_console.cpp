@@ -11,10 +11,12 @@ namespace {
 // The class conhost gives the stand-in window of a pseudo console on Windows 10 (1809 on) and 11,
 // whether the console came from CreatePseudoConsole or from Windows 11's default-terminal handoff.
 constexpr wchar_t kPseudoWindowClass[] = L"PseudoConsoleWindow";
+// The class of conhost's classic console window.
+constexpr wchar_t kClassicWindowClass[] = L"ConsoleWindowClass";
 
-bool HasPseudoWindowClass(HWND window) noexcept {
+bool HasClass(HWND window, const wchar_t* className) noexcept {
     wchar_t name[32] = {};
-    return GetClassNameW(window, name, 32) != 0 && lstrcmpW(name, kPseudoWindowClass) == 0;
+    return GetClassNameW(window, name, 32) != 0 && lstrcmpW(name, className) == 0;
 }
 
 }  // namespace
@@ -32,15 +34,22 @@ void DetectConsoleHost(HWND window) noexcept {
     // The class alone decides: conhost registers it only for pseudo consoles. Its visibility is
     // not trusted there, since a program may have shown the stand-in (it then appears as an empty
     // frame; the terminal still owns the real window).
-    if (HasPseudoWindowClass(window)) {
+    if (HasClass(window, kPseudoWindowClass)) {
         host = ConsoleHost::PseudoConsole;
         return;
     }
-    // A hidden window: the one signal that holds on Windows and on Wine, whose pseudo console has
-    // a hidden window of its ordinary console class. A minimised classic console is still visible
-    // (IsWindowVisible answers for WS_VISIBLE, not for being on screen), so it is never taken for
-    // one. A classic console started hidden (SW_HIDE) looks the same at start-up; it is treated
-    // as hidden only while it stays hidden, because InPseudoConsole asks again.
+    // Windows' classic console window is the console's own even when hidden: ConEmu and other
+    // wrappers keep the real console hidden and follow its size, and a console may be started
+    // hidden. Its commands act on it as they always have.
+    if (HasClass(window, kClassicWindowClass)) {
+        host = ConsoleHost::Classic;
+        return;
+    }
+    // Any other console host (Wine's pseudo console has a hidden window of its ordinary console
+    // class): a hidden window is the signal. A minimised console is still visible (IsWindowVisible
+    // answers for WS_VISIBLE, not for being on screen), so it is never taken for one. A console
+    // of such a host started hidden looks the same at start-up; it is treated as hidden only
+    // while it stays hidden, because InPseudoConsole asks again.
     host = IsWindowVisible(window) ? ConsoleHost::Classic : ConsoleHost::HiddenWindow;
 }
 

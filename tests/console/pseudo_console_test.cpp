@@ -126,6 +126,7 @@ TEST_F(PseudoConsoleTest, DetectionSignals) {
         {"a classic console window", true, nullptr, -1, false},
         {"a classic console window, whatever its class", true, L"ConsoleWindowClass", TRUE, false},
         {"Windows: the stand-in's class, even once shown", true, L"PseudoConsoleWindow", TRUE, true},
+        {"Windows: a hidden classic window, as behind ConEmu", true, L"ConsoleWindowClass", FALSE, false},
         {"Wine: a hidden window of the ordinary class", true, nullptr, FALSE, true},
         {"no console window at all", false, nullptr, -1, true},
     };
