@@ -125,3 +125,17 @@ int PluginHost::Key(HostKeyRecord& record) {
     auto entry = IsRegistered(L"*KEYHANDLER") ? reinterpret_cast<int (*)(HostKeyRecord*)>(Export("KEYHANDLER")) : nullptr;
     return entry ? entry(&record) : 0;
 }
+
+bool ConsoleKeyWaiting() {
+    HANDLE in = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+    if (in == INVALID_HANDLE_VALUE) return false;
+    INPUT_RECORD records[64];
+    DWORD n = 0;
+    bool waiting = false;
+    if (PeekConsoleInputW(in, records, 64, &n))
+        for (DWORD i = 0; i < n && !waiting; ++i)
+            waiting = records[i].EventType == KEY_EVENT && records[i].Event.KeyEvent.bKeyDown;
+    CloseHandle(in);
+    return waiting;
+}

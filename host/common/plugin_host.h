@@ -67,3 +67,7 @@ private:
     int initResult_ = -1;
     std::vector<std::wstring> names_;
 };
+
+// True when a key press waits in the console's input queue (what a command reading keys with
+// _getwch would take next); nothing is removed from the queue.
+bool ConsoleKeyWaiting();

@@ -180,19 +180,6 @@ void QueueKeys(const std::wstring& text) {
 }
 
 // A key press waiting in the console input (releases alone do not end a key read).
-bool KeyWaiting() {
-    HANDLE input = OpenConsoleInput();
-    if (input == INVALID_HANDLE_VALUE) return false;
-    INPUT_RECORD records[64];
-    DWORD n = 0;
-    bool waiting = false;
-    if (PeekConsoleInputW(input, records, 64, &n))
-        for (DWORD i = 0; i < n && !waiting; ++i)
-            waiting = records[i].EventType == KEY_EVENT && records[i].Event.KeyEvent.bKeyDown;
-    CloseHandle(input);
-    return waiting;
-}
-
 // Shows a script line in the console as a prompt would, so that a picture of it reads like a TCC window.
 void ShowOnConsole(const std::wstring& text) {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
@@ -275,7 +262,7 @@ private:
         DWORD idle = 0;
         bool noted = false;
         while (WaitForSingleObject(stop_, kStep) == WAIT_TIMEOUT) {
-            if (KeyWaiting()) {
+            if (ConsoleKeyWaiting()) {
                 idle = 0;
                 continue;
             }

@@ -1,5 +1,7 @@
 #include "harness/faults.h"
 
+#include "common/plugin_host.h"
+
 #include <shellapi.h>
 
 #include <conio.h>
@@ -26,21 +28,6 @@ void* realGetch = nullptr;
 long long sleptMs = 0;
 long keysInvented = 0;
 
-bool KeyWaiting() {
-    HANDLE in = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-    if (in == INVALID_HANDLE_VALUE) return false;
-    // Only key-down events with a character or a key code make the runtime return.
-    INPUT_RECORD records[64];
-    DWORD n = 0;
-    bool waiting = false;
-    if (PeekConsoleInputW(in, records, 64, &n))
-        for (DWORD i = 0; i < n && !waiting; ++i)
-            waiting = records[i].EventType == KEY_EVENT && records[i].Event.KeyEvent.bKeyDown;
-    CloseHandle(in);
-    return waiting;
-}
-
 void WINAPI FakeSleep(DWORD ms) {
     if (ms <= 1) {
         reinterpret_cast<void(WINAPI*)(DWORD)>(realSleep)(ms);
@@ -52,7 +39,7 @@ void WINAPI FakeSleep(DWORD ms) {
 BOOL WINAPI FakeBeep(DWORD, DWORD) { return TRUE; }
 
 wint_t FakeGetwch() {
-    if (!KeyWaiting()) {
+    if (!ConsoleKeyWaiting()) {
         ++keysInvented;
         return L'q';
     }
@@ -60,7 +47,7 @@ wint_t FakeGetwch() {
 }
 
 int FakeGetch() {
-    if (!KeyWaiting()) {
+    if (!ConsoleKeyWaiting()) {
         ++keysInvented;
         return 'q';
     }
