@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 source scripts/quiet-build.sh
-quiet_build build "ZARNITH (the first build takes a few minutes)" \
+quiet_build build ZARNITH \
   bash -c 'bash scripts/setup-debian.sh && cmake --preset mingw && cmake --build --preset mingw'
 echo "Running demo/demo.zs in the stand-in host under Wine ..."
 rm -rf build/demo

@@ -219,7 +219,6 @@ int RunRstrcon(wchar_t* line) {
     // The sizing reports its own failures; the cells are restored into whatever geometry results.
     // Under a pseudo console the terminal owns the size: the cells go into the view as it is.
     if (!InPseudoConsole()) SizeConsole(SnapshotSizeRequest(header));
-    SetConsoleWindowInfo(screen.get(), TRUE, &header.window);
     screen.WriteRows(0, saved, width, cells.data());
     if (saved < height) {
         // Rows below the saved ones: blanks in the colours of the last saved row, column by column,
@@ -232,6 +231,10 @@ int RunRstrcon(wchar_t* line) {
         screen.RepeatRows(saved, height - saved, width, block, blockRows);
     }
     SetConsoleCursorPosition(screen.get(), COORD{header.cursorX, header.cursorY});
+    // The view last: placing the cursor scrolls it to the cursor (conhost's
+    // SetConsoleCursorPositionImpl, src/host/getset.cpp:754; Wine's too), and the saved view need
+    // not hold the cursor, as when the user had scrolled back.
+    SetConsoleWindowInfo(screen.get(), TRUE, &header.window);
     return 0;
 }
 
