@@ -192,7 +192,6 @@ void QueueKeys(const std::wstring& text) {
     CloseHandle(input);
 }
 
-// A key press waiting in the console input (releases alone do not end a key read).
 // Shows a script line in the console as a prompt would, so that a picture of it reads like a TCC window.
 void ShowOnConsole(const std::wstring& text) {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
