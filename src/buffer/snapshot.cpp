@@ -107,7 +107,8 @@ SizeRequest SnapshotSizeRequest(const SnapshotHeader& h) noexcept {
 
 namespace {
 
-// Argument 0 as the file name, or null after the usage line (then *result is set).
+// Argument 0 as the file name (kept in `path`), or null after the usage line went to standard
+// error (the command then answers 1).
 const wchar_t* FileArgument(wchar_t* line, std::vector<wchar_t>& path, int helpRow) {
     const size_t length = line ? wcslen(line) : 0;
     path.assign(std::max<size_t>(length + 1, MAX_PATH), L'\0');  // the argument is never longer than its line

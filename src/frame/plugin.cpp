@@ -6,7 +6,7 @@
 #include <vector>
 #include <utility>
 
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/exception_pool.h"
 #include "frame/guard.h"
 #include "frame/host.h"
@@ -196,7 +196,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 int InitializePlugin() noexcept {
-    return Guarded(L"InitializePlugin", [] {
+    return GuardedAs(L"InitializePlugin", [] {
         PluginState& state = WritableState();
         // Before the tab test: the key handler notes F1 inside a Take Command tab as well.
         state.keyNames = HostHandsKeysByName();

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <vector>
 
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "keys/key_handler.h"
 #include "support/import_patch.h"
 #include "support/plugin_state.h"
