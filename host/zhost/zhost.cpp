@@ -12,6 +12,8 @@
 //   QUEUEKEYS text    put keystrokes into the console input for commands that wait for keys
 //   HELP name | USAGE name | NAMES | RELOAD | EXIT
 //   TYPE file [lines] show a file's first lines (all without a count)
+//   COLOR attr        colours (two hex digits, background first, as cmd's COLOR) for the text
+//                     written to the console from then on
 //   SCREENSHOT name   ask for a picture of the screen: writes name into the file
 //                     screenshot.request in the folder %ZARNITH_SCREENSHOTS% and waits (at most
 //                     20 s) until the taker (scripts/screenshots.sh) has removed it; without
@@ -401,7 +403,8 @@ bool RunLine(PluginHost& host, const std::wstring& dllPath, const std::wstring& 
     // An ECHO that expands nothing is shown once, as its output; CALL shows the called lines instead.
     if ((upper != L"ECHO" || written.find(L'%') != std::wstring::npos) && upper != L"CALL")
         Say(L"> " + written + L"\r\n");
-    if (upper != L"SCREENSHOT" && upper != L"ECHO" && upper != L"TYPE" && upper != L"CALL") ShowOnConsole(written);
+    if (upper != L"SCREENSHOT" && upper != L"ECHO" && upper != L"TYPE" && upper != L"CALL" && upper != L"COLOR")
+        ShowOnConsole(written);
 
     if (upper == L"EXIT") return false;
     if (upper == L"SCREENSHOT") {
@@ -416,6 +419,10 @@ bool RunLine(PluginHost& host, const std::wstring& dllPath, const std::wstring& 
     }
     if (upper == L"TYPE") {
         TypeFile(rest);
+        return true;
+    }
+    if (upper == L"COLOR") {
+        SetConsoleTextAttribute(GetStdHandle(STD_OUTPUT_HANDLE), WORD(wcstoul(rest.c_str(), nullptr, 16) & 0xFF));
         return true;
     }
     if (upper == L"SET") {
