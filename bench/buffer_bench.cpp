@@ -171,13 +171,22 @@ int main() {
     Sleep(500);
     double savecsb = 0, chunkedChars = 0;
     BestInTurns([&] { results[2] = host.RunCommand(L"SAVECSB", dump); }, savecsb, chunkedRead, chunkedChars);
-    // The coloured dumps in turns with the plain one, which keeps its best time of all its runs.
+    // The coloured dumps in turns with the plain one, which keeps its best time of all its runs,
+    // and with their own floor: reading the buffer's cells in pieces of 64,000 bytes.
     const std::wstring colourDump = L"/C " + dump, page = L"/H " + dump + L".html";
-    double colours = 1e300, html = 1e300;
+    const SHORT cellRows = SHORT(64000 / sizeof(CHAR_INFO) / kWidth);
+    auto chunkedCells = [&] {
+        for (SHORT top = 0; top < kHeight; top = SHORT(top + cellRows)) {
+            SMALL_RECT region{0, top, kWidth - 1, SHORT(std::min<int>(top + cellRows, kHeight) - 1)};
+            ReadConsoleOutputW(out, rows.data(), COORD{kWidth, cellRows}, COORD{0, 0}, &region);
+        }
+    };
+    double colours = 1e300, html = 1e300, cellFloor = 1e300;
     for (int i = 0; i < 5; ++i) {
         colours = std::min(colours, Time([&] { results[4] = host.RunCommand(L"SAVECSB", colourDump); }));
         html = std::min(html, Time([&] { results[5] = host.RunCommand(L"SAVECSB", page); }));
         savecsb = std::min(savecsb, Time([&] { host.RunCommand(L"SAVECSB", dump); }));
+        cellFloor = std::min(cellFloor, Time(chunkedCells));
     }
     const double csbfind = Time([&] { results[3] = host.RunCommand(L"CSBFIND", L"zq[0-9]zq"); });
     DeleteFileW(snapshot.c_str());
@@ -200,8 +209,8 @@ int main() {
     line("SAVECSB /C", colours, readCells, "ReadConsoleOutputW", results[4]);
     line("SAVECSB /H", html, readCells, "ReadConsoleOutputW", results[5]);
     for (const auto& [name, ms] : {std::pair{"/C", colours}, std::pair{"/H", html}})
-        std::printf("SAVECSB %s %.1f ms against plain SAVECSB %.1f ms: %.2fx%s\n", name, ms, savecsb, ms / savecsb,
-                    ms <= 2.0 * savecsb ? "" : "  ABOVE 2x");
+        std::printf("SAVECSB %s %.1f ms against plain SAVECSB %.1f ms: %.2fx%s (reading the cells alone: %.1f ms)\n",
+                    name, ms, savecsb, ms / savecsb, ms <= 2.0 * savecsb ? "" : "  ABOVE 2x", cellFloor);
     std::printf("SAVECSB %.1f ms against the chunked-read floor %.1f ms: %.2fx%s\n", savecsb, chunkedChars,
                 savecsb / chunkedChars, savecsb <= 2.0 * chunkedChars ? "" : "  ABOVE 2x");
     std::printf("(the host's own share: %d Qprintf calls of one %d-character line to a file take %.1f ms)\n",

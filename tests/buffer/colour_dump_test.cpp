@@ -209,13 +209,13 @@ protected:
                   {L"dd", 0x2C | COMMON_LVB_REVERSE_VIDEO | COMMON_LVB_GRID_HORIZONTAL},
                   {L"ee", 0x70 | COMMON_LVB_UNDERSCORE | COMMON_LVB_REVERSE_VIDEO},
                   {L"<&>\"", kCurrent}});
-        // Control characters and NUL, a surrogate pair in two cells, then a bar of blanks in
-        // another background, which stays; the blanks after it are in the current one and go.
-        Write(2, {{std::wstring(L"x\x1b\t", 3) + L'\0', 0x0A}, {L"\xD83D\xDE00", 0x0B}, {L"   ", 0x40}});
+        // Control characters, NUL, a lone surrogate, a surrogate pair in two cells, then a bar of
+        // blanks in another background, which stays; the blanks after it are in the current one and go.
+        Write(2, {{std::wstring(L"x\x1b\t", 3) + L'\0' + L'\xDC00', 0x0A}, {L"\xD83D\xDE00", 0x0B}, {L"   ", 0x40}});
         Write(4, {{L"  z", 0x1F}, {L" ", kCurrent | COMMON_LVB_REVERSE_VIDEO}});  // a reversed blank shows grey
         tconsole::SetCursor(0, 4);
         // The same rows as they should read back: one character per cell, NUL a blank, controls U+FFFD.
-        shown_ = {U"0123456789ABCDEF", U"aabbccddee<&>\"", U"x\xFFFD\xFFFD \U0001F600   ", U"", U"  z "};
+        shown_ = {U"0123456789ABCDEF", U"aabbccddee<&>\"", U"x\xFFFD\xFFFD \xFFFD\U0001F600   ", U"", U"  z "};
     }
 
     void Write(SHORT y, const std::vector<TextRun>& runs) {
