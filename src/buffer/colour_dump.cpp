@@ -116,54 +116,50 @@ constexpr int AnsiColour(int colour) noexcept {
 constexpr size_t kMostUnitsPerCell = 16;
 constexpr std::wstring_view kReset = L"\x1b[0m";
 
-// Text into a fixed buffer; what would run past its end is dropped (sizes are set so it never is).
-class BoundedText {
-public:
-    BoundedText(wchar_t* first, size_t capacity) noexcept : at_(first), end_(first + capacity) {}
-    void Put(wchar_t c) noexcept {
-        if (at_ < end_) *at_++ = c;
-    }
-    void Put(std::wstring_view text) noexcept {
-        for (wchar_t c : text) Put(c);
-    }
-    void Number(int n) noexcept {
-        if (n >= 100) Put(wchar_t(L'0' + n / 100));
-        if (n >= 10) Put(wchar_t(L'0' + n / 10 % 10));
-        Put(wchar_t(L'0' + n % 10));
-    }
+// Units a row line needs at most: every cell, the reset and a NUL.
+constexpr size_t LineCapacity(size_t cells) noexcept { return cells * kMostUnitsPerCell + kReset.size() + 1; }
 
-private:
-    wchar_t* at_;
-    wchar_t* end_;
-};
+wchar_t* PutText(wchar_t* at, std::wstring_view text) noexcept { return std::copy(text.begin(), text.end(), at); }
 
-// A look in full, whatever came before it ("0" first: no underscore or reverse video remains).
-void PutSequence(BoundedText& out, WORD look) noexcept {
-    const int fg = Foreground(look), bg = Background(look);
-    out.Put(L"\x1b[0;");
-    out.Number(((fg & FOREGROUND_INTENSITY) ? 90 : 30) + AnsiColour(fg));
-    out.Put(L';');
-    out.Number(((bg & FOREGROUND_INTENSITY) ? 100 : 40) + AnsiColour(bg));
-    if (look & COMMON_LVB_UNDERSCORE) out.Put(L";4");
-    if (look & COMMON_LVB_REVERSE_VIDEO) out.Put(L";7");
-    out.Put(L'm');
+wchar_t* PutNumber(wchar_t* at, int n) noexcept {
+    if (n >= 100) *at++ = wchar_t(L'0' + n / 100);
+    if (n >= 10) *at++ = wchar_t(L'0' + n / 10 % 10);
+    *at++ = wchar_t(L'0' + n % 10);
+    return at;
 }
 
-// A row's text with its looks into `line` (room for kMostUnitsPerCell per cell, the reset and a
-// NUL): explicit colours first, a sequence where the look changes, a reset at the end.
+// A look in full, whatever came before it ("0" first: no underscore or reverse video remains).
+wchar_t* PutSequence(wchar_t* at, WORD look) noexcept {
+    const int fg = Foreground(look), bg = Background(look);
+    at = PutText(at, L"\x1b[0;");
+    at = PutNumber(at, ((fg & FOREGROUND_INTENSITY) ? 90 : 30) + AnsiColour(fg));
+    *at++ = L';';
+    at = PutNumber(at, ((bg & FOREGROUND_INTENSITY) ? 100 : 40) + AnsiColour(bg));
+    if (look & COMMON_LVB_UNDERSCORE) at = PutText(at, L";4");
+    if (look & COMMON_LVB_REVERSE_VIDEO) at = PutText(at, L";7");
+    *at++ = L'm';
+    return at;
+}
+
+// A row's text with its looks, as a NUL-terminated line: explicit colours first, a sequence where
+// the look changes, a reset at the end. A line too small for the row (never, as allocated) is empty.
 void ComposeRow(std::span<const CHAR_INFO> row, WORD current, HostArray<wchar_t>& line) noexcept {
-    BoundedText out(line.data(), line.size() - 1);
+    wchar_t* at = line.data();
+    if (line.size() < LineCapacity(row.size())) {
+        *at = L'\0';
+        return;
+    }
     bool started = false;
     WORD shown = 0;
     ForEachGlyph(row.first(ShownCells(row, current)), [&](const Glyph& glyph) {
-        if (!started || glyph.look != shown) PutSequence(out, glyph.look);
+        if (!started || glyph.look != shown) at = PutSequence(at, glyph.look);
         started = true;
         shown = glyph.look;
-        out.Put(std::wstring_view(glyph.units, size_t(glyph.count)));
+        *at++ = glyph.units[0];
+        if (glyph.count == 2) *at++ = glyph.units[1];
     });
-    if (started) out.Put(kReset);
-    out.Put(L'\0');
-    line[line.size() - 1] = L'\0';
+    if (started) at = PutText(at, kReset);
+    *at = L'\0';
 }
 
 int WriteSequences(const ScreenBuffer& screen, const CONSOLE_SCREEN_BUFFER_INFO& info, HANDLE file,
@@ -207,28 +203,27 @@ public:
     }
     // One character, escaped where HTML would read it as markup.
     void Character(char32_t c) noexcept {
-        switch (c) {
-        case U'&': return Ascii("&amp;");
-        case U'<': return Ascii("&lt;");
-        case U'>': return Ascii("&gt;");
-        case U'"': return Ascii("&quot;");
-        default: break;
-        }
+        if (size_t(end_ - at_) < kMostBytesPerCharacter) Flush();
         if (c < 0x80) {
-            Byte(char(c));
-        } else if (c < 0x800) {
-            Byte(char(0xC0 | (c >> 6)));
-            Byte(char(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            Byte(char(0xE0 | (c >> 12)));
-            Byte(char(0x80 | ((c >> 6) & 0x3F)));
-            Byte(char(0x80 | (c & 0x3F)));
-        } else {
-            Byte(char(0xF0 | (c >> 18)));
-            Byte(char(0x80 | ((c >> 12) & 0x3F)));
-            Byte(char(0x80 | ((c >> 6) & 0x3F)));
-            Byte(char(0x80 | (c & 0x3F)));
+            switch (c) {
+            case U'&': return Raw("&amp;");
+            case U'<': return Raw("&lt;");
+            case U'>': return Raw("&gt;");
+            case U'"': return Raw("&quot;");
+            default: *at_++ = char(c); return;
+            }
         }
+        if (c < 0x800) {
+            *at_++ = char(0xC0 | (c >> 6));
+        } else if (c < 0x10000) {
+            *at_++ = char(0xE0 | (c >> 12));
+            *at_++ = char(0x80 | ((c >> 6) & 0x3F));
+        } else {
+            *at_++ = char(0xF0 | (c >> 18));
+            *at_++ = char(0x80 | ((c >> 12) & 0x3F));
+            *at_++ = char(0x80 | ((c >> 6) & 0x3F));
+        }
+        *at_++ = char(0x80 | (c & 0x3F));
     }
     // UTF-16 text (the date and time): pairs joined, lone surrogates as U+FFFD.
     void Text(std::wstring_view text) noexcept {
@@ -264,10 +259,15 @@ public:
     }
 
 private:
+    // The most one character takes: "&quot;".
+    static constexpr size_t kMostBytesPerCharacter = 6;
+
     void Byte(char c) noexcept {
         if (at_ == end_) Flush();
         *at_++ = c;
     }
+    // Only where room was made.
+    void Raw(std::string_view text) noexcept { at_ = std::copy(text.begin(), text.end(), at_); }
 
     HANDLE file_;
     char* first_;
@@ -338,7 +338,7 @@ int DumpWithColours(const wchar_t* name, bool append, ColourFormat format) {
     HostArray<wchar_t> line;
     HostArray<char> block;
     const bool output = format == ColourFormat::Sequences
-                            ? line.allocate(size_t(width) * kMostUnitsPerCell + kReset.size() + 1)
+                            ? line.allocate(LineCapacity(size_t(width)))
                             : block.allocate(kPageBlock);
     if (!cells || !output) return ReportCommandError(kSavecsbRow, message::kNoMemory);
     const UniqueHandle file(
