@@ -1,14 +1,16 @@
 // zhost: a small command host that loads ZARNITH.dll as TCC does and runs script lines through it.
 //
-//   zhost [--dll PATH] [--keep-console] [SCRIPT]
+//   zhost [--dll PATH] [--keep-console] [--key-codes] [SCRIPT]
 //
 // --keep-console runs in the console zhost was started in (a pseudo console, for example)
-// instead of a window of its own.
+// instead of a window of its own. zhost carries the version of a current TCC (33) and hands keys
+// as TCC 24 and later do, by name; --key-codes hands them as an older TCC does, as codes.
 //
 // Lines are read from SCRIPT (UTF-8) or standard input. Each line is expanded (%_NAME, %@NAME[..],
 // %ENV%) and then run: a registered plug-in command, or one of the host's own words:
 //   ECHO text | SET name=value | HOSTVAR name [value] | OPTION name [value] | SLEEP ms
-//   KEY key...        hand key codes (0x1008D, or Ctrl-Up, Alt-Right, F1, ...) to the key handler
+//   KEY key...        hand keys to the key handler: names (Ctrl-Up, Alt-Right, F1, Shift-F1, ...),
+//                     characters (a) or codes (0x1008D)
 //   QUEUEKEYS text    put keystrokes into the console input for commands that wait for keys
 //   HELP name | USAGE name | NAMES | RELOAD | EXIT
 //   TYPE file [lines] show a file's first lines (all without a count)
@@ -116,14 +118,21 @@ CONSOLE_SCREEN_BUFFER_INFO ConsoleInfo() {
     return info;
 }
 
+// --key-codes: keys go to the handler as an older TCC hands them, extended keys as codes.
+bool keyCodes = false;
+
 // The key handler's answer in words: what the host would do with the key, and what changed.
-std::wstring KeyOutcome(int before, const HostKeyRecord& record, const CONSOLE_SCREEN_BUFFER_INFO& was) {
+// `code` is the key's code whichever way it was handed; `named`: it went as Key 0 and a name.
+std::wstring KeyOutcome(int code, bool named, const HostKeyRecord& record, const CONSOLE_SCREEN_BUFFER_INFO& was) {
     std::wstring text;
-    if (record.Key == 0) text = L"taken by the plug-in";
-    else if (record.Key == before) text = L"passed on to the host";
+    // A named key is the handler's only when it emptied the name; with the name left, TCC goes on
+    // to the key's own action.
+    const bool passed = named ? record.Key == 0 && record.Name[0] != L'\0' : record.Key == code;
+    if (passed) text = L"passed on to the host";
+    else if (record.Key == 0) text = L"taken by the plug-in";
     else if (record.Key == 13) text = L"line emptied; the plug-in hands the host Enter";
     else text = L"handed to the host as " + KeyName(record.Key);
-    if (record.Key == before && (before == 0x1003B || before == 0x1005E))
+    if (passed && (code == 0x1003B || code == 0x1005E))
         text += L" (noted: the next CONHELP shows its help on a screen of its own)";
     const CONSOLE_SCREEN_BUFFER_INFO now = ConsoleInfo();
     const int rowsWas = was.srWindow.Bottom - was.srWindow.Top + 1, rowsNow = now.srWindow.Bottom - now.srWindow.Top + 1;
@@ -142,16 +151,20 @@ void RunKey(PluginHost& host, const std::wstring& words) {
     std::wstring word;
     while (in >> word) {
         const CONSOLE_SCREEN_BUFFER_INFO info = ConsoleInfo();
-        std::vector<wchar_t> line(1024, L'\0');
+        std::vector<wchar_t> line(1024, L'\0'), name(64, L'\0');
         HostKeyRecord record{};
-        record.Key = KeyCode(word);
+        const int code = KeyCode(word);
+        // As TCC 24 and later: what is neither a character nor a number goes by name, as written.
+        const bool named = !keyCodes && word.size() > 1 && !iswdigit(word[0]);
+        record.Key = named ? 0 : code;
+        if (named) wcsncpy(name.data(), word.c_str(), name.size() - 1);
+        record.Name = name.data();
         record.StartRow = record.CursorRow = info.dwCursorPosition.Y;
         record.StartColumn = record.CursorColumn = info.dwCursorPosition.X;
         record.Line = record.LinePosition = line.data();
-        const int before = record.Key;
         host.Key(record);
         Flush();
-        Say(L"  " + KeyName(before) + L": " + KeyOutcome(before, record, info) + L"\r\n");
+        Say(L"  " + (named ? word : KeyName(code)) + L": " + KeyOutcome(code, named, record, info) + L"\r\n");
     }
 }
 
@@ -518,6 +531,7 @@ int wmain(int argc, wchar_t** argv) {
         const std::wstring a = argv[i];
         if (a == L"--dll" && i + 1 < argc) dll = argv[++i];
         else if (a == L"--keep-console") keepConsole = true;
+        else if (a == L"--key-codes") keyCodes = true;
         else script = a;
     }
 

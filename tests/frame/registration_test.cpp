@@ -73,6 +73,30 @@ TEST_F(RegistrationTest, VersionResourceAndRecordCarryTheProjectVersion) {
     EXPECT_EQ(info->Build, HIWORD(fixed->dwFileVersionLS));
 }
 
+std::wstring programPath;
+DWORD WINAPI FakeProgramPath(HMODULE, wchar_t* path, DWORD size) {
+    lstrcpynW(path, programPath.c_str(), int(size));
+    return DWORD(wcslen(path));
+}
+
+// TCC hands keys by name from version 24 on; the stand-in host carries a current TCC's version,
+// 33. This test program has no version resource, and the plug-in's own version (6) is older.
+TEST_F(RegistrationTest, KeysComeByNameFromHostsOfVersion24On) {
+    EXPECT_FALSE(HostHandsKeysByName());
+    wchar_t self[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    const std::wstring folder = std::wstring(self).substr(0, std::wstring(self).find_last_of(L'\\') + 1);
+    const ImportPatch path(GetModuleHandleW(nullptr), "kernel32.dll", "GetModuleFileNameW",
+                           reinterpret_cast<void*>(FakeProgramPath));
+    ASSERT_TRUE(path.Applied());
+    const std::pair<const wchar_t*, bool> hosts[] = {{L"zhost.exe", true}, {L"ZARNITH.dll", false}, {L"none.exe", false}};
+    for (const auto& [program, byName] : hosts) {
+        programPath = folder + program;
+        EXPECT_EQ(HostHandsKeysByName(), byName) << program;
+    }
+    EXPECT_EQ(ProgramMajorVersion((folder + L"zhost.exe").c_str()), 33u);
+}
+
 TEST_F(RegistrationTest, DefaultNameListHoldsEveryRowInOrder) {
     const std::wstring list = DefaultList();
     EXPECT_EQ(list.size(), 352u);

@@ -10,7 +10,7 @@ file_header=$("$objdump" -f "$dll")
 grep -q "file format pei-x86-64" <<<"$file_header" || { echo "not a PE32+ x86-64 file"; exit 1; }
 
 dump=$("$objdump" -p "$dll")
-allowed='^(TakeCmd\.dll|onig\.dll|KERNEL32\.dll|USER32\.dll|SHELL32\.dll|PSAPI\.DLL|msvcrt\.dll|ADVAPI32\.dll|GDI32\.dll)$'
+allowed='^(TakeCmd\.dll|onig\.dll|KERNEL32\.dll|USER32\.dll|SHELL32\.dll|PSAPI\.DLL|msvcrt\.dll|ADVAPI32\.dll|GDI32\.dll|VERSION\.dll)$'
 fail=0
 while read -r name; do
   if ! grep -Eiq "$allowed" <<<"$name"; then echo "unexpected import: $name"; fail=1; fi
