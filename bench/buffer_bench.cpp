@@ -92,7 +92,8 @@ void FillBuffer() {
     for (size_t r = 0; r < size_t(kHeight); ++r) std::fill_n(attributes.begin() + long(r * kWidth), 10, WORD(0x4F));
     for (size_t at = 0; at < attributes.size(); at += 16000) {
         const DWORD n = DWORD(std::min<size_t>(16000, attributes.size() - at));
-        WriteConsoleOutputAttribute(out, attributes.data() + at, n, COORD{SHORT(at % kWidth), SHORT(at / kWidth)}, &done);
+        const COORD cell{SHORT(at % kWidth), SHORT(at / kWidth)};
+        WriteConsoleOutputAttribute(out, attributes.data() + at, n, cell, &done);
     }
     std::wstring text;
     for (int r = 0; r < kHeight; ++r) text += L"row " + std::to_wstring(r) + std::wstring(kWidth - 4 - std::to_wstring(r).size(), L' ');

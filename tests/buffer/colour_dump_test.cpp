@@ -35,7 +35,8 @@ std::vector<std::u32string> Lines(const std::string& bytes) {
     std::vector<std::u32string> lines(1);
     for (size_t i = 0; i < wide.size(); ++i) {
         char32_t c = wide[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size()) c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size())
+            c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
         if (c == U'\n') {
             if (!lines.back().empty() && lines.back().back() == U'\r') lines.back().pop_back();
             lines.emplace_back();
@@ -79,7 +80,7 @@ Row ParseSequenceRow(const std::u32string& line, int* sequences) {
             else if (n >= 30 && n <= 37) look |= ConsoleColour(n - 30), fg = true;
             else if (n >= 90 && n <= 97) look |= ConsoleColour(n - 90) | FOREGROUND_INTENSITY, fg = true;
             else if (n >= 40 && n <= 47) look |= WORD(ConsoleColour(n - 40) << 4), bg = true;
-            else if (n >= 100 && n <= 107) look |= WORD((ConsoleColour(n - 100) | FOREGROUND_INTENSITY) << 4), bg = true;
+            else if (n >= 100 && n <= 107) look |= WORD(ConsoleColour(n - 100) << 4 | BACKGROUND_INTENSITY), bg = true;
             else ADD_FAILURE() << "unexpected SGR parameter " << n;
         }
         i = end;
@@ -200,7 +201,7 @@ protected:
         SetConsoleTextAttribute(tconsole::Out(), kCurrent);
         tconsole::Fill(L' ', kCurrent);
         std::vector<TextRun> colours;  // all 16 foregrounds and all 16 backgrounds
-        for (int i = 0; i < 16; ++i) colours.push_back({std::wstring(1, L"0123456789ABCDEF"[i]), WORD(i | (15 - i) << 4)});
+        for (int i = 0; i < 16; ++i) colours.push_back({{L"0123456789ABCDEF"[i]}, WORD(i | (15 - i) << 4)});
         Write(0, colours);
         // Underscore, reverse, both; grid lines change nothing that is shown; markup characters.
         Write(1, {{L"aa", kCurrent},
@@ -251,7 +252,7 @@ protected:
     std::vector<std::u32string> shown_;
 };
 
-// Sequences that change nothing shown: one per run plus the reset.
+// Runs of one look in a row: the dump writes a sequence for each, then the reset, and no more.
 int Runs(const Row& row) {
     int runs = 0;
     for (size_t i = 0; i < row.size(); ++i) runs += i == 0 || row[i].look != row[i - 1].look;
@@ -287,8 +288,8 @@ TEST_F(ColourDumpTest, PageGivesBackEveryCellInTheConsolesColours) {
     // A page shows reverse video as exchanged colours.
     for (auto& row : expected) {
         for (auto& cell : row) {
-            if (cell.look & COMMON_LVB_REVERSE_VIDEO)
-                cell.look = WORD(((cell.look & 0x0F) << 4) | ((cell.look >> 4) & 0x0F) | (cell.look & COMMON_LVB_UNDERSCORE));
+            const int fg = cell.look & 0x0F, bg = cell.look >> 4 & 0x0F;
+            if (cell.look & COMMON_LVB_REVERSE_VIDEO) cell.look = WORD(fg << 4 | bg | (cell.look & COMMON_LVB_UNDERSCORE));
         }
     }
     EXPECT_EQ(page.rows, expected);
@@ -338,7 +339,8 @@ TEST_F(ColourDumpTest, Arguments) {
     const ArgumentCase cases[] = {
         {L"/C /H %f", -1, syntax, Holds::Nothing},
         {L"%f /h /c", -1, syntax, Holds::Nothing},
-        {L"/A /H %f", -1, L"SAVECSB: /A cannot be used with /H (a web page is written as a new file)\r\n", Holds::Nothing},
+        {L"/A /H %f", -1, L"SAVECSB: /A cannot be used with /H (a web page is written as a new file)\r\n",
+         Holds::Nothing},
         {L"/h %f", 0, L"", Holds::Page},
         {L"%f /C", 0, L"", Holds::Sequences},
         {L"/c /a %f", 0, L"", Holds::Sequences},
