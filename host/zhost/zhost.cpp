@@ -16,6 +16,8 @@
 //   ROWS [count]      show the console window's rows as they stand (or its last count rows)
 //   HELP name | USAGE name | NAMES | RELOAD | EXIT
 //   TYPE file [lines] show a file's first lines (all without a count)
+//   COLOR attr        colours (two hex digits, background first, as cmd's COLOR) for the text
+//                     written to the console from then on
 //   SCREENSHOT name   ask for a picture of the screen: writes name into the file
 //                     screenshot.request in the folder %ZARNITH_SCREENSHOTS% and waits (at most
 //                     20 s) until the taker (scripts/screenshots.sh) has removed it; without
@@ -475,7 +477,8 @@ bool RunLine(PluginHost& host, const std::wstring& dllPath, const std::wstring& 
     const std::wstring upper = Upper(word);
     Say(L"> " + written + L"\r\n");
     // The host's own words that only look or narrate stay off the console, which they describe.
-    if (upper != L"SCREENSHOT" && upper != L"ECHO" && upper != L"TYPE" && upper != L"CALL" && upper != L"ROWS")
+    if (upper != L"SCREENSHOT" && upper != L"ECHO" && upper != L"TYPE" && upper != L"CALL" && upper != L"ROWS" &&
+        upper != L"COLOR")
         ShowOnConsole(written);
 
     if (upper == L"EXIT") return false;
@@ -491,6 +494,10 @@ bool RunLine(PluginHost& host, const std::wstring& dllPath, const std::wstring& 
     }
     if (upper == L"TYPE") {
         TypeFile(rest);
+        return true;
+    }
+    if (upper == L"COLOR") {
+        SetConsoleTextAttribute(GetStdHandle(STD_OUTPUT_HANDLE), WORD(wcstoul(rest.c_str(), nullptr, 16) & 0xFF));
         return true;
     }
     if (upper == L"SET") {

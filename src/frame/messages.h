@@ -8,7 +8,8 @@ namespace zarnith::message {
 inline constexpr const wchar_t* kNoMemory = L"memory allocation failed";
 inline constexpr const wchar_t* kNotConsoleOutput = L"standard output is not a console screen buffer";
 inline constexpr const wchar_t* kSavecsbRedirected = L"SAVECSB cannot be run with redirected standard output.";
-inline constexpr const wchar_t* kSavecsbSyntax = L"Syntax: SAVECSB [/A] file";
+inline constexpr const wchar_t* kSavecsbSyntax = L"Syntax: SAVECSB [/A] [/C | /H] file";
+inline constexpr const wchar_t* kSavecsbAppendPage = L"/A cannot be used with /H (a web page is written as a new file)";
 inline constexpr const wchar_t* kFailedToOpenFile = L"Failed to open file \"%s\"";
 inline constexpr const wchar_t* kNoExtendedFlags = L"Console extended flags are not enabled.";
 // A window-level command under a pseudo console, where the terminal owns the window.
