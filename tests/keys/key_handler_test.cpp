@@ -368,8 +368,9 @@ TEST_F(KeyHandlerTest, ARepeatCountOfZeroSendsNothingButConsumesTheKey) {
 TEST_F(KeyHandlerTest, WithoutScrollLockAltArrowsCycleAndCtrlAltArrowsPass) {
     altDown = true;
     EXPECT_EQ(Press(key::CtrlLeft).Key, key::CtrlLeft);
-    EXPECT_EQ(Press(key::AltRight).Key, 0);
-    EXPECT_EQ(Press(key::AltLeft).Key, 0);
+    // Cycling finds no console here (the enumeration is stubbed): the keys go on to the host.
+    EXPECT_EQ(Press(key::AltRight).Key, key::AltRight);
+    EXPECT_EQ(Press(key::AltLeft).Key, key::AltLeft);
     EXPECT_EQ(enumerations, 2);
     EXPECT_TRUE(sent.empty());
 }
