@@ -274,7 +274,8 @@ std::vector<std::string> Leaks(const Levels& before, const Levels& after) {
             leaks.push_back(std::string(what) + " leak: " + std::to_string(from) + " -> " + std::to_string(to));
     };
     if (before.handles >= 0 && after.handles >= 0) grew("handles", before.handles, after.handles, 2);
-    grew("plug-in blocks", before.pluginBlocks, after.pluginBlocks, 16);
+    // Counted exactly: a few for something first made on a rare path, never one per call.
+    grew("plug-in blocks", before.pluginBlocks, after.pluginBlocks, 4);
     grew("host allocator blocks", before.hostBlocks, after.hostBlocks, 0);
     if (before.heap.ok && after.heap.ok) {
         // Kept buffers (the host's captured output, the harness's own) widen to the longest input
