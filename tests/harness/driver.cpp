@@ -92,7 +92,8 @@ Harness::Harness()
     SetCurrentDirectoryW(folder_.c_str());
     fakes_ = std::make_unique<FastFakes>(Plugin().Module());
     fence_ = std::make_unique<FileFence>(Plugin().Module(), folder_);
-    count_ = std::make_unique<AllocationCount>(std::initializer_list<HMODULE>{Plugin().Module(), GetModuleHandleW(L"onig.dll")});
+    count_ = std::make_unique<AllocationCount>(
+        std::initializer_list<HMODULE>{Plugin().Module(), GetModuleHandleW(L"onig.dll")});
 }
 
 Harness::~Harness() {

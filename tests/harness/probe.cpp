@@ -261,8 +261,9 @@ Levels Measure(Watchdog& dog, long call, const std::function<void()>& stall) {
 
 std::string Describe(const char* what, const Levels& l) {
     char text[300];
-    std::snprintf(text, sizeof text, "%s: handles %ld, plug-in blocks %lld, host blocks %d, heap %s%llu blocks / %llu bytes (%.1f ms)",
-                  what, l.handles, l.pluginBlocks, l.hostBlocks, l.heap.ok ? "" : "not walked ",
+    std::snprintf(text, sizeof text,
+                  "%s: handles %ld, plug-in blocks %lld, host blocks %d, heap %s%llu blocks / %llu bytes (%.1f ms)", what,
+                  l.handles, l.pluginBlocks, l.hostBlocks, l.heap.ok ? "" : "not walked ",
                   (unsigned long long)l.heap.blocks, (unsigned long long)l.heap.bytes, l.ms);
     return text;
 }

@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <set>
 
 #include "support/plugin_test.h"
@@ -225,6 +223,7 @@ TEST_F(SweepTest, HostAllocationFailuresEndCleanly) {
     if (before.handles >= 0) {
         EXPECT_LE(after.handles - before.handles, 2) << "handles leak";
     }
+    EXPECT_LE(after.pluginBlocks - before.pluginBlocks, 4) << "plug-in blocks leak on a failure path";
     Publish(h, "Host allocation failures (AllocMem/ReallocMem fail at the n-th call)",
             Describe("before", before) + "\n" + Describe("after", after) + "\n");
 }
@@ -278,6 +277,7 @@ TEST_F(SweepTest, FailingConsoleCallsEndCleanly) {
         EXPECT_LE(after.handles - before.handles, 2) << "handles leak";
     }
     EXPECT_LE(after.hostBlocks - before.hostBlocks, 1) << "host allocator blocks leak";
+    EXPECT_LE(after.pluginBlocks - before.pluginBlocks, 4) << "plug-in blocks leak on a failure path";
     Publish(h, "Failing Windows calls (each import failing at its n-th call, n = 0: every call)",
             Describe("before", before) + "\n" + Describe("after", after) + "\n");
 }
