@@ -92,9 +92,12 @@ Harness::Harness()
     SetCurrentDirectoryW(folder_.c_str());
     fakes_ = std::make_unique<FastFakes>(Plugin().Module());
     fence_ = std::make_unique<FileFence>(Plugin().Module(), folder_);
+    count_ = std::make_unique<AllocationCount>(
+        std::initializer_list<HMODULE>{Plugin().Module(), GetModuleHandleW(L"onig.dll")});
 }
 
 Harness::~Harness() {
+    count_.reset();
     fence_.reset();
     fakes_.reset();
     // Alt-Enter back on, whatever the sweep left.
@@ -142,6 +145,7 @@ Harness::Result Harness::Call(const CallInput& in) {
     const std::string what = in.where + "\nname=" + Narrow(in.name) + "\nlabel=" + in.label +
                              "\ninput=" + Printable(in.line, 4000) + "\n";
     log_.Record(what);
+    ++calls_;
     StandIn_ClearOutput();
     if (in.name == L"CSBFIND") {
         PrepareScreen();
@@ -158,7 +162,7 @@ Harness::Result Harness::Call(const CallInput& in) {
     LARGE_INTEGER t0, t1, f;
     QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&t0);
-    dog_.Begin(what);
+    dog_.Begin("a call", what);
     switch (ShapeOf(in.name)) {
         case EntryShape::Command: r.code = Plugin().RunCommand(in.name, in.line); break;
         case EntryShape::Variable:

@@ -72,6 +72,7 @@ public:
     std::string FormatTable(const std::string& title) const;
 
     Watchdog& Dog() { return dog_; }
+    long Calls() const { return calls_; }  // made through Call so far
     CallLog& Log() { return log_; }
     const std::wstring& Folder() const { return folder_; }
     const std::wstring& StartFolder() const { return startFolder_; }
@@ -87,6 +88,8 @@ private:
     Watchdog dog_;
     std::unique_ptr<FastFakes> fakes_;
     std::unique_ptr<FileFence> fence_;
+    std::unique_ptr<AllocationCount> count_;
+    long calls_ = 0;
     std::map<std::string, Tally> table_;
     std::string validSnapshot_;
 };

@@ -9,9 +9,10 @@ void WriteSlot(void** slot, void* value) {
     *slot = value;
     VirtualProtect(slot, sizeof(void*), old, &old);
 }
-}  // namespace
 
-ImportPatch::ImportPatch(HMODULE module, const char* dll, const char* function, void* replacement) {
+// Calls `found` with each import address table slot of `function`, until it answers false.
+template <class F>
+void ForEachSlot(HMODULE module, const char* dll, const char* function, F found) {
     auto* base = reinterpret_cast<BYTE*>(module);
     if (!base) return;
     auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
@@ -28,13 +29,30 @@ ImportPatch::ImportPatch(HMODULE module, const char* dll, const char* function, 
             if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
             auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
             if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) != 0) continue;
-            if (slots_ == kMaxSlots) break;
-            void** slot = reinterpret_cast<void**>(&slots->u1.Function);
-            if (!original_) original_ = *slot;
-            slot_[slots_++] = slot;
-            WriteSlot(slot, replacement);
+            if (!found(reinterpret_cast<void**>(&slots->u1.Function))) return;
         }
     }
+}
+
+}  // namespace
+
+ImportPatch::ImportPatch(HMODULE module, const char* dll, const char* function, void* replacement) {
+    ForEachSlot(module, dll, function, [&](void** slot) {
+        if (slots_ == kMaxSlots) return false;
+        if (!original_) original_ = *slot;
+        slot_[slots_++] = slot;
+        WriteSlot(slot, replacement);
+        return true;
+    });
+}
+
+void* ImportPatch::Current(HMODULE module, const char* dll, const char* function) {
+    void* current = nullptr;
+    ForEachSlot(module, dll, function, [&](void** slot) {
+        current = *slot;
+        return false;
+    });
+    return current;
 }
 
 ImportPatch::~ImportPatch() {

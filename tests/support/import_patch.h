@@ -15,6 +15,8 @@ public:
     void* Original() const { return original_; }
     template <class F>
     F* OriginalAs() const { return reinterpret_cast<F*>(original_); }
+    // What the module's import of `function` points at now (null when it has none).
+    static void* Current(HMODULE module, const char* dll, const char* function);
 
 private:
     static constexpr int kMaxSlots = 8;
