@@ -1,6 +1,7 @@
 #include "console/row_text.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "console/transfer.h"
 
@@ -8,17 +9,28 @@ namespace zarnith {
 
 namespace {
 
-// Plain loop, no early exit: it runs over every unit of the buffer on the ordinary path.
+// Whether any unit is half of a surrogate pair (top five bits 11011). It runs over every unit of
+// the buffer on the ordinary path, so four units at a time, no early exit: a lane of `v` is zero
+// exactly for a surrogate, and (v - 1) & ~v & 0x8000 is set in every such lane.
 bool HasSurrogate(const wchar_t* text, size_t count) noexcept {
-    unsigned found = 0;
-    for (size_t i = 0; i < count; ++i) found |= unsigned((text[i] & 0xF800) == 0xD800);
+    constexpr uint64_t kTop = 0xF800F800F800F800ull, kSurrogate = 0xD800D800D800D800ull;
+    constexpr uint64_t kOnes = 0x0001000100010001ull, kHigh = 0x8000800080008000ull;
+    uint64_t found = 0;
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        uint64_t units;
+        std::memcpy(&units, text + i, sizeof units);
+        const uint64_t v = (units & kTop) ^ kSurrogate;
+        found |= (v - kOnes) & ~v & kHigh;
+    }
+    for (; i < count; ++i) found |= uint64_t((text[i] & 0xF800) == 0xD800);
     return found != 0;
 }
 
 }  // namespace
 
 RowReader::RowReader(const ScreenBuffer& screen, int width) noexcept
-    : screen_(screen), width_(std::max(width, 1)), chunkRows_(RowsPerTransfer(width_)) {
+    : screen_(screen), width_(std::max(width, 1)), chunkRows_(RowsPerTransfer(width_, sizeof(wchar_t))) {
     const size_t units = size_t(chunkRows_) * size_t(width_);
     text_.allocate(units + 1);
     cells_.allocate(units);

@@ -106,6 +106,11 @@ TEST_F(FullWidthTest, CsbfindShowsTheCellsOfEachMatch) {
         // Every colour put back, both halves' flags kept.
         EXPECT_EQ(m.Cells(1, 0, 3), (std::vector<CHAR_INFO>{Cell(L'['), Cell(L'a'), Cell(0x4E2D, COMMON_LVB_LEADING_BYTE)}));
     }
+    // As many units as cells, yet not one a cell: a pair in one cell makes up for a full-width one.
+    conhost::Model m(Plugin().Module(), Build::From2022To2024);
+    m.Clear(kColours);
+    m.WriteText({0, 0}, L"\u4E2D\U0001D400");
+    EXPECT_EQ(Search(m, L"\u4E2D", 3), (std::vector<Shown>{At(0, 0, 2)}));
 }
 
 TEST_F(FullWidthTest, SavecsbWritesEachCharacterOnceAndLosesNoRow) {
