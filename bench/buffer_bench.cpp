@@ -1,13 +1,15 @@
 // Times the whole-buffer commands on a 300 x 9,999 buffer against plain one-call-per-row loops
 // over the same buffer, in the same run; SAVECSB and CSBFIND also against the floor of reading the
-// buffer's characters in large pieces, which both must do at least. Last, the same two over a
-// buffer full of full-width text through the model of the Windows 10/11 console, where every piece
-// is read again as cells. Not a test: run it by hand under Wine with a display.
+// buffer's characters in large pieces, which both must do at least, and SAVECSB's coloured forms
+// (/C, /H) against the plain one. Last, SAVECSB and CSBFIND over a buffer full of full-width text
+// through the model of the Windows 10/11 console, where every piece is read again as cells.
+// Not a test: run it by hand under Wine with a display.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/plugin_host.h"
@@ -87,7 +89,14 @@ void FillBuffer() {
     DWORD done = 0;
     const DWORD cells = DWORD(kWidth) * DWORD(kHeight);
     FillConsoleOutputCharacterW(out, L'.', cells, COORD{0, 0}, &done);
-    FillConsoleOutputAttribute(out, 0x1E, cells, COORD{0, 0}, &done);
+    // Two colours in every row, so that the coloured dumps change colour on each.
+    std::vector<WORD> attributes(cells, 0x1E);
+    for (size_t r = 0; r < size_t(kHeight); ++r) std::fill_n(attributes.begin() + long(r * kWidth), 10, WORD(0x4F));
+    for (size_t at = 0; at < attributes.size(); at += 16000) {
+        const DWORD n = DWORD(std::min<size_t>(16000, attributes.size() - at));
+        const COORD cell{SHORT(at % kWidth), SHORT(at / kWidth)};
+        WriteConsoleOutputAttribute(out, attributes.data() + at, n, cell, &done);
+    }
     std::wstring text;
     for (int r = 0; r < kHeight; ++r) text += L"row " + std::to_wstring(r) + std::wstring(kWidth - 4 - std::to_wstring(r).size(), L' ');
     for (size_t at = 0; at < text.size(); at += 16000) {
@@ -159,7 +168,7 @@ int main() {
     });
     Sleep(500);
 
-    int results[4] = {};
+    int results[6] = {};
     const double savecon = Time([&] { results[0] = host.RunCommand(L"SAVECON", snapshot); });
     const double rstrcon = Time([&] { results[1] = host.RunCommand(L"RSTRCON", snapshot); });
     Sleep(500);
@@ -167,6 +176,35 @@ int main() {
     BestInTurns([&] { results[2] = host.RunCommand(L"SAVECSB", dump); }, savecsb, chunkedRead, chunkedChars);
     BestInTurns([&] { results[3] = host.RunCommand(L"CSBFIND", L"zq[0-9]zq"); }, csbfind, chunkedRead, chunkedAgain);
     chunkedChars = std::min(chunkedChars, chunkedAgain);
+
+
+    // The coloured dumps in turns with the plain one, which keeps its best time of all its runs,
+    // and with their own floor: reading the buffer's cells in pieces of 64,000 bytes. Twice: with
+    // the console's current colours those of the rows' blanks (cut, as in the plain dump), and
+    // with other current colours, so that every row is a coloured bar written to its end.
+    const std::wstring colourDump = L"/C " + dump, page = L"/H " + dump + L".html";
+    const SHORT cellRows = SHORT(64000 / sizeof(CHAR_INFO) / kWidth);
+    auto chunkedCells = [&] {
+        for (SHORT top = 0; top < kHeight; top = SHORT(top + cellRows)) {
+            SMALL_RECT region{0, top, kWidth - 1, SHORT(std::min<int>(top + cellRows, kHeight) - 1)};
+            ReadConsoleOutputW(out, rows.data(), COORD{kWidth, cellRows}, COORD{0, 0}, &region);
+        }
+    };
+    struct ColourRound {
+        WORD current;
+        const char* what;
+        double colours = 1e300, html = 1e300;
+    } rounds[] = {{0x1E, "blanks in the current colours"}, {0x0F, "every row a coloured bar"}};
+    double cellFloor = 1e300;
+    for (auto& round : rounds) {
+        SetConsoleTextAttribute(out, round.current);
+        for (int i = 0; i < 5; ++i) {
+            round.colours = std::min(round.colours, Time([&] { results[4] = host.RunCommand(L"SAVECSB", colourDump); }));
+            round.html = std::min(round.html, Time([&] { results[5] = host.RunCommand(L"SAVECSB", page); }));
+            savecsb = std::min(savecsb, Time([&] { host.RunCommand(L"SAVECSB", dump); }));
+            cellFloor = std::min(cellFloor, Time(chunkedCells));
+        }
+    }
 
     // The same buffer full of full-width text, as Windows 10/11 keeps it: 150 characters a row.
     double wideSavecsb = 0, wideCsbfind = 0;
@@ -180,6 +218,7 @@ int main() {
     }
     DeleteFileW(snapshot.c_str());
     DeleteFileW(dump.c_str());
+    DeleteFileW((dump + L".html").c_str());
     host.Unload();
 
     std::printf("Buffer %d x %d, console font asked 12 x 24, got %ls (large, so Wine skips its off-screen repaint)\n",
@@ -187,15 +226,24 @@ int main() {
     std::printf("one call per row: ReadConsoleOutputW %.0f ms, ReadConsoleOutputCharacterW %.0f ms, "
                 "WriteConsoleOutputW %.0f ms\n", readCells, readChars, writeCells);
     auto line = [](const char* name, double ms, double baseline, const char* against, int result) {
-        std::printf("%-8s %8.1f ms  %6.1fx faster than one %s per row  (result %d)%s\n", name, ms, baseline / ms,
+        std::printf("%-10s %8.1f ms  %6.1fx faster than one %s per row  (result %d)%s\n", name, ms, baseline / ms,
                     against, result, baseline / ms >= 20.0 ? "" : "  BELOW 20x");
     };
     line("SAVECON", savecon, readCells, "ReadConsoleOutputW", results[0]);
     line("RSTRCON", rstrcon, writeCells, "WriteConsoleOutputW", results[1]);
     line("SAVECSB", savecsb, readChars, "ReadConsoleOutputCharacterW", results[2]);
     line("CSBFIND", csbfind, readChars, "ReadConsoleOutputCharacterW", results[3]);
+    for (const auto& round : rounds) {
+        std::printf("SAVECSB /C and /H, %s:\n", round.what);
+        line("SAVECSB /C", round.colours, readCells, "ReadConsoleOutputW", results[4]);
+        line("SAVECSB /H", round.html, readCells, "ReadConsoleOutputW", results[5]);
+        for (const auto& [name, ms] : {std::pair{"/C", round.colours}, std::pair{"/H", round.html}})
+            std::printf("SAVECSB %s %.1f ms against plain SAVECSB %.1f ms: %.2fx%s\n", name, ms, savecsb, ms / savecsb,
+                        ms <= 2.0 * savecsb ? "" : "  ABOVE 2x");
+    }
+    std::printf("(reading the buffer's cells alone, in pieces of 64,000 bytes: %.1f ms)\n", cellFloor);
     auto floorLine = [&](const char* name, double ms) {
-        std::printf("%-8s %8.1f ms against the chunked-read floor %.1f ms: %.2fx%s\n", name, ms, chunkedChars,
+        std::printf("%-10s %8.1f ms against the chunked-read floor %.1f ms: %.2fx%s\n", name, ms, chunkedChars,
                     ms / chunkedChars, ms <= 1.5 * chunkedChars ? "" : "  ABOVE 1.5x");
     };
     floorLine("SAVECSB", savecsb);

@@ -15,7 +15,8 @@ set(ZARNITH_PACKAGE_ARGS
   -DONIG_DLL=${ZARNITH_BIN_DIR}/onig.dll
   -DREADME=${CMAKE_SOURCE_DIR}/README.md
   -DLICENSE=${CMAKE_SOURCE_DIR}/LICENSE
-  -DONIG_COPYING=${ZARNITH_ONIG_COPYING})
+  -DONIG_COPYING=${ZARNITH_ONIG_COPYING}
+  -DSOURCE_DIR=${CMAKE_SOURCE_DIR})
 
 add_custom_target(package_zip
   COMMAND ${CMAKE_COMMAND} ${ZARNITH_PACKAGE_ARGS} -DOUTPUT=${ZARNITH_PACKAGE}
@@ -27,8 +28,8 @@ add_custom_target(package_zip
 add_dependencies(package_zip ZARNITH onig_runtime)
 
 if(ZARNITH_TESTS)
-  # Packs twice from copies with different file times and compares; checks the PE headers and
-  # where the debug information went too.
+  # Packs twice from copies with different file times and compares; checks the PE headers, where
+  # the debug information went, and that a README pointing outside the zip stops the packing.
   add_test(NAME package_reproducible
     COMMAND ${CMAKE_COMMAND} ${ZARNITH_PACKAGE_ARGS} -DOBJDUMP=${CMAKE_OBJDUMP} -DWORK=${CMAKE_BINARY_DIR}/package-check
             -DMAKE_ZIP=${CMAKE_CURRENT_LIST_DIR}/make-zip.cmake -P ${CMAKE_CURRENT_LIST_DIR}/check-package.cmake)

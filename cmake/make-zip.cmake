@@ -1,16 +1,19 @@
 # Packs the release zips reproducibly: fixed names, order, file times and modes, and no extra
 # fields (owner ids, local times) that differ between machines.
 #   cmake -DZIP_PROGRAM= -DOBJCOPY= -DZARNITH_DLL= -DONIG_DLL= -DREADME= -DLICENSE= -DONIG_COPYING=
-#         -DSTAGING=folder -DOUTPUT=file.zip -DSYMBOLS_OUTPUT=file.zip -P make-zip.cmake
-# OUTPUT gets the DLLs without their debug information; SYMBOLS_OUTPUT gets that information as
-# ZARNITH.dll.debug and onig.dll.debug, which each shipped DLL names in a debug link. Each zip's
-# files are staged in STAGING/<zip name without .zip>.
-foreach(var ZIP_PROGRAM OBJCOPY ZARNITH_DLL ONIG_DLL README LICENSE ONIG_COPYING STAGING OUTPUT SYMBOLS_OUTPUT)
+#         -DSOURCE_DIR= -DSTAGING=folder -DOUTPUT=file.zip -DSYMBOLS_OUTPUT=file.zip -P make-zip.cmake
+# OUTPUT gets the DLLs without their debug information and the README's parts for users;
+# SYMBOLS_OUTPUT gets the debug information as ZARNITH.dll.debug and onig.dll.debug, which each
+# shipped DLL names in a debug link. Each zip's files are staged in STAGING/<zip name without .zip>.
+# SOURCE_DIR is the repository, whose other files and folders the packed README may not name.
+cmake_minimum_required(VERSION 3.25)
+foreach(var ZIP_PROGRAM OBJCOPY ZARNITH_DLL ONIG_DLL README LICENSE ONIG_COPYING SOURCE_DIR STAGING OUTPUT SYMBOLS_OUTPUT)
   if(NOT ${var})
     message(FATAL_ERROR "make-zip: ${var} not set (are zip and binutils installed?)")
   endif()
 endforeach()
 include("${CMAKE_CURRENT_LIST_DIR}/pe-timestamp.cmake")
+include("${CMAKE_CURRENT_LIST_DIR}/zip-readme.cmake")
 
 file(REMOVE_RECURSE "${STAGING}")
 get_filename_component(plugin_dir "${OUTPUT}" NAME_WLE)
@@ -18,6 +21,18 @@ get_filename_component(symbols_dir "${SYMBOLS_OUTPUT}" NAME_WLE)
 set(plugin_dir "${STAGING}/${plugin_dir}")
 set(symbols_dir "${STAGING}/${symbols_dir}")
 file(MAKE_DIRECTORY "${plugin_dir}" "${symbols_dir}")
+
+# The README first: a README that points outside the zip stops the packing before anything is split or zipped.
+set(plugin_names ZARNITH.dll onig.dll README.md LICENSE LICENSE-Oniguruma)
+file(GLOB repo_names LIST_DIRECTORIES false RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/*")
+file(GLOB repo_folders LIST_DIRECTORIES true RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/*")
+list(REMOVE_ITEM repo_folders ${repo_names})
+list(TRANSFORM repo_folders APPEND "/")
+# The presets' build folders, which a fresh clone does not have yet.
+list(APPEND repo_folders build/ build-hardened/)
+list(REMOVE_DUPLICATES repo_folders)
+zip_readme(SOURCE "${README}" OUTPUT "${plugin_dir}/README.md" ZIP_NAMES ${plugin_names}
+  REPO_NAMES ${repo_names} ${repo_folders})
 
 # Splits `source` into symbols_dir/<name>.debug (debug information and symbol table) and
 # plugin_dir/<name> (everything else, plus a debug link: the .debug file's name and CRC).
@@ -78,27 +93,6 @@ split_debug("${ONIG_DLL}" onig.dll)
 file(SIZE "${plugin_dir}/ZARNITH.dll" zarnith_size)
 file(SIZE "${plugin_dir}/onig.dll" onig_size)
 message(STATUS "ZARNITH.dll ${zarnith_size} bytes, onig.dll ${onig_size} bytes")
-
-# The README's picture lives in docs/, which the zip does not hold: the packaged README goes
-# without the parts marked <!-- picture --> ... <!-- /picture -->, and may point nowhere else there.
-file(READ "${README}" readme)
-set(open_mark "<!-- picture -->")
-set(close_mark "<!-- /picture -->")
-string(LENGTH "${close_mark}" close_length)
-string(FIND "${readme}" "${open_mark}" from)
-string(FIND "${readme}" "${close_mark}" to)
-while(from GREATER -1 AND to GREATER from)
-  math(EXPR after "${to} + ${close_length} + 1")
-  string(SUBSTRING "${readme}" 0 ${from} head)
-  string(SUBSTRING "${readme}" ${after} -1 tail)
-  set(readme "${head}${tail}")
-  string(FIND "${readme}" "${open_mark}" from)
-  string(FIND "${readme}" "${close_mark}" to)
-endwhile()
-if(readme MATCHES "\\]\\(docs/")
-  message(FATAL_ERROR "make-zip: the packaged README.md still points into docs/, which the zip does not hold")
-endif()
-file(WRITE "${plugin_dir}/README.md" "${readme}")
 
 # Name in the zip, then the file it comes from; this is also the order in the zip.
 pack("${plugin_dir}" "${OUTPUT}"

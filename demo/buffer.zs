@@ -1,8 +1,13 @@
 :: == Screen-buffer content: snapshots, text dumps, searching, clearing and recolouring ==
-:: SAVECON saves the whole console to a file; FCLS clears it; RSTRCON brings it back.
+:: SAVECON saves the whole console to a file; FCLS clears it; RSTRCON brings it back. ROWS, a
+:: word of zhost's, shows the window's rows, numbered (ROWS 8: its last eight): as saved, cleared,
+:: restored.
 SAVECON %TEMP%\zarnith-demo.con
+ROWS 8
 FCLS
+ROWS
 RSTRCON %TEMP%\zarnith-demo.con
+ROWS 8
 :: SAVECSB writes the text from the top row to the cursor's row to a file; /A appends another dump.
 SAVECSB %TEMP%\zarnith-demo.txt
 SAVECSB /A %TEMP%\zarnith-demo.txt
@@ -17,7 +22,7 @@ RSTRCON %TEMP%\zarnith-demo.txt
 :: then answers the wait itself.
 SCREENSHOT /K csbfind-match
 CSBFIND "zarnith-demo\.[a-z]+"
-:: With QUEUEKEYS the keys are there before the command asks: n (next match), then q.
+:: QUEUEKEYS gives the next command that waits its keys, one at each wait: n (next match), then q.
 QUEUEKEYS nq
 CSBFIND "zarnith-demo\.[a-z]+"
 :: A pattern that does not compile is reported by Oniguruma, the regular-expression library.

@@ -9,6 +9,7 @@ NAMES
 OPTION RegularExpressions Perl
 CALL geometry.zs
 CALL buffer.zs
+CALL colours.zs
 CALL keys.zs
 CALL window.zs
 CALL help.zs

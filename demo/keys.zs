@@ -1,4 +1,5 @@
 :: == Keys: what the key handler does with the keys TCC hands it ==
+:: zhost hands them as TCC 24 and later do, by name ("Ctrl-Up"); zhost --key-codes hands the older codes.
 :: Ctrl-Up makes the console window one row smaller, Ctrl-Down one row bigger.
 ECHO Window rows now: %_WINROWS
 KEY Ctrl-Up

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 source scripts/quiet-build.sh
-quiet_build build "ZARNITH (the first build takes a few minutes)" \
+quiet_build build ZARNITH \
   bash -c 'bash scripts/setup-debian.sh && cmake --preset mingw && cmake --build --preset mingw'
 echo "Running demo/demo.zs in the stand-in host under Wine ..."
 rm -rf build/demo
@@ -20,3 +20,12 @@ scripts/wine-env.sh build bash -c '
   kill "$taker" 2>/dev/null; wait "$taker" 2>/dev/null
   exit $rc'
 ls build/demo/*.png 2>/dev/null | sed "s/^/screenshot: /" || true
+# The web page that SAVECSB /H wrote, as a browser shows it, where one is installed.
+browser=$(command -v chromium-headless-shell chromium 2>/dev/null | head -1 || true)
+if [ -n "$browser" ] && [ -f build/demo/savecsb.html ]; then
+  "$browser" --headless --no-sandbox --disable-gpu --window-size=800,400 \
+    --screenshot="$PWD/build/demo/savecsb-page.png" "file://$PWD/build/demo/savecsb.html" > /dev/null 2>&1 || true
+  if [ -f build/demo/savecsb-page.png ]; then
+    echo "screenshot: build/demo/savecsb-page.png (the page in $(basename "$browser"))"
+  fi
+fi

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 source scripts/quiet-build.sh
-quiet_build build "ZARNITH and its tests (the first build takes a few minutes)" \
+quiet_build build "ZARNITH and its tests" \
   bash -c 'bash scripts/setup-debian.sh && cmake --preset mingw && cmake --build --preset mingw'
 echo "Running the tests (about 3 minutes, most of it the hardening sweep) ..."
 # From inside the build folder: ctest then has no folder change to announce.

@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,11 +18,18 @@ struct HostPluginInfo {
     uintptr_t HostField1, HostField2;
 };
 
+// TCC's key record (the SDK's KEYINFO). Name exists from version 24 on: a key that is no
+// character comes as Key 0 and its name ("Ctrl-Alt-Left"), and a handler that took it empties
+// the name. An older TCC's record ends after Redraw.
 struct HostKeyRecord {
     int32_t Key, StartRow, StartColumn, CursorRow, CursorColumn, Reserved;
     wchar_t* Line;
     wchar_t* LinePosition;
+    int32_t Redraw;
+    wchar_t* Name;
 };
+static_assert(offsetof(HostKeyRecord, Redraw) == 40 && offsetof(HostKeyRecord, Name) == 48);
+static_assert(sizeof(HostKeyRecord) == 56);
 
 class PluginHost {
 public:

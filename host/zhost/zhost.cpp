@@ -1,17 +1,23 @@
 // zhost: a small command host that loads ZARNITH.dll as TCC does and runs script lines through it.
 //
-//   zhost [--dll PATH] [--keep-console] [SCRIPT]
+//   zhost [--dll PATH] [--keep-console] [--key-codes] [SCRIPT]
 //
 // --keep-console runs in the console zhost was started in (a pseudo console, for example)
-// instead of a window of its own.
+// instead of a window of its own. zhost carries the version of a current TCC (33) and hands keys
+// as TCC 24 and later do, by name; --key-codes hands them as an older TCC does, as codes.
 //
 // Lines are read from SCRIPT (UTF-8) or standard input. Each line is expanded (%_NAME, %@NAME[..],
 // %ENV%) and then run: a registered plug-in command, or one of the host's own words:
 //   ECHO text | SET name=value | HOSTVAR name [value] | OPTION name [value] | SLEEP ms
-//   KEY key...        hand key codes (0x1008D, or Ctrl-Up, Alt-Right, F1, ...) to the key handler
-//   QUEUEKEYS text    put keystrokes into the console input for commands that wait for keys
+//   KEY key...        hand keys to the key handler: names (Ctrl-Up, Alt-Right, F1, Shift-F1, ...),
+//                     characters (a) or codes (0x1008D)
+//   QUEUEKEYS text    keys for the next command that waits for keys (CSBFIND, CONHELP, HELP),
+//                     typed one at each wait, so that the transcript can say what each wait showed
+//   ROWS [count]      show the console window's rows as they stand (or its last count rows)
 //   HELP name | USAGE name | NAMES | RELOAD | EXIT
 //   TYPE file [lines] show a file's first lines (all without a count)
+//   COLOR attr        colours (two hex digits, background first, as cmd's COLOR) for the text
+//                     written to the console from then on
 //   SCREENSHOT name   ask for a picture of the screen: writes name into the file
 //                     screenshot.request in the folder %ZARNITH_SCREENSHOTS% and waits (at most
 //                     20 s) until the taker (scripts/screenshots.sh) has removed it; without
@@ -19,8 +25,9 @@
 //                     command waits for a key instead (a CSBFIND match, the help screen).
 //   CALL file         run another script's lines (a path relative to the calling script)
 // ":: text" and "REM text" lines are narration: shown in the transcript, not run.
-// Every line is shown as written, then its output and result go to the transcript (the original
-// standard output); the plug-in itself works on a console of its own, as it would inside TCC.
+// Every other line is shown as written ("> line"), then its output and result go to the transcript
+// (the original standard output); the plug-in itself works on a console of its own, as it would
+// inside TCC.
 // A command that waits for a key the script did not queue is answered after a few seconds (with a
 // note), so a script always ends.
 #include <windows.h>
@@ -114,14 +121,21 @@ CONSOLE_SCREEN_BUFFER_INFO ConsoleInfo() {
     return info;
 }
 
+// --key-codes: keys go to the handler as an older TCC hands them, extended keys as codes.
+bool keyCodes = false;
+
 // The key handler's answer in words: what the host would do with the key, and what changed.
-std::wstring KeyOutcome(int before, const HostKeyRecord& record, const CONSOLE_SCREEN_BUFFER_INFO& was) {
+// `code` is the key's code whichever way it was handed; `named`: it went as Key 0 and a name.
+std::wstring KeyOutcome(int code, bool named, const HostKeyRecord& record, const CONSOLE_SCREEN_BUFFER_INFO& was) {
     std::wstring text;
-    if (record.Key == 0) text = L"taken by the plug-in";
-    else if (record.Key == before) text = L"passed on to the host";
+    // A named key is the handler's only when it emptied the name; with the name left, TCC goes on
+    // to the key's own action.
+    const bool passed = named ? record.Key == 0 && record.Name[0] != L'\0' : record.Key == code;
+    if (passed) text = L"passed on to the host";
+    else if (record.Key == 0) text = L"taken by the plug-in";
     else if (record.Key == 13) text = L"line emptied; the plug-in hands the host Enter";
     else text = L"handed to the host as " + KeyName(record.Key);
-    if (record.Key == before && (before == 0x1003B || before == 0x1005E))
+    if (passed && (code == 0x1003B || code == 0x1005E))
         text += L" (noted: the next CONHELP shows its help on a screen of its own)";
     const CONSOLE_SCREEN_BUFFER_INFO now = ConsoleInfo();
     const int rowsWas = was.srWindow.Bottom - was.srWindow.Top + 1, rowsNow = now.srWindow.Bottom - now.srWindow.Top + 1;
@@ -140,16 +154,20 @@ void RunKey(PluginHost& host, const std::wstring& words) {
     std::wstring word;
     while (in >> word) {
         const CONSOLE_SCREEN_BUFFER_INFO info = ConsoleInfo();
-        std::vector<wchar_t> line(1024, L'\0');
+        std::vector<wchar_t> line(1024, L'\0'), name(64, L'\0');
         HostKeyRecord record{};
-        record.Key = KeyCode(word);
+        const int code = KeyCode(word);
+        // As TCC 24 and later: what is neither a character nor a number goes by name, as written.
+        const bool named = !keyCodes && word.size() > 1 && !iswdigit(word[0]);
+        record.Key = named ? 0 : code;
+        if (named) wcsncpy(name.data(), word.c_str(), name.size() - 1);
+        record.Name = name.data();
         record.StartRow = record.CursorRow = info.dwCursorPosition.Y;
         record.StartColumn = record.CursorColumn = info.dwCursorPosition.X;
         record.Line = record.LinePosition = line.data();
-        const int before = record.Key;
         host.Key(record);
         Flush();
-        Say(L"  " + KeyName(before) + L": " + KeyOutcome(before, record, info) + L"\r\n");
+        Say(L"  " + (named ? word : KeyName(code)) + L": " + KeyOutcome(code, named, record, info) + L"\r\n");
     }
 }
 
@@ -158,8 +176,8 @@ HANDLE OpenConsoleInput() {
                        OPEN_EXISTING, 0, nullptr);
 }
 
-// Escape (U+001B) types the Escape key.
-void QueueKeys(const std::wstring& text) {
+// Puts keys into the console input now; Escape (U+001B) types the Escape key.
+void TypeKeys(const std::wstring& text) {
     HANDLE input = OpenConsoleInput();
     if (input == INVALID_HANDLE_VALUE) return;
     std::vector<INPUT_RECORD> records;
@@ -179,7 +197,6 @@ void QueueKeys(const std::wstring& text) {
     CloseHandle(input);
 }
 
-// A key press waiting in the console input (releases alone do not end a key read).
 // Shows a script line in the console as a prompt would, so that a picture of it reads like a TCC window.
 void ShowOnConsole(const std::wstring& text) {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
@@ -222,16 +239,20 @@ void Screenshot(const std::wstring& name) {
     Say(L"  (screenshot " + name + L" not taken)\r\n");
 }
 
-// While a command that can wait for a key runs: when it has waited with no key in the console
-// input, takes the picture asked for with SCREENSHOT /K, and after kAnswerMs types `answer` itself
-// (with a note once), so that a script without QUEUEKEYS still ends. Keys it typed that the
-// command did not read are taken back afterwards.
+std::wstring TypedName(wchar_t key) { return key == 0x1B ? L"Escape" : std::wstring(1, key); }
+
+// While a command that can wait for a key runs: each time it has waited with no key in the console
+// input, says what CSBFIND shows, takes the picture asked for with SCREENSHOT /K and types the
+// next key the script queued; with none queued, after kAnswerMs it types `answer` itself (with a
+// note once), so that a script without QUEUEKEYS still ends. Keys typed that the command did not
+// read are taken back afterwards.
 class KeyWatch {
 public:
     static constexpr DWORD kAnswerMs = 3000;
 
-    KeyWatch(const std::wstring& command, wchar_t answer, std::wstring* shot)
-        : command_(command), answer_(answer), shot_(shot), stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    KeyWatch(const std::wstring& command, wchar_t answer, std::wstring* shot, std::wstring* queued)
+        : command_(command), answer_(answer), shot_(shot), queued_(queued),
+          stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
         if (stop_) thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
     }
     ~KeyWatch() {
@@ -258,7 +279,7 @@ private:
         return 0;
     }
     void Watch() {
-        constexpr DWORD kStep = 100;
+        constexpr DWORD kStep = 100, kSettledMs = 500;
         DWORD idle = 0;
         bool noted = false;
         while (WaitForSingleObject(stop_, kStep) == WAIT_TIMEOUT) {
@@ -268,19 +289,32 @@ private:
             }
             idle += kStep;
             // Half a second without a key: the command sits in its key read, its screen complete.
-            if (idle == 500 && answer_ == L'q') Say(L"  (" + DescribeMatch() + L")\r\n");
-            if (idle >= 500 && !shot_->empty()) {
-                Screenshot(*shot_);
-                shot_->clear();
+            if (idle == kSettledMs) {
+                std::wstring note = answer_ == L'q' ? DescribeMatch() : L"";
+                const bool scripted = !queued_->empty();
+                if (scripted)
+                    note += (note.empty() ? L"" : L"; ") + (L"zhost types " + TypedName(queued_->front()) + L", as queued");
+                if (!note.empty()) Say(L"  (" + note + L")\r\n");
+                if (!shot_->empty()) {
+                    Screenshot(*shot_);
+                    shot_->clear();
+                }
+                if (scripted) {
+                    TypeKeys(queued_->substr(0, 1));
+                    queued_->erase(0, 1);
+                    typed_ = true;
+                    idle = 0;
+                    continue;
+                }
             }
             if (idle < kAnswerMs) continue;
-            const std::wstring key = answer_ == 0x1B ? L"Escape" : std::wstring(1, answer_);
+            const std::wstring key = TypedName(answer_);
             if (!noted) {
                 Say(L"  (" + command_ + L" is waiting for a key and the script queued none: zhost types " + key +
-                    L". QUEUEKEYS puts keys in before a command, e.g. QUEUEKEYS nq)\r\n");
+                    L". QUEUEKEYS queues keys for the next command that waits, e.g. QUEUEKEYS nq)\r\n");
                 noted = true;
             }
-            QueueKeys(std::wstring(1, answer_));
+            TypeKeys(std::wstring(1, answer_));
             typed_ = true;
             idle = 0;
         }
@@ -307,6 +341,7 @@ private:
     std::wstring command_;
     wchar_t answer_;
     std::wstring* shot_;
+    std::wstring* queued_;
     HANDLE stop_ = nullptr;
     HANDLE thread_ = nullptr;
     bool typed_ = false;
@@ -370,10 +405,52 @@ void TypeFile(const std::wstring& rest) {
     }
 }
 
+// ROWS [count]: the console window's rows as they stand (the last `count` of them with a count),
+// trailing blanks dropped; a run of blank rows is one line.
+void ShowRows(const std::wstring& rest) {
+    const CONSOLE_SCREEN_BUFFER_INFO info = ConsoleInfo();
+    const SMALL_RECT view = info.srWindow;
+    const int width = info.dwSize.X;
+    const int count = rest.empty() ? view.Bottom - view.Top + 1 : _wtoi(rest.c_str());
+    const int top = std::max<int>(view.Top, view.Bottom - count + 1);
+    if (width < 1 || top > view.Bottom) return;
+    const int rows = view.Bottom - top + 1;
+    std::vector<wchar_t> text(size_t(width) * size_t(rows), L' ');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), DWORD(text.size()), COORD{0, SHORT(top)},
+                                &read);
+    int blankFrom = -1;
+    auto endBlankRun = [&](int next) {
+        if (blankFrom < 0) return;
+        const std::wstring span = next - 1 > blankFrom ? std::to_wstring(blankFrom) + L"-" + std::to_wstring(next - 1)
+                                                       : std::to_wstring(blankFrom);
+        Say(L"  " + span + L" | (blank)\r\n");
+        blankFrom = -1;
+    };
+    for (int i = 0; i < rows; ++i) {
+        std::wstring row(text.data() + size_t(i) * size_t(width), size_t(width));
+        row.erase(row.find_last_not_of(L' ') + 1);
+        if (row.empty()) {
+            if (blankFrom < 0) blankFrom = top + i;
+            continue;
+        }
+        endBlankRun(top + i);
+        Say(L"  " + std::to_wstring(top + i) + L" | " + row + L"\r\n");
+    }
+    endBlankRun(view.Bottom + 1);
+}
+
 bool RunScript(PluginHost& host, const std::wstring& dllPath, const std::wstring& path);
 
 std::wstring pendingShot;  // SCREENSHOT /K: taken when the next command waits for a key
+std::wstring pendingKeys;  // QUEUEKEYS: typed one at each wait of the next command that waits
 bool lastWasNarration = false;
+
+// Queued keys belong to the one command that follows: what it did not read is not kept for another.
+void DropUnreadKeys() {
+    if (!pendingKeys.empty()) Say(L"  (queued keys not read: " + pendingKeys + L")\r\n");
+    pendingKeys.clear();
+}
 
 // Runs one script line; false ends the script run.
 bool RunLine(PluginHost& host, const std::wstring& dllPath, const std::wstring& raw, const std::wstring& folder) {
@@ -398,10 +475,11 @@ bool RunLine(PluginHost& host, const std::wstring& dllPath, const std::wstring& 
     const std::wstring word = text.substr(0, space);
     const std::wstring rest = space == std::wstring::npos ? L"" : Trim(text.substr(space + 1));
     const std::wstring upper = Upper(word);
-    // An ECHO that expands nothing is shown once, as its output; CALL shows the called lines instead.
-    if ((upper != L"ECHO" || written.find(L'%') != std::wstring::npos) && upper != L"CALL")
-        Say(L"> " + written + L"\r\n");
-    if (upper != L"SCREENSHOT" && upper != L"ECHO" && upper != L"TYPE" && upper != L"CALL") ShowOnConsole(written);
+    Say(L"> " + written + L"\r\n");
+    // The host's own words that only look or narrate stay off the console, which they describe.
+    if (upper != L"SCREENSHOT" && upper != L"ECHO" && upper != L"TYPE" && upper != L"CALL" && upper != L"ROWS" &&
+        upper != L"COLOR")
+        ShowOnConsole(written);
 
     if (upper == L"EXIT") return false;
     if (upper == L"SCREENSHOT") {
@@ -416,6 +494,10 @@ bool RunLine(PluginHost& host, const std::wstring& dllPath, const std::wstring& 
     }
     if (upper == L"TYPE") {
         TypeFile(rest);
+        return true;
+    }
+    if (upper == L"COLOR") {
+        SetConsoleTextAttribute(GetStdHandle(STD_OUTPUT_HANDLE), WORD(wcstoul(rest.c_str(), nullptr, 16) & 0xFF));
         return true;
     }
     if (upper == L"SET") {
@@ -445,7 +527,11 @@ bool RunLine(PluginHost& host, const std::wstring& dllPath, const std::wstring& 
         return true;
     }
     if (upper == L"QUEUEKEYS") {
-        QueueKeys(rest);
+        pendingKeys += rest;
+        return true;
+    }
+    if (upper == L"ROWS") {
+        ShowRows(rest);
         return true;
     }
     if (upper == L"NAMES") {
@@ -461,9 +547,12 @@ bool RunLine(PluginHost& host, const std::wstring& dllPath, const std::wstring& 
         name.push_back(0);
         int result = 0;
         if (upper == L"HELP") {
-            KeyWatch watch(upper, AnswerFor(upper), &pendingShot);
-            if (auto help = reinterpret_cast<int (*)(wchar_t*)>(host.Export("Help"))) result = help(name.data());
+            {
+                KeyWatch watch(upper, AnswerFor(upper), &pendingShot, &pendingKeys);
+                if (auto help = reinterpret_cast<int (*)(wchar_t*)>(host.Export("Help"))) result = help(name.data());
+            }
             Flush();
+            DropUnreadKeys();
         } else if (auto usage = reinterpret_cast<int (*)(wchar_t*, wchar_t*)>(host.Export("Usage"))) {
             std::vector<wchar_t> out(1024, L'\0');
             result = usage(name.data(), out.data());
@@ -477,12 +566,13 @@ bool RunLine(PluginHost& host, const std::wstring& dllPath, const std::wstring& 
     bool found = false;
     int result = 0;
     if (const wchar_t answer = AnswerFor(upper)) {
-        KeyWatch watch(word, answer, &pendingShot);
+        KeyWatch watch(word, answer, &pendingShot, &pendingKeys);
         result = host.RunCommand(word, rest, &found);
     } else {
         result = host.RunCommand(word, rest, &found);
     }
     Flush();
+    if (AnswerFor(upper)) DropUnreadKeys();
     if (!found) Say(L"  unknown command: " + word + L"\r\n");
     else Say(L"  [result " + std::to_wstring(result) + L"]\r\n");
     return true;
@@ -511,6 +601,7 @@ int wmain(int argc, wchar_t** argv) {
         const std::wstring a = argv[i];
         if (a == L"--dll" && i + 1 < argc) dll = argv[++i];
         else if (a == L"--keep-console") keepConsole = true;
+        else if (a == L"--key-codes") keyCodes = true;
         else script = a;
     }
 

@@ -107,7 +107,8 @@ SizeRequest SnapshotSizeRequest(const SnapshotHeader& h) noexcept {
 
 namespace {
 
-// Argument 0 as the file name, or null after the usage line (then *result is set).
+// Argument 0 as the file name (kept in `path`), or null after the usage line went to standard
+// error (the command then answers 1).
 const wchar_t* FileArgument(wchar_t* line, std::vector<wchar_t>& path, int helpRow) {
     const size_t length = line ? wcslen(line) : 0;
     path.assign(std::max<size_t>(length + 1, MAX_PATH), L'\0');  // the argument is never longer than its line
@@ -219,7 +220,6 @@ int RunRstrcon(wchar_t* line) {
     // The sizing reports its own failures; the cells are restored into whatever geometry results.
     // Under a pseudo console the terminal owns the size: the cells go into the view as it is.
     if (!InPseudoConsole()) SizeConsole(SnapshotSizeRequest(header));
-    SetConsoleWindowInfo(screen.get(), TRUE, &header.window);
     screen.WriteRows(0, saved, width, cells.data());
     if (saved < height) {
         // Rows below the saved ones: blanks in the colours of the last saved row, column by column,
@@ -232,6 +232,10 @@ int RunRstrcon(wchar_t* line) {
         screen.RepeatRows(saved, height - saved, width, block, blockRows);
     }
     SetConsoleCursorPosition(screen.get(), COORD{header.cursorX, header.cursorY});
+    // The view last: placing the cursor scrolls it to the cursor (conhost's
+    // SetConsoleCursorPositionImpl, src/host/getset.cpp:754; Wine's too), and the saved view need
+    // not hold the cursor, as when the user had scrolled back.
+    SetConsoleWindowInfo(screen.get(), TRUE, &header.window);
     return 0;
 }
 

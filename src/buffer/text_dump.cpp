@@ -1,8 +1,10 @@
 #include "buffer/text_dump.h"
 
 #include <algorithm>
+#include <optional>
 #include <cwchar>
 
+#include "buffer/colour_dump.h"
 #include "console/row_text.h"
 #include "console/screen.h"
 #include "frame/entry.h"
@@ -19,8 +21,10 @@ namespace zarnith {
 namespace {
 
 constexpr const wchar_t* kHelp =
-    L"Save the contents of the console screen buffer to a file\r\n\r\n  SAVECSB [/A] file\r\n\r\n"
-    L"    File is created if not found\r\n    /A : append to file (else write new file)\r\n";
+    L"Save the contents of the console screen buffer to a file\r\n\r\n  SAVECSB [/A] [/C | /H] file\r\n\r\n"
+    L"    File is created if not found\r\n    /A : append to file (else write new file)\r\n"
+    L"    /C : keep the colours as ANSI sequences (TYPE the file in a console with VT processing)\r\n"
+    L"    /H : write a web page in the console's colours (a new file; not with /A)\r\n";
 
 }  // namespace
 
@@ -116,10 +120,18 @@ int RunSavecsb(wchar_t* line) {
         return -1;
     }
     bool append = false;
+    std::optional<ColourFormat> colours;
+    bool twoFormats = false;
     const wchar_t* name = nullptr;
     for (int i = 1; i < args.count(); ++i) {
         if (lstrcmpiW(args[i], L"/A") == 0) {
             append = true;
+        } else if (lstrcmpiW(args[i], L"/C") == 0) {
+            twoFormats = twoFormats || colours == ColourFormat::Page;
+            colours = ColourFormat::Sequences;
+        } else if (lstrcmpiW(args[i], L"/H") == 0) {
+            twoFormats = twoFormats || colours == ColourFormat::Sequences;
+            colours = ColourFormat::Page;
         } else if (lstrcmpiW(args[i], L"/?") == 0) {
             PrintLines(kHelp);
             return 0;
@@ -130,8 +142,12 @@ int RunSavecsb(wchar_t* line) {
             name = args[i];
         }
     }
-    if (name == nullptr) return ReportCommandError(RowOf(L"SAVECSB"), message::kSavecsbSyntax);
-    return Dump(name, append);
+    if (name == nullptr || twoFormats) return ReportCommandError(RowOf(L"SAVECSB"), message::kSavecsbSyntax);
+    if (!colours) return Dump(name, append);
+    // A page is one whole document: a second one appended would not be a page.
+    if (append && *colours == ColourFormat::Page)
+        return ReportCommandError(RowOf(L"SAVECSB"), message::kSavecsbAppendPage);
+    return DumpWithColours(name, append, *colours);
 }
 
 }  // namespace zarnith

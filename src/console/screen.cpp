@@ -68,6 +68,14 @@ CONSOLE_FONT_INFOEX ScreenBuffer::CurrentFont() const noexcept {
     return empty;
 }
 
+bool ScreenBuffer::ColourTable(COLORREF (&table)[16]) const noexcept {
+    CONSOLE_SCREEN_BUFFER_INFOEX info{};
+    info.cbSize = sizeof info;
+    if (!GetConsoleScreenBufferInfoEx(get(), &info)) return false;
+    std::copy(std::begin(info.ColorTable), std::end(info.ColorTable), table);
+    return true;
+}
+
 bool ScreenBuffer::ReadRows(int top, int rows, int width, CHAR_INFO* cells) const noexcept {
     bool ok = true;
     DWORD error = ERROR_SUCCESS;

@@ -33,6 +33,10 @@ public:
     // cannot be read.
     CONSOLE_FONT_INFOEX CurrentFont() const noexcept;
 
+    // The console's 16 colours (COLORREF, 0x00BBGGRR) in attribute order: entry 1 is the colour
+    // FOREGROUND_BLUE shows. False (table untouched) when they cannot be read.
+    bool ColourTable(COLORREF (&table)[16]) const noexcept;
+
     // Whole rows top .. top + rows - 1 of a buffer `width` cells wide, to or from `cells`
     // (rows x width). A read that fails is made again one row at a time; ReadRows answers false
     // (the system's error code kept) when a row still could not be read. Such a row comes back as

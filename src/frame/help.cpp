@@ -10,7 +10,7 @@
 #include "console/cells.h"
 #include "console/screen.h"
 #include "console/transfer.h"
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
@@ -216,7 +216,7 @@ ZARNITH_ENTRY int CONHELP(LPWSTR line) noexcept {
 }
 
 ZARNITH_ENTRY int Help(LPWSTR name) noexcept {
-    return zarnith::Guarded(
+    return zarnith::GuardedAs(
         L"Help",
         [&] {
             if (name == nullptr) return 1;
@@ -228,7 +228,7 @@ ZARNITH_ENTRY int Help(LPWSTR name) noexcept {
 }
 
 ZARNITH_ENTRY int Usage(LPWSTR name, LPWSTR buffer) noexcept {
-    return zarnith::Guarded(
+    return zarnith::GuardedAs(
         L"Usage",
         [&] {
             if (name == nullptr || buffer == nullptr) return 0;

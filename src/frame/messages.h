@@ -8,17 +8,19 @@ namespace zarnith::message {
 inline constexpr const wchar_t* kNoMemory = L"memory allocation failed";
 inline constexpr const wchar_t* kNotConsoleOutput = L"standard output is not a console screen buffer";
 inline constexpr const wchar_t* kSavecsbRedirected = L"SAVECSB cannot be run with redirected standard output.";
-inline constexpr const wchar_t* kSavecsbSyntax = L"Syntax: SAVECSB [/A] file";
+inline constexpr const wchar_t* kSavecsbSyntax = L"Syntax: SAVECSB [/A] [/C | /H] file";
+inline constexpr const wchar_t* kSavecsbAppendPage = L"/A cannot be used with /H (a web page is written as a new file)";
 inline constexpr const wchar_t* kFailedToOpenFile = L"Failed to open file \"%s\"";
 inline constexpr const wchar_t* kNoExtendedFlags = L"Console extended flags are not enabled.";
 // A window-level command under a pseudo console, where the terminal owns the window.
 inline constexpr const wchar_t* kNotInPseudoConsole = L"not available in a terminal-hosted console (pseudo console)";
 
-// Why a snapshot file cannot be restored; "%s" takes the file name.
-inline constexpr const wchar_t* kSnapshotTooShort = L"\"%s\" is not a console snapshot (it is shorter than a snapshot's 22-byte header)";
-inline constexpr const wchar_t* kSnapshotBadSize = L"\"%s\" is not a console snapshot (it holds an impossible screen-buffer size)";
-inline constexpr const wchar_t* kSnapshotBadCursor = L"\"%s\" is not a console snapshot (it puts the cursor outside the screen buffer)";
-inline constexpr const wchar_t* kSnapshotBadWindow = L"\"%s\" is not a console snapshot (it puts the window outside the screen buffer)";
+// Why a snapshot file cannot be restored; "%s" takes the file name. A file refused for its
+// header is most likely some other file given by mistake: that comes first, the detail after it.
+inline constexpr const wchar_t* kSnapshotTooShort = L"\"%s\" is not a console snapshot: its first 22 bytes describe no console (the file is shorter than that)";
+inline constexpr const wchar_t* kSnapshotBadSize = L"\"%s\" is not a console snapshot: its first 22 bytes describe no console (it holds an impossible screen-buffer size)";
+inline constexpr const wchar_t* kSnapshotBadCursor = L"\"%s\" is not a console snapshot: its first 22 bytes describe no console (it puts the cursor outside the screen buffer)";
+inline constexpr const wchar_t* kSnapshotBadWindow = L"\"%s\" is not a console snapshot: its first 22 bytes describe no console (it puts the window outside the screen buffer)";
 inline constexpr const wchar_t* kSnapshotTruncated = L"\"%s\" ends before its last saved row";
 
 // Whole lines (formats) on standard error.

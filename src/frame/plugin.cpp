@@ -6,7 +6,7 @@
 #include <vector>
 #include <utility>
 
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/exception_pool.h"
 #include "frame/guard.h"
 #include "frame/host.h"
@@ -134,6 +134,44 @@ void ApplyKeyActionsValue(const wchar_t* value, int length, uint8_t (&actions)[5
     actions[4] = count;
 }
 
+unsigned ProgramMajorVersion(const wchar_t* path) noexcept {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+    if (size == 0) return 0;
+    try {
+        std::vector<BYTE> data(size);
+        if (!GetFileVersionInfoW(path, 0, size, data.data())) return 0;
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT length = 0;
+        if (!VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || fixed == nullptr ||
+            length < sizeof(VS_FIXEDFILEINFO) || fixed->dwSignature != VS_FFI_SIGNATURE)
+            return 0;
+        return HIWORD(fixed->dwFileVersionMS);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}
+
+bool HostHandsKeysByName() noexcept {
+    constexpr unsigned kFirstVersionWithKeyNames = 24;
+    try {
+        // Program paths may be longer than MAX_PATH (up to 32,767 characters); a path that was
+        // cut names no file.
+        constexpr size_t kLongestPath = 32768;
+        std::vector<wchar_t> path(MAX_PATH);
+        for (;;) {
+            const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+            if (n == 0) return false;
+            if (n < path.size()) break;
+            if (path.size() >= kLongestPath) return false;
+            path.resize(path.size() * 2);
+        }
+        return ProgramMajorVersion(path.data()) >= kFirstVersionWithKeyNames;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
 void ReadKeyActions() noexcept {
     wchar_t name[16] = {};
     Sprintf(name, L"%%_ININAME");
@@ -158,9 +196,11 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 int InitializePlugin() noexcept {
-    return Guarded(L"InitializePlugin", [] {
-        if (InTakeCommandTab()) return 1;
+    return GuardedAs(L"InitializePlugin", [] {
         PluginState& state = WritableState();
+        // Before the tab test: the key handler notes F1 inside a Take Command tab as well.
+        state.keyNames = HostHandsKeysByName();
+        if (InTakeCommandTab()) return 1;
         state.hostProcessId = GetCurrentProcessId();
         state.consoleWindow = GetConsoleWindow();
         DetectConsoleHost(state.consoleWindow);

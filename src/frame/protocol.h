@@ -30,7 +30,9 @@ static_assert(offsetof(PluginInfo, HostField1) == 64);
 static_assert(offsetof(PluginInfo, HostField2) == 72);
 static_assert(sizeof(PluginInfo) == 80);
 
-// What the host passes to the key handler; only the first 40 bytes are ours to read.
+// What the host passes to the key handler. Every host has the fields up to Redraw; KeyName exists
+// only in the record of a host of version 24 and later, so it is read only when start-up found
+// such a host (PluginState::keyNames).
 struct KeyRecord {
     int32_t Key;
     int32_t StartRow;
@@ -40,6 +42,8 @@ struct KeyRecord {
     int32_t Reserved;
     wchar_t* Line;
     wchar_t* LinePosition;
+    int32_t Redraw;    // non-zero: the host redraws the line (never set here)
+    wchar_t* KeyName;  // "Ctrl-Alt-Left" for a key that is no character, with Key 0
 };
 static_assert(offsetof(KeyRecord, Key) == 0);
 static_assert(offsetof(KeyRecord, StartRow) == 4);
@@ -49,4 +53,6 @@ static_assert(offsetof(KeyRecord, CursorColumn) == 16);
 static_assert(offsetof(KeyRecord, Reserved) == 20);
 static_assert(offsetof(KeyRecord, Line) == 24);
 static_assert(offsetof(KeyRecord, LinePosition) == 32);
-static_assert(sizeof(KeyRecord) == 40);
+static_assert(offsetof(KeyRecord, Redraw) == 40);
+static_assert(offsetof(KeyRecord, KeyName) == 48);
+static_assert(sizeof(KeyRecord) == 56);

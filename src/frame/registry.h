@@ -1,17 +1,21 @@
 // The registration table the host and the help read: the rows of frame/rows.h with their entry
-// points. Only the frame includes this (it sees every entry); subsystems use frame/rows.h.
+// points. Only the frame includes this; subsystems use frame/rows.h.
 #pragma once
 #include <array>
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/rows.h"
 
 namespace zarnith {
 
 using CommandEntry = int (*)(LPWSTR) noexcept;
 
+// A row's entry as the help calls it with "/?": the key handler is no command, so it has none.
+constexpr CommandEntry CommandOf(CommandEntry entry) noexcept { return entry; }
+constexpr CommandEntry CommandOf(int (*)(KeyRecord*) noexcept) noexcept { return nullptr; }
+
 struct RegistrationEntry {
     const wchar_t* Name;
-    CommandEntry Entry;  // null only for *KEYHANDLER, whose shape differs (KeyHandlerEntry)
+    CommandEntry Entry;  // null only for *KEYHANDLER, whose shape differs
     const wchar_t* HelpText;  // null: the command prints its own usage for "/?"
 };
 

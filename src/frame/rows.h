@@ -1,14 +1,15 @@
 // The registration rows: every name the plug-in registers, in registration order (the order of
 // CONHELP LIST and of the default name list), with the entry point behind it and its one-line
-// help (null: the command prints its own usage for "/?"). A row is found by its name (RowOf),
-// never by a number written down elsewhere, so inserting or moving a row here cannot point an
-// error line or a help text at another command.
+// help (null: the command prints its own usage for "/?"). Everything else is made from this list:
+// the exported declarations (frame/entry.h), the registration table and the texts. A row is found
+// by its name (RowOf, Row), never by a number written down elsewhere, so inserting or moving a row
+// here cannot point an error line or a help text at another command.
 #pragma once
 #include <array>
 #include <string_view>
 
-// ROW(name, entry point, help); the frame's registration table takes all three, everyone else
-// the name and the help only. *KEYHANDLER's entry has a shape of its own: nullptr here.
+// ROW(name, entry point, help); the frame's registration table and the declarations take all
+// three, everyone else the name and the help only.
 #define ZARNITH_ROWS(ROW) \
     ROW(L"_ALTENTER", _ALTENTER, L"_ALTENTER = 0 (disabled) or 1 (enabled)") \
     ROW(L"_BUFROWS", _BUFROWS, L"screen buffer rows") \
@@ -54,7 +55,7 @@
     ROW(L"SYSMENU", SYSMENU, nullptr) \
     ROW(L"XCLOSE", XCLOSE, nullptr) \
     ROW(L"VBEEP", VBEEP, L"VBEEP [duration [frequency | system_sound]] (see BEEP)") \
-    ROW(L"*KEYHANDLER", nullptr, L"Binds Alt-Left/Right to CYCLE; disabled (in favor of\r\nhorizontal scrolling) when Scroll-Lock is on\r\n" L"\r\nCtrl-Down/Up - make console one row bigger/smaller\r\n")
+    ROW(L"*KEYHANDLER", KEYHANDLER, L"Binds Alt-Left/Right to CYCLE; disabled (in favor of\r\nhorizontal scrolling) when Scroll-Lock is on\r\n" L"\r\nCtrl-Down/Up - make console one row bigger/smaller\r\n")
 
 namespace zarnith {
 
@@ -84,6 +85,13 @@ constexpr bool RowNamesAreUnique() noexcept {
     return true;
 }
 static_assert(RowNamesAreUnique(), "a name registered twice would hide its second row");
+
+// A row named where it is used: a parameter of this type takes the name itself (L"CSBFIND") and
+// finds its row while compiling, so a name that is not in the list does not compile.
+struct Row {
+    int index;
+    consteval Row(const wchar_t* name) : index(RowOf(name)) {}
+};
 
 // A row's name as the host and the error lines show it.
 inline const wchar_t* NameOf(int r) noexcept { return kRowTexts[r].name.data(); }

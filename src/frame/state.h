@@ -31,6 +31,8 @@ struct PluginState {
                              kDefaultKeyActions[3], kDefaultKeyActions[4]};
     wchar_t* nameList = nullptr;         // the active names, comma separated (kNameListCapacity)
     ConsoleHost consoleHost = ConsoleHost::Classic;  // nothing is refused before start-up or in a tab
+    bool keyNames = false;               // the host hands keys by name (version 24 and later), so
+                                         // its key record has the name field
 
     // Kept between calls.
     bool helpKey = false;                // key handler: F1 or Ctrl-F1 came last; CONHELP shows its own screen

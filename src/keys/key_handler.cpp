@@ -79,6 +79,50 @@ KeyPlan PlanKey(int32_t code, const KeyContext& context) noexcept {
     return plan;
 }
 
+namespace {
+
+struct KeyName {
+    const wchar_t* name;
+    NamedKey key;
+};
+constexpr KeyName kKeyNames[] = {
+    {L"F1", {key::F1}},
+    {L"Ctrl-F1", {key::CtrlF1}},
+    {L"Left", {key::Left}},
+    {L"Right", {key::Right}},
+    {L"Del", {key::Del}},
+    {L"Ctrl-Del", {key::CtrlDel}},
+    {L"Ctrl-Up", {key::CtrlUp}},
+    {L"Ctrl-Down", {key::CtrlDown}},
+    {L"Ctrl-Left", {key::CtrlLeft}},
+    {L"Ctrl-Right", {key::CtrlRight}},
+    {L"Alt-Left", {key::AltLeft}},
+    {L"Alt-Right", {key::AltRight}},
+    {L"Ctrl-Alt-Left", {key::CtrlLeft, true}},
+    {L"Ctrl-Alt-Right", {key::CtrlRight, true}},
+};
+
+// The names are ASCII: folding a-z alone keeps the match exact whatever the user's locale (a
+// locale-aware comparison such as lstrcmpiW sorts words, and treats hyphens specially).
+constexpr wchar_t FoldCase(wchar_t c) noexcept { return c >= L'a' && c <= L'z' ? wchar_t(c - L'a' + L'A') : c; }
+
+// Stops at the first difference, so the host's text is read no further than `known` and its end.
+bool SameName(const wchar_t* known, const wchar_t* name) noexcept {
+    for (;; ++known, ++name) {
+        if (FoldCase(*known) != FoldCase(*name)) return false;
+        if (*known == L'\0') return true;
+    }
+}
+
+}  // namespace
+
+NamedKey KeyFromName(const wchar_t* name) noexcept {
+    if (name == nullptr || name[0] == L'\0') return {};
+    for (const KeyName& entry : kKeyNames)
+        if (SameName(entry.name, name)) return entry.key;
+    return {key::Unbound};
+}
+
 LineClearPlan PlanLineClear(int32_t startRow, int32_t cursorRow, int32_t bufferRows) noexcept {
     LineClearPlan plan;
     const int32_t first = startRow < 1 ? 0 : startRow - 1;
@@ -130,7 +174,11 @@ void ResizeWindow(int rows) noexcept {
 
 int HandleKey(KeyRecord* record) {
     if (record == nullptr) return 0;
-    const int32_t code = record->Key;
+    // A host of version 24 and later hands a key that is no character as Key 0 and its name. The
+    // record of an older host ends before the name: it is read only from a host known to have it.
+    const bool byName = record->Key == 0 && State().keyNames && record->KeyName != nullptr;
+    const NamedKey named = byName ? KeyFromName(record->KeyName) : NamedKey{record->Key};
+    const int32_t code = named.code;
     // Characters and the editing keys arrive on every keystroke: no host or console call here.
     if (IsUntouchedKey(code)) return 0;
 
@@ -141,14 +189,14 @@ int HandleKey(KeyRecord* record) {
         context.pseudoConsole = InPseudoConsole();
         context.scrollLock = (GetKeyState(VK_SCROLL) & 1) != 0;
         if (context.scrollLock && (code == key::CtrlLeft || code == key::CtrlRight))
-            context.altDown = GetAsyncKeyState(VK_MENU) < 0;
+            context.altDown = named.alt || GetAsyncKeyState(VK_MENU) < 0;
     }
     const KeyPlan plan = PlanKey(code, context);
     if (plan.help != HelpFlagChange::Keep) WritableState().helpKey = plan.help == HelpFlagChange::Set;
 
     switch (plan.step) {
         case KeyStep::Pass: return 0;
-        case KeyStep::ClearLine: ClearLine(*record); return 0;
+        case KeyStep::ClearLine: ClearLine(*record); break;
         case KeyStep::GrowWindow: ResizeWindow(+1); break;
         case KeyStep::ShrinkWindow: ResizeWindow(-1); break;
         case KeyStep::Scroll:
@@ -157,7 +205,11 @@ int HandleKey(KeyRecord* record) {
         case KeyStep::CycleBack: CycleConsoles(true); break;
         case KeyStep::CycleForward: CycleConsoles(false); break;
     }
-    record->Key = 0;
+    if (plan.step != KeyStep::ClearLine) record->Key = 0;
+    // With the name left, the host would go on to the key's own action; the Enter that Ctrl-Del
+    // hands over is a character, which comes without a name. Only the first character is ours to
+    // write: the host owns the text and its size.
+    if (byName) record->KeyName[0] = L'\0';
     return 0;
 }
 

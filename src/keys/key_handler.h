@@ -22,7 +22,21 @@ inline constexpr int32_t CtrlRight = 0x10074;
 inline constexpr int32_t AltLeft = 0x100F4;
 inline constexpr int32_t AltRight = 0x100F6;
 inline constexpr int32_t Enter = 13;
+// An extended key with no binding here (what a named key outside the table stands for).
+inline constexpr int32_t Unbound = kExtended;
 }  // namespace key
+
+// A key as a host of version 24 and later names it ("Ctrl-Alt-Left"), in the terms of an older
+// host's codes: the code, and whether the name carries an Alt that the code leaves to the
+// keyboard state.
+struct NamedKey {
+    int32_t code = 0;  // 0 for no name at all
+    bool alt = false;
+};
+
+// Letter case is ignored. A name outside the table is key::Unbound; no more of `name` is read than
+// the longest name in the table and one character.
+NamedKey KeyFromName(const wchar_t* name) noexcept;
 
 // Keys the handler never looks at: ordinary characters and the editing keys Left, Right, Del.
 constexpr bool IsUntouchedKey(int32_t code) noexcept {

@@ -198,23 +198,28 @@ TEST_F(SnapshotTest, SaveWritesHeaderAndRowsToTheCursor) {
 TEST_F(SnapshotTest, RoundTripRestoresCellsViewAndCursor) {
     TempFile file(L"roundtrip");
     const Cells before = Read();
-    ASSERT_EQ(Run(L"SAVECON", file.Path()), 0);
+    // The cursor in the saved view, and below it (the user had scrolled back to the top).
+    for (const SHORT viewTop : {30, 0}) {
+        SCOPED_TRACE(viewTop);
+        Place(7, 45, viewTop);
+        ASSERT_EQ(Run(L"SAVECON", file.Path()), 0);
 
-    tconsole::Fill(L'#', 0x4F);
-    Place(1, 100, 90);
-    EXPECT_EQ(Run(L"RSTRCON", file.Path()), 0);
-    const Cells after = Read();
-    for (SHORT r = 0; r <= 45; ++r) {
-        EXPECT_EQ(after.text[r], before.text[r]) << r;
-        EXPECT_EQ(after.attributes[r], before.attributes[r]) << r;
+        tconsole::Fill(L'#', 0x4F);
+        Place(1, 100, 90);
+        EXPECT_EQ(Run(L"RSTRCON", file.Path()), 0);
+        const Cells after = Read();
+        for (SHORT r = 0; r <= 45; ++r) {
+            EXPECT_EQ(after.text[r], before.text[r]) << r;
+            EXPECT_EQ(after.attributes[r], before.attributes[r]) << r;
+        }
+        // Below the saved rows: blanks in the last saved row's colours, column by column.
+        for (SHORT r : {46, 80, kHeight - 1}) {
+            EXPECT_EQ(after.text[r], std::wstring(kWidth, L' ')) << r;
+            EXPECT_EQ(after.attributes[r], before.attributes[45]) << r;
+        }
+        EXPECT_EQ(tconsole::Cursor(), (COORD{7, 45}));
+        EXPECT_EQ(tconsole::Window().Top, viewTop);
     }
-    // Below the saved rows: blanks in the last saved row's colours, column by column.
-    for (SHORT r : {46, 80, kHeight - 1}) {
-        EXPECT_EQ(after.text[r], std::wstring(kWidth, L' ')) << r;
-        EXPECT_EQ(after.attributes[r], before.attributes[45]) << r;
-    }
-    EXPECT_EQ(tconsole::Cursor(), (COORD{7, 45}));
-    EXPECT_EQ(tconsole::Window().Top, 30);
 }
 
 TEST_F(SnapshotTest, CursorOnFirstAndLastRow) {
@@ -266,7 +271,10 @@ TEST_F(SnapshotTest, DamagedFilesLeaveTheConsoleAlone) {
         EXPECT_EQ(Run(L"RSTRCON", file.Path()), -1);
         const std::wstring start = L"RSTRCON: \"" + file.Path() + L"\" ";
         EXPECT_EQ(Err().rfind(start, 0), 0u) << Err();
-        const bool foreign = Err().rfind(start + L"is not a console snapshot (", 0) == 0 && Err().ends_with(L")\r\n");
+        // What the user can act on first, the precise reason after it.
+        const bool foreign =
+            Err().rfind(start + L"is not a console snapshot: its first 22 bytes describe no console (", 0) == 0 &&
+            Err().ends_with(L")\r\n");
         EXPECT_EQ(foreign, !snapshot) << Err();
         EXPECT_EQ(Out(), L"");  // the geometry was not touched either
         EXPECT_TRUE(Read() == before);

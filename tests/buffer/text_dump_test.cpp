@@ -106,29 +106,35 @@ TEST_F(SavecsbTest, ArgumentsAndRefusals) {
     EXPECT_EQ(Run(L"SAVECSB", file.Path() + L" other.txt"), -1);
     EXPECT_EQ(Run(L"SAVECSB", L"/A"), -1);
     EXPECT_EQ(Run(L"SAVECSB", L"Z:\\no\\such\\dir\\f%d.txt"), -1);
-    EXPECT_EQ(Err(), L"SAVECSB: Syntax: SAVECSB [/A] file\r\nSAVECSB: Syntax: SAVECSB [/A] file\r\n"
+    EXPECT_EQ(Err(), L"SAVECSB: Syntax: SAVECSB [/A] [/C | /H] file\r\nSAVECSB: Syntax: SAVECSB [/A] [/C | /H] file\r\n"
                      L"SAVECSB: Failed to open file \"Z:\\no\\such\\dir\\f%d.txt\"\r\n");
     EXPECT_FALSE(file.Exists());
 }
 
 TEST_F(SavecsbTest, RedirectedOutputAndNoMemoryLeaveTheFileAlone) {
-    TempFile file(L"refused");
-    {
-        const RedirectedOutput redirected;
-        EXPECT_EQ(Run(L"SAVECSB", file.Path()), -1);
-    }
-    EXPECT_EQ(Err(), L"SAVECSB: SAVECSB cannot be run with redirected standard output.\r\n");
-    EXPECT_FALSE(file.Exists());
+    for (const std::wstring format : {L"", L"/C ", L"/H "}) {
+        SCOPED_TRACE(format);
+        TempFile file(L"refused");
+        StandIn_ClearOutput();
+        {
+            const RedirectedOutput redirected;
+            EXPECT_EQ(Run(L"SAVECSB", format + file.Path()), -1);
+        }
+        EXPECT_EQ(Err(), L"SAVECSB: SAVECSB cannot be run with redirected standard output.\r\n");
+        EXPECT_FALSE(file.Exists());
 
-    ASSERT_EQ(Run(L"SAVECSB", file.Path()), 0);
-    const std::string kept = file.Bytes();
-    const int live = StandIn_LiveBlocks();
-    StandIn_ClearOutput();
-    StandIn_FailAllocationAt(1);
-    EXPECT_EQ(Run(L"SAVECSB", file.Path()), -1);
-    EXPECT_EQ(Err(), L"SAVECSB: memory allocation failed\r\n");
-    EXPECT_EQ(file.Bytes(), kept);
-    EXPECT_EQ(StandIn_LiveBlocks(), live);
+        ASSERT_EQ(Run(L"SAVECSB", format + file.Path()), 0);
+        const std::string kept = file.Bytes();
+        const int live = StandIn_LiveBlocks();
+        for (int failAt : {1, 2}) {  // the cells, then the row or page buffer
+            StandIn_ClearOutput();
+            StandIn_FailAllocationAt(failAt);
+            EXPECT_EQ(Run(L"SAVECSB", format + file.Path()), -1);
+            EXPECT_EQ(Err(), L"SAVECSB: memory allocation failed\r\n");
+            EXPECT_EQ(file.Bytes(), kept);
+            EXPECT_EQ(StandIn_LiveBlocks(), live);
+        }
+    }
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/registry.h"
+#include "support/registered_names.h"
 #include "support/plugin_test.h"
 
 namespace {
@@ -63,7 +63,7 @@ TEST_F(ConhelpTest, UsageLineWithoutArgumentAndForItself) {
 
 TEST_F(ConhelpTest, ListShowsEveryDefaultNameInTableOrder) {
     std::wstring expected;
-    for (const auto& entry : zarnith::RegistrationTable) expected += std::wstring(entry.Name) + L"\r\n";
+    for (const RegisteredName& name : kRegisteredNames) expected += std::wstring(name.name) + L"\r\n";
     EXPECT_EQ(Help(L"list"), expected);
     EXPECT_EQ(Help(L"LIST"), expected);
     EXPECT_NE(expected.find(L"\r\n*KEYHANDLER\r\n"), std::wstring::npos);
@@ -94,20 +94,20 @@ TEST_F(ConhelpTest, UnknownNameReportsOnStandardError) {
 // whether a command is built yet or not; and no name is left without help. Every help reaches
 // the host one line per call, however many lines it has.
 TEST_F(ConhelpTest, EveryNameHasHelpAndCommandsShowTheirOwnUsage) {
-    for (int r = 0; r < zarnith::kRegistrationRows; ++r) {
-        const auto& entry = zarnith::RegistrationTable[r];
-        SCOPED_TRACE(testing::Message() << "row " << r);
+    for (const RegisteredName& expected : kRegisteredNames) {
+        const std::wstring name = expected.name;
+        SCOPED_TRACE(testing::PrintToString(name));
         int result = -9;
-        const std::wstring shown = Help(entry.Name, &result);
+        const std::wstring shown = Help(name, &result);
         EXPECT_LE(StandIn_MostLineEnds(), 1);
         EXPECT_EQ(result, 0);
         EXPECT_NE(shown, L"");
         EXPECT_EQ(Err(), L"");
-        if (entry.HelpText) {
-            EXPECT_EQ(shown, std::wstring(entry.HelpText) + L"\r\n");
-        } else if (r != zarnith::RowOf(L"CONHELP")) {
+        if (expected.help) {
+            EXPECT_EQ(shown, std::wstring(expected.help) + L"\r\n");
+        } else if (name != L"CONHELP") {
             StandIn_ClearOutput();
-            Run(entry.Name, L"/?");
+            Run(name, L"/?");
             EXPECT_EQ(shown, Out());
             EXPECT_LE(StandIn_MostLineEnds(), 1);
         }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "support/console_types.h"
 #include "support/import_patch.h"
 #include "support/plugin_state.h"

@@ -5,10 +5,11 @@
 #include <vector>
 
 #include "console/blank_rows.h"
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "frame/helpers.h"
 #include "frame/plugin.h"
 #include "frame/registry.h"
+#include "support/registered_names.h"
 #include "support/import_patch.h"
 #include "support/plugin_state.h"
 #include "support/plugin_test.h"
@@ -73,11 +74,38 @@ TEST_F(RegistrationTest, VersionResourceAndRecordCarryTheProjectVersion) {
     EXPECT_EQ(info->Build, HIWORD(fixed->dwFileVersionLS));
 }
 
+std::wstring programPath;
+DWORD WINAPI FakeProgramPath(HMODULE, wchar_t* path, DWORD size) {
+    lstrcpynW(path, programPath.c_str(), int(size));
+    return DWORD(wcslen(path));
+}
+
+// TCC hands keys by name from version 24 on; the stand-in host carries a current TCC's version,
+// 33. This test program has no version resource, and the plug-in's own version (6) is older.
+TEST_F(RegistrationTest, KeysComeByNameFromHostsOfVersion24On) {
+    EXPECT_FALSE(HostHandsKeysByName());
+    wchar_t self[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    const std::wstring folder = std::wstring(self).substr(0, std::wstring(self).find_last_of(L'\\') + 1);
+    const ImportPatch path(GetModuleHandleW(nullptr), "kernel32.dll", "GetModuleFileNameW",
+                           reinterpret_cast<void*>(FakeProgramPath));
+    ASSERT_TRUE(path.Applied());
+    const std::pair<const wchar_t*, bool> hosts[] = {{L"zhost.exe", true}, {L"ZARNITH.dll", false}, {L"none.exe", false}};
+    for (const auto& [program, byName] : hosts) {
+        programPath = folder + program;
+        EXPECT_EQ(HostHandsKeysByName(), byName) << program;
+    }
+    EXPECT_EQ(ProgramMajorVersion((folder + L"zhost.exe").c_str()), 33u);
+}
+
 TEST_F(RegistrationTest, DefaultNameListHoldsEveryRowInOrder) {
     const std::wstring list = DefaultList();
     EXPECT_EQ(list.size(), 352u);
     EXPECT_EQ(list.rfind(L"_ALTENTER,_BUFROWS,_BUFCOLS", 0), 0u);
     EXPECT_TRUE(list.ends_with(L"XCLOSE,VBEEP,*KEYHANDLER"));
+    std::wstring expected;
+    for (const RegisteredName& name : kRegisteredNames) expected += (expected.empty() ? L"" : L",") + std::wstring(name.name);
+    EXPECT_EQ(list, expected);
     size_t names = 1;
     for (wchar_t c : list) names += c == L',';
     EXPECT_EQ(names, 45u);
@@ -86,19 +114,19 @@ TEST_F(RegistrationTest, DefaultNameListHoldsEveryRowInOrder) {
     EXPECT_EQ(Plugin().Names().size(), 45u);
 }
 
-TEST_F(RegistrationTest, EveryRowHasAnEntryOrIsTheKeyHandler) {
-    for (int r = 0; r < kRegistrationRows; ++r) {
-        SCOPED_TRACE(r);
-        if (r == RowOf(L"*KEYHANDLER")) {
-            EXPECT_EQ(RegistrationTable[r].Entry, nullptr);
-            EXPECT_STREQ(RegistrationTable[r].Name, L"*KEYHANDLER");
-        } else {
-            EXPECT_NE(RegistrationTable[r].Entry, nullptr);
-        }
+// The rows are the registered names and texts in order, each behind the export the host calls;
+// only the key handler has no command entry to call with "/?".
+TEST_F(RegistrationTest, RowsAreTheRegisteredNamesBehindTheirExports) {
+    ASSERT_EQ(std::size(RegistrationTable), std::size(kRegisteredNames));
+    for (size_t r = 0; r < std::size(kRegisteredNames); ++r) {
+        const RegisteredName& expected = kRegisteredNames[r];
+        SCOPED_TRACE(testing::PrintToString(std::wstring(expected.name)));
+        EXPECT_STREQ(RegistrationTable[r].Name, expected.name);
+        if (expected.help) EXPECT_STREQ(RegistrationTable[r].HelpText, expected.help);
+        else EXPECT_EQ(RegistrationTable[r].HelpText, nullptr);
+        EXPECT_EQ(RegistrationTable[r].Entry == nullptr, expected.name[0] == L'*');
+        EXPECT_NE(Plugin().Export(ExportOf(expected.name).c_str()), nullptr);
     }
-    EXPECT_STREQ(RegistrationTable[RowOf(L"CONHELP")].Name, L"CONHELP");
-    EXPECT_STREQ(RegistrationTable[RowOf(L"SAVECSB")].Name, L"SAVECSB");
-    EXPECT_EQ(std::wstring(HelpTextOf(RowOf(L"*KEYHANDLER"))).size(), 154u);
 }
 
 TEST_F(RegistrationTest, LoadVariableOverridesTheList) {

@@ -290,7 +290,7 @@ std::vector<std::wstring> DeepLines(const std::wstring& name) {
         {L"REPAINT", {L"/A bright white on blue", L"red"}},
         {L"RSTRCON", {L"snap.bin"}},
         {L"SAVECON", {L"snap.bin"}},
-        {L"SAVECSB", {L"dump.txt", L"/A dump.txt"}},
+        {L"SAVECSB", {L"dump.txt", L"/A dump.txt", L"/C dump.txt", L"/H dump.html"}},
         {L"SCROLL", {L"V + 2", L"H E"}},
         {L"SETFONT", {L"0 8 16 400 Consolas"}},
         {L"SETICON", {L"ZARNITH.dll 1", L"x.ico"}},

@@ -78,7 +78,7 @@ const std::vector<std::wstring>& VocabularyOf(const std::wstring& name) {
                       L"ON", L"grey"}},
         {L"RSTRCON", WithOddPaths({L"snap.bin", L"nosuch.bin", L".", L"NUL", L"dir\\x.bin", L"\"snap.bin\""})},
         {L"SAVECON", WithOddPaths({L"snap.bin", L"out.bin", L".", L"NUL", L"dir\\x.bin", L"\"sp ace.bin\"", L"<>|"})},
-        {L"SAVECSB", WithOddPaths({L"/A", L"/a", L"dump.txt", L"NUL", L".", L"\"sp ace.txt\"", L"dir\\x.txt"})},
+        {L"SAVECSB", WithOddPaths({L"/A", L"/a", L"/C", L"/h", L"dump.txt", L"NUL", L".", L"\"sp ace.txt\"", L"dir\\x.txt"})},
         {L"SCROLL", {L"V", L"H", L"v", L"h", L"+", L"-", L"H", L"E", L"P", L"N", L"Home", L"End", L"Prev", L"Next"}},
         {L"SETFONT", {L"0", L"1", L"8", L"16", L"400", L"700", L"Consolas", L"\"Liberation Mono\"", L"Terminal"}},
         {L"SETICON", {L"x.ico", L"ZARNITH.dll", L"kernel32.dll", L"shell32.dll", L"zhost.exe", L"nosuch.dll",

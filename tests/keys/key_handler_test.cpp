@@ -1,11 +1,13 @@
 // The key handler: the decision for every kind of key, and what the DLL does on a real console.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
 #include <fstream>
 #include <vector>
 
-#include "frame/entries.h"
+#include "frame/entry.h"
 #include "keys/key_handler.h"
 #include "support/import_patch.h"
 #include "support/plugin_state.h"
@@ -192,12 +194,20 @@ protected:
     }
     HMODULE Module() { return Plugin().Module(); }
 
+    // The scroll and cycle fakes, in the DLL and in the copy linked into this program (whose
+    // state the tests can set: which kind of host hands the keys).
+    struct Fakes {
+        explicit Fakes(HMODULE module)
+            : send{module, "user32.dll", "SendMessageW", reinterpret_cast<void*>(RecordSend)},
+              keyState{module, "user32.dll", "GetKeyState", reinterpret_cast<void*>(FakeKeyState)},
+              asyncKeyState{module, "user32.dll", "GetAsyncKeyState", reinterpret_cast<void*>(FakeAsyncKeyState)},
+              enumWindows{module, "user32.dll", "EnumWindows", reinterpret_cast<void*>(CountEnumWindows)} {}
+        ImportPatch send, keyState, asyncKeyState, enumWindows;
+    };
+
     wchar_t line_[32] = L"dir /s *.txt";
-    ImportPatch send_{Plugin().Module(), "user32.dll", "SendMessageW", reinterpret_cast<void*>(RecordSend)};
-    ImportPatch keyState_{Plugin().Module(), "user32.dll", "GetKeyState", reinterpret_cast<void*>(FakeKeyState)};
-    ImportPatch asyncKeyState_{Plugin().Module(), "user32.dll", "GetAsyncKeyState",
-                               reinterpret_cast<void*>(FakeAsyncKeyState)};
-    ImportPatch enumWindows_{Plugin().Module(), "user32.dll", "EnumWindows", reinterpret_cast<void*>(CountEnumWindows)};
+    Fakes plugin_{Plugin().Module()};
+    Fakes linked_{GetModuleHandleW(nullptr)};
 };
 
 // Counts what a pass-through key must never cost.
@@ -396,6 +406,164 @@ TEST_F(KeyHandlerTest, HelpFlagFollowsTheLastExtendedKey) {
     press(key::CtrlUp);
     EXPECT_FALSE(State().helpKey);
     EXPECT_EQ(KEYHANDLER(nullptr), 0);
+}
+
+// A key record as the host hands it, and bytes after it that are not the host's: an older TCC's
+// record ends after Redraw (offset 44), a current one's after the name pointer (offset 56).
+struct HostRecordImage {
+    HostKeyRecord record;
+    unsigned char after[24];
+};
+constexpr unsigned char kGuard = 0xA5;
+constexpr size_t kOlderRecordEnd = 44;
+
+HostRecordImage GuardedImage(size_t recordEnd) {
+    HostRecordImage image;
+    std::memset(&image, kGuard, sizeof image);
+    std::memset(&image, 0, recordEnd);
+    return image;
+}
+
+void ExpectSameBytes(const HostRecordImage& actual, const HostRecordImage& expected) {
+    const auto* a = reinterpret_cast<const unsigned char*>(&actual);
+    const auto* e = reinterpret_cast<const unsigned char*>(&expected);
+    for (size_t i = 0; i < sizeof actual; ++i) EXPECT_EQ(a[i], e[i]) << "byte " << i;
+}
+
+// The handler linked into this program, with the host kind set in its state.
+void HandleInLinkedCopy(HostRecordImage& image) {
+    EXPECT_EQ(KEYHANDLER(reinterpret_cast<KeyRecord*>(&image.record)), 0);
+}
+
+enum class Result { Passes, Taken, Enter };
+enum class Help { Kept, Set, Cleared };
+
+struct KeyRow {
+    const wchar_t* name;  // as TCC 24 and later hands it (any letter case)
+    int32_t code;         // as an older TCC hands it (0: no code of its own)
+    bool alt;             // Alt held down with the code; a name carries it itself
+    bool scrollLock;
+    Result result;
+    Help help;
+    int rows = 0;         // window rows added
+    int vscrolls = 0;     // WM_VSCROLL messages sent
+    int hscroll = -1;     // the WM_HSCROLL code sent once (-1: none)
+    int cycles = 0;       // CYCLE runs
+};
+
+// Codes from the key table of the handler's documentation; KeyActions at their default 00621.
+const KeyRow kKeyRows[] = {
+    {L"F1", 0x1003B, false, false, Result::Passes, Help::Set},
+    {L"ctrl-f1", 0x1005E, false, false, Result::Passes, Help::Set},
+    {L"Left", 0x1004B, false, false, Result::Passes, Help::Kept},
+    {L"RIGHT", 0x1004D, false, false, Result::Passes, Help::Kept},
+    {L"Del", 0x10053, false, false, Result::Passes, Help::Kept},
+    {L"Ctrl-Del", 0x10093, false, false, Result::Enter, Help::Cleared},
+    {L"Ctrl-Up", 0x1008D, false, false, Result::Taken, Help::Cleared, -1, 1},
+    {L"ctrl-down", 0x10091, false, true, Result::Taken, Help::Cleared, +1},
+    {L"Ctrl-Left", 0x10073, false, false, Result::Passes, Help::Cleared},
+    {L"Ctrl-Right", 0x10074, false, false, Result::Passes, Help::Cleared},
+    {L"Alt-Left", 0x100F4, false, false, Result::Taken, Help::Cleared, 0, 0, -1, 1},
+    {L"ALT-RIGHT", 0x100F6, false, false, Result::Taken, Help::Cleared, 0, 0, -1, 1},
+    {L"Ctrl-Alt-Left", 0x10073, true, false, Result::Passes, Help::Cleared},
+    // Scroll Lock on: sideways instead of cycling.
+    {L"Alt-Left", 0x100F4, false, true, Result::Taken, Help::Cleared, 0, 0, SB_LINELEFT},
+    {L"Alt-Right", 0x100F6, false, true, Result::Taken, Help::Cleared, 0, 0, SB_LINERIGHT},
+    {L"Ctrl-Alt-Left", 0x10073, true, true, Result::Taken, Help::Cleared, 0, 0, SB_LEFT},
+    {L"Ctrl-Alt-Right", 0x10074, true, true, Result::Taken, Help::Cleared, 0, 0, SB_PAGERIGHT},
+    {L"Ctrl-Left", 0x10073, false, true, Result::Passes, Help::Cleared},
+    // Keys without a binding pass, and end a help request like any special key.
+    {L"F2", 0x1003C, false, false, Result::Passes, Help::Cleared},
+    {L"Shift-F1", 0, false, false, Result::Passes, Help::Cleared},
+    {L"CtrlUp", 0, false, false, Result::Passes, Help::Cleared},
+    {L"Alt-Right2", 0, false, false, Result::Passes, Help::Cleared},
+};
+
+enum class HostKind { ByName, CodeToCurrentHost, OlderHost };
+
+// Each key three ways: by name from a current TCC, as a code from a current TCC (codes act on
+// any host, and then the name is not the handler's to touch), and as a code from an older TCC,
+// whose record ends before the name field.
+TEST_F(KeyHandlerTest, EveryKeyActsTheSameByNameAndByCode) {
+    const StateOverride window(&PluginState::consoleWindow, GetConsoleWindow());
+    for (HostKind kind : {HostKind::ByName, HostKind::CodeToCurrentHost, HostKind::OlderHost}) {
+        const StateOverride names(&PluginState::keyNames, kind != HostKind::OlderHost);
+        for (const KeyRow& row : kKeyRows) {
+            if (kind != HostKind::ByName && row.code == 0) continue;
+            SCOPED_TRACE(testing::Message() << "host kind " << int(kind) << ", key " << row.name);
+            tconsole::SetBufferAndWindow(80, 100, 80, 25);
+            tconsole::Fill(L'x', 0x1E);
+            tconsole::SetCursor(0, 10);
+            sent.clear();
+            enumerations = 0;
+            scrollLockOn = row.scrollLock;
+            altDown = row.alt && kind != HostKind::ByName;
+            const StateOverride help(&PluginState::helpKey, row.help != Help::Set);
+            wchar_t line[] = L"dir /s *.txt";
+            wchar_t name[20] = {};
+            wcscpy(name, row.name);
+
+            HostRecordImage image = GuardedImage(kind == HostKind::OlderHost ? kOlderRecordEnd : sizeof(HostKeyRecord));
+            HostKeyRecord& r = image.record;
+            r.Key = kind == HostKind::ByName ? 0 : row.code;
+            r.StartRow = r.CursorRow = 10;
+            r.StartColumn = 3;
+            r.CursorColumn = 7;
+            r.Line = line;
+            r.LinePosition = line + 4;
+            if (kind != HostKind::OlderHost) r.Name = name;
+            HostRecordImage expected = image;
+            HandleInLinkedCopy(image);
+
+            HostKeyRecord& e = expected.record;
+            if (row.result == Result::Taken) e.Key = 0;
+            if (row.result == Result::Enter) {
+                e.Key = 13;
+                e.StartRow = e.CursorRow = 8;
+                e.StartColumn = e.CursorColumn = 0;
+                e.LinePosition = line;
+            }
+            ExpectSameBytes(image, expected);
+            EXPECT_STREQ(line, row.result == Result::Enter ? L"" : L"dir /s *.txt");
+            // A key the handler took loses its name's first character, and nothing else of it.
+            const bool nameEmptied = kind == HostKind::ByName && row.result != Result::Passes;
+            EXPECT_EQ(name[0], nameEmptied ? L'\0' : row.name[0]);
+            EXPECT_STREQ(name + 1, row.name + 1);
+
+            EXPECT_EQ(State().helpKey, row.help != Help::Cleared);
+            EXPECT_EQ(WindowRows(), 25 + row.rows);
+            const auto count = [](UINT message) {
+                return std::count_if(sent.begin(), sent.end(), [&](const Sent& m) { return m.message == message; });
+            };
+            EXPECT_EQ(count(WM_VSCROLL), row.vscrolls);
+            EXPECT_EQ(count(WM_HSCROLL), row.hscroll < 0 ? 0 : 1);
+            if (row.hscroll >= 0 && !sent.empty()) {
+                EXPECT_EQ(sent.back().wParam, WPARAM(row.hscroll));
+            }
+            EXPECT_EQ(enumerations, row.cycles);
+            const std::wstring blankOrNot(80, row.result == Result::Enter ? L' ' : L'x');
+            EXPECT_EQ(tconsole::ReadRow(9), blankOrNot);
+            EXPECT_EQ(tconsole::ReadRow(10), blankOrNot);
+        }
+    }
+}
+
+// Before each command line the host calls with every field 0: nothing to read, nothing to do.
+TEST_F(KeyHandlerTest, TheAllZeroCallChangesNothingOnEitherHost) {
+    const int rows = WindowRows();
+    for (bool names : {true, false}) {
+        const StateOverride protocol(&PluginState::keyNames, names);
+        const StateOverride help(&PluginState::helpKey, true);
+        HostRecordImage image = GuardedImage(names ? sizeof(HostKeyRecord) : kOlderRecordEnd);
+        const HostRecordImage before = image;
+        HandleInLinkedCopy(image);
+        ExpectSameBytes(image, before);
+        EXPECT_TRUE(State().helpKey);
+    }
+    EXPECT_EQ(WindowRows(), rows);
+    EXPECT_TRUE(sent.empty());
+    EXPECT_EQ(enumerations, 0);
+    EXPECT_EQ(Err(), L"");
 }
 
 }  // namespace

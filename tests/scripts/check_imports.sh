@@ -10,7 +10,7 @@ file_header=$("$objdump" -f "$dll")
 grep -q "file format pei-x86-64" <<<"$file_header" || { echo "not a PE32+ x86-64 file"; exit 1; }
 
 dump=$("$objdump" -p "$dll")
-allowed='^(TakeCmd\.dll|onig\.dll|KERNEL32\.dll|USER32\.dll|SHELL32\.dll|PSAPI\.DLL|msvcrt\.dll|ADVAPI32\.dll|GDI32\.dll)$'
+allowed='^(TakeCmd\.dll|onig\.dll|KERNEL32\.dll|USER32\.dll|SHELL32\.dll|PSAPI\.DLL|msvcrt\.dll|ADVAPI32\.dll|GDI32\.dll|VERSION\.dll)$'
 fail=0
 while read -r name; do
   if ! grep -Eiq "$allowed" <<<"$name"; then echo "unexpected import: $name"; fail=1; fi
@@ -21,9 +21,16 @@ while read -r symbol; do
   if ! grep -Eq "$onig_allowed" <<<"$symbol"; then echo "unexpected onig.dll import: $symbol"; fail=1; fi
 done < <(awk '/DLL Name: onig.dll/{on=1; next} /DLL Name:/{on=0} on && NF==3 && $1 ~ /^[0-9a-f]+$/ {print $3}' <<<"$dump")
 
-# Every name the host looks up must be exported, undecorated.
-for export in InitializePlugin GetPluginInfo ShutdownPlugin Help Usage KEYHANDLER f_BUFCHAR f_ICONS CONSIZE _BUFROWS; do
-  grep -Eq "\] ${export}$" <<<"$dump" || { echo "missing export: $export"; fail=1; }
-done
+# Exactly the names the host looks up are exported, undecorated: the protocol's five and the 45
+# registered names' entries. Anything more would be internal code exported by accident.
+expected="InitializePlugin GetPluginInfo ShutdownPlugin Help Usage
+  _ALTENTER _BUFROWS _BUFCOLS _BUFX _BUFY _CURCHAR _CURSOR _FGCONSOLE _FONTINFO _FONTINFO2 _FSMODE
+  _MAXCON _MOUSECX _MOUSECY _QE _RULER _TRAYH _TRAYW _WINROWS _WINCOLS _XCLOSE f_BUFCHAR f_ICONS
+  ALTENTER CLUP CONHELP CONSIZE CSBFIND CURSOR CYCLE FCLS GENBREAK GOTOXY QE REPAINT RSTRCON SAVECON
+  SAVECSB SCROLL SETFONT SETICON SYSMENU XCLOSE VBEEP KEYHANDLER"
+want=$(tr -s ' \n' '\n' <<<"$expected" | sed '/^$/d' | LC_ALL=C sort)
+got=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/s/^\s*\[ *[0-9]*\] //p' <<<"$dump" | LC_ALL=C sort)
+for name in $(LC_ALL=C comm -23 <(echo "$want") <(echo "$got")); do echo "missing export: $name"; fail=1; done
+for name in $(LC_ALL=C comm -13 <(echo "$want") <(echo "$got")); do echo "unexpected export: $name"; fail=1; done
 [ $fail = 0 ] && echo "imports and exports: ok"
 exit $fail
