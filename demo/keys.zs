@@ -9,7 +9,8 @@ ECHO Window rows after Ctrl-Down twice: %_WINROWS
 KEY Ctrl-Up
 :: Characters and Left/Right/Del pass through untouched; F1 is noted for CONHELP and passes too.
 KEY a Left Right Del F1
-:: Alt-Right and Alt-Left bring the next or previous TCC console to the front (the key is taken).
+:: Alt-Right and Alt-Left bring the next or previous TCC console to the front (the key is taken);
+:: with no other console to go to they are left to TCC.
 KEY Alt-Right Alt-Left
 CYCLE /?
 ECHO _FGCONSOLE (is this console in front?): %_FGCONSOLE

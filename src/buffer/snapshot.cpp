@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cwchar>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "console/cells.h"
 #include "console/pseudo_console.h"
 #include "console/screen.h"
 #include "console/transfer.h"
+#include "frame/dpi.h"
 #include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/handles.h"
@@ -96,6 +98,8 @@ const wchar_t* SnapshotProblem(const SnapshotHeader& h, uint64_t fileSize) noexc
 SizeRequest SnapshotSizeRequest(const SnapshotHeader& h) noexcept {
     SizeRequest request;
     request.precedence = Precedence::Buffer;
+    // However tall: every saved row needs its place, up to what the console itself takes.
+    request.exactBuffer = true;
     request.bufferColumns = h.width;
     request.bufferRows = h.height;
     request.windowColumns = SHORT(Width(h.window));
@@ -113,6 +117,8 @@ const wchar_t* FileArgument(wchar_t* line, std::vector<wchar_t>& path, int helpR
     const size_t length = line ? wcslen(line) : 0;
     path.assign(std::max<size_t>(length + 1, MAX_PATH), L'\0');  // the argument is never longer than its line
     const wchar_t* argument = line ? NthArgument(line, 0, path.data(), nullptr) : nullptr;
+    // The host keeps the quotes that let a name hold blanks and commas; the file system would not.
+    if (argument != nullptr) StripEnclosingQuotes(path.data());
     if (argument == nullptr || lstrcmpiW(path.data(), L"/?") == 0) {
         ReportLine(L"%s\r\n", HelpTextOf(helpRow));
         return nullptr;
@@ -133,6 +139,7 @@ int RunSavecon(wchar_t* line) {
     if (!screen.Query(info) || info.dwSize.X < 1)
         return ReportCommandError(RowOf(L"SAVECON"), message::kNotConsoleOutput);
     RECT rect{};
+    const UnscaledPixels unscaled;  // the place RSTRCON restores, measured as CONSIZE measures it
     // A pseudo console's window is a hidden stand-in: its place is not the terminal's.
     const HWND window = State().consoleWindow;
     const bool placed = window != nullptr && !InPseudoConsole() && GetWindowRect(window, &rect);
@@ -220,6 +227,9 @@ int RunRstrcon(wchar_t* line) {
     // The sizing reports its own failures; the cells are restored into whatever geometry results.
     // Under a pseudo console the terminal owns the size: the cells go into the view as it is.
     if (!InPseudoConsole()) SizeConsole(SnapshotSizeRequest(header));
+    // Saved rows beyond the buffer the console now has are lost: that is said, not kept quiet.
+    CONSOLE_SCREEN_BUFFER_INFO restored{};
+    const int lostFrom = screen.Query(restored) ? restored.dwSize.Y : saved;
     screen.WriteRows(0, saved, width, cells.data());
     if (saved < height) {
         // Rows below the saved ones: blanks in the colours of the last saved row, column by column,
@@ -236,6 +246,10 @@ int RunRstrcon(wchar_t* line) {
     // SetConsoleCursorPositionImpl, src/host/getset.cpp:754; Wine's too), and the saved view need
     // not hold the cursor, as when the user had scrolled back.
     SetConsoleWindowInfo(screen.get(), TRUE, &header.window);
+    if (lostFrom < saved) {
+        const std::wstring rows = std::to_wstring(lostFrom) + L"-" + std::to_wstring(saved - 1);
+        return ReportCommandError(RowOf(L"RSTRCON"), message::kRowsNotRestored, rows.c_str());
+    }
     return 0;
 }
 

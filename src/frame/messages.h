@@ -15,6 +15,14 @@ inline constexpr const wchar_t* kNoExtendedFlags = L"Console extended flags are 
 // A window-level command under a pseudo console, where the terminal owns the window.
 inline constexpr const wchar_t* kNotInPseudoConsole = L"not available in a terminal-hosted console (pseudo console)";
 
+// Sizes no console (or not this one) takes, refused before anything changes; "%s" takes
+// "columns x rows".
+inline constexpr const wchar_t* kBufferBeyondLimit = L"a screen buffer of %s is more than a console holds (32,766 columns and rows at most)";
+inline constexpr const wchar_t* kBufferBelowWindow = L"a screen buffer of %s is smaller than the console's smallest window";
+inline constexpr const wchar_t* kWindowBeyondScreen = L"a window of %s is larger than the console's largest window";
+// RSTRCON: saved rows the console did not take; "%s" takes the rows ("9999-15000").
+inline constexpr const wchar_t* kRowsNotRestored = L"rows %s could not be restored: the console did not take the saved size";
+
 // Why a snapshot file cannot be restored; "%s" takes the file name. A file refused for its
 // header is most likely some other file given by mistake: that comes first, the detail after it.
 inline constexpr const wchar_t* kSnapshotTooShort = L"\"%s\" is not a console snapshot: its first 22 bytes describe no console (the file is shorter than that)";

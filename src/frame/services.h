@@ -17,6 +17,7 @@ struct SizeRequest {
     Precedence precedence = Precedence::None;
     bool query = false;
     bool touchesWindow = false;  // /W, /P, /C or /R given: the window itself is asked for
+    bool exactBuffer = false;    // the buffer as asked up to the console's own limit, not CONSIZE's cap
 };
 
 // Geometry: carries out `request` as CONSIZE does, refusal inside a Take Command tab included;

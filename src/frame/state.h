@@ -37,6 +37,9 @@ struct PluginState {
     // Kept between calls.
     bool helpKey = false;                // key handler: F1 or Ctrl-F1 came last; CONHELP shows its own screen
     HHOOK altEnterHook = nullptr;        // ALTENTER /D; null lets Alt-Enter through
+    HANDLE altEnterThread = nullptr;     // ALTENTER: the thread that runs the hook (while disabled)
+    DWORD altEnterThreadId = 0;
+    HICON consoleIcon = nullptr;         // SETICON: the icon the console window shows, kept while it does
     HANDLE resizeEvent = nullptr;        // CONSIZE: the resize in progress, null between calls
     COORD gotoxyCursor{-1, -1};          // GOTOXY: cursor and view before the last GOTOXY (X -1: none yet)
     SMALL_RECT gotoxyWindow{};

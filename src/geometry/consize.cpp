@@ -4,11 +4,13 @@
 #include <cwchar>
 #include <cwctype>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include "console/cells.h"
 #include "console/pseudo_console.h"
 #include "console/screen.h"
+#include "frame/dpi.h"
 #include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/helpers.h"
@@ -178,25 +180,44 @@ bool ParseConsizeOptions(std::span<const wchar_t* const> arguments, SizeRequest&
     return true;
 }
 
-SizePlan PlanConsoleSize(const SizeRequest& r, const CONSOLE_SCREEN_BUFFER_INFO& info) noexcept {
+SizePlan PlanConsoleSize(const SizeRequest& r, const CONSOLE_SCREEN_BUFFER_INFO& info,
+                         const ConsoleLimits& limits) noexcept {
     const SHORT cw = WindowColumns(info.srWindow), ch = WindowRows(info.srWindow);
     const SHORT dx = info.dwSize.X, dy = info.dwSize.Y;
+    const COORD largest = limits.largestWindow, smallest = limits.smallestWindow;
+    // A window dimension no larger than the largest window, where that is known.
+    const auto fitted = [](SHORT cells, SHORT most) { return most > 0 ? std::min(cells, most) : cells; };
     SizePlan plan;
+    const auto refuse = [&](const wchar_t* message, SHORT x, SHORT y) {
+        plan.refusal = message;
+        plan.refused = {x, y};
+        return plan;
+    };
     const bool bufferFirst =
         r.precedence == Precedence::Buffer && r.bufferColumns != -1 && r.bufferRows != -1;
     if (bufferFirst) {
-        plan.bufferColumns = r.bufferColumns != 0 ? std::min(r.bufferColumns, kMaxBufferCells) : dx;
-        plan.bufferRows = r.bufferRows != 0 ? std::min(r.bufferRows, kMaxBufferCells) : dy;
-        plan.windowColumns = std::min(plan.bufferColumns, r.windowColumns > 0 ? r.windowColumns : cw);
-        plan.windowRows = std::min(plan.bufferRows, r.windowRows > 0 ? r.windowRows : ch);
+        // A typed size is capped; a size given exactly (a snapshot's) is had whole or refused.
+        const SHORT cap = r.exactBuffer ? kConsoleBufferLimit : kMaxBufferCells;
+        if (r.exactBuffer && (r.bufferColumns > cap || r.bufferRows > cap))
+            return refuse(message::kBufferBeyondLimit, r.bufferColumns, r.bufferRows);
+        plan.bufferColumns = r.bufferColumns != 0 ? std::min(r.bufferColumns, cap) : dx;
+        plan.bufferRows = r.bufferRows != 0 ? std::min(r.bufferRows, cap) : dy;
+        if ((r.bufferColumns > 0 && plan.bufferColumns < smallest.X) || (r.bufferRows > 0 && plan.bufferRows < smallest.Y))
+            return refuse(message::kBufferBelowWindow, plan.bufferColumns, plan.bufferRows);
+        plan.windowColumns = fitted(std::min(plan.bufferColumns, r.windowColumns > 0 ? r.windowColumns : cw), largest.X);
+        plan.windowRows = fitted(std::min(plan.bufferRows, r.windowRows > 0 ? r.windowRows : ch), largest.Y);
     } else {
-        plan.windowColumns = r.windowColumns > 0 ? r.windowColumns : cw;
-        plan.windowRows = r.windowRows > 0 ? r.windowRows : ch;
+        if ((largest.X > 0 && r.windowColumns > largest.X) || (largest.Y > 0 && r.windowRows > largest.Y))
+            return refuse(message::kWindowBeyondScreen, r.windowColumns, r.windowRows);
+        if (r.bufferColumns > kConsoleBufferLimit || r.bufferRows > kConsoleBufferLimit)
+            return refuse(message::kBufferBeyondLimit, r.bufferColumns, r.bufferRows);
+        plan.windowColumns = r.windowColumns > 0 ? r.windowColumns : fitted(cw, largest.X);
+        plan.windowRows = r.windowRows > 0 ? r.windowRows : fitted(ch, largest.Y);
         const auto candidate = [](SHORT asked, SHORT current, SHORT window) {
             return asked == 0 ? current : asked == -1 ? window : asked;
         };
-        plan.bufferColumns = std::max(candidate(r.bufferColumns, dx, plan.windowColumns), plan.windowColumns);
-        plan.bufferRows = std::max(candidate(r.bufferRows, dy, plan.windowRows), plan.windowRows);
+        plan.bufferColumns = std::max({candidate(r.bufferColumns, dx, plan.windowColumns), plan.windowColumns, smallest.X});
+        plan.bufferRows = std::max({candidate(r.bufferRows, dy, plan.windowRows), plan.windowRows, smallest.Y});
     }
 
     const SHORT w = plan.windowColumns, h = plan.windowRows;
@@ -269,6 +290,23 @@ DWORD MaxClientSize() noexcept {
     return MAKELONG(static_cast<WORD>(size->cx), static_cast<WORD>(size->cy));
 }
 
+ConsoleLimits QueryConsoleLimits(HANDLE console, COORD font) noexcept {
+    ConsoleLimits limits;
+    limits.largestWindow = GetLargestConsoleWindowSize(console);
+    if (font.X <= 0 || font.Y <= 0 || State().consoleWindow == nullptr) return limits;
+    // The client area of a window at the system's minimum size, in the console window's styles,
+    // in cells (conhost: WindowMetrics::GetMinClientRectInPixels, src/interactivity/win32).
+    RECT frame{0, 0, 0, 0};
+    const auto style = DWORD(GetWindowLongW(State().consoleWindow, GWL_STYLE));
+    const auto extended = DWORD(GetWindowLongW(State().consoleWindow, GWL_EXSTYLE));
+    if (!AdjustWindowRectEx(&frame, style, FALSE, extended)) return limits;
+    const LONG columns = (GetSystemMetrics(SM_CXMIN) - (frame.right - frame.left)) / font.X;
+    const LONG rows = (GetSystemMetrics(SM_CYMIN) - (frame.bottom - frame.top)) / font.Y;
+    limits.smallestWindow = {SHORT(std::clamp<LONG>(columns, 1, kConsoleBufferLimit)),
+                             SHORT(std::clamp<LONG>(rows, 1, kConsoleBufferLimit))};
+    return limits;
+}
+
 DWORD CurrentFontIndex(HANDLE console) noexcept {
     CONSOLE_FONT_INFOEX font{};
     font.cbSize = sizeof font;
@@ -333,7 +371,13 @@ int ApplyConsoleSize(const SizeRequest& request) noexcept {
         return 0;
     }
 
-    const SizePlan plan = PlanConsoleSize(request, m.info);
+    // Checked against the console's rules before the first step, so a size is never half applied.
+    const SizePlan plan = PlanConsoleSize(request, m.info, pseudo ? ConsoleLimits{} : QueryConsoleLimits(console.get(), m.font));
+    if (plan.refusal != nullptr) {
+        const std::wstring size = std::to_wstring(plan.refused.X) + L" x " + std::to_wstring(plan.refused.Y);
+        ReportCommandError(RowOf(L"CONSIZE"), plan.refusal, size.c_str());
+        return 1;
+    }
     if (!plan.Valid()) {
         // A size of 0 or less cannot be a console; the console must not be asked for one.
         ReportWindowsError(nullptr, ERROR_INVALID_PARAMETER);
@@ -364,6 +408,7 @@ int SizeConsole(const SizeRequest& request) noexcept {
         Printf(message::kConsizeInTab);
         return 0;
     }
+    const UnscaledPixels unscaled;
     // The window must be there to be placed, as for a typed CONSIZE.
     RECT corner{};
     if (!GetWindowRect(State().consoleWindow, &corner)) return ReportLastError();
@@ -377,6 +422,7 @@ int RunConsize(wchar_t* line) {
     }
     ArgumentArray args = SplitArguments(line);
     if (!args) return ReportLastError();
+    const UnscaledPixels unscaled;
     SizeRequest request;
     RECT corner{};
     // Under a pseudo console the window is the terminal's: its corner is not needed and may not exist.

@@ -14,6 +14,19 @@ namespace zarnith {
 // Largest buffer dimension CONSIZE asks for when the buffer is given first.
 inline constexpr SHORT kMaxBufferCells = 9999;
 
+// Largest buffer dimension any console takes: conhost refuses SHRT_MAX in either direction
+// (src/host/getset.cpp, SetConsoleScreenBufferSizeImpl).
+inline constexpr SHORT kConsoleBufferLimit = 32766;
+
+// What this console's window can be, in cells (conhost, src/host/screenInfo.cpp): the largest
+// window that fits the screen (GetLargestWindowSizeInCharacters), which no window may exceed, and
+// the smallest window (GetMinWindowSizeInCharacters), which no buffer may be smaller than.
+// {0, 0} as the largest means unknown: no limit is applied.
+struct ConsoleLimits {
+    COORD largestWindow{0, 0};
+    COORD smallestWindow{1, 1};
+};
+
 // How long a resize waits for the window to follow before it goes on anyway.
 inline constexpr DWORD kResizeWaitLimitMs = 250;
 
@@ -35,6 +48,10 @@ struct ResizeStepPlan {
 struct SizePlan {
     SHORT windowColumns = 0, windowRows = 0;
     SHORT bufferColumns = 0, bufferRows = 0;
+    // Set when no plan can give what was asked: the message (its "%s" takes `refused` as
+    // "columns x rows"); nothing may change then.
+    const wchar_t* refusal = nullptr;
+    COORD refused{};
     std::optional<ResizeStepPlan> widthStep;
     std::optional<ResizeStepPlan> heightStep;
     bool Valid() const noexcept {
@@ -45,8 +62,14 @@ struct SizePlan {
     }
 };
 
-// Sizes and steps for `request` on a console whose record is `info`.
-SizePlan PlanConsoleSize(const SizeRequest& request, const CONSOLE_SCREEN_BUFFER_INFO& info) noexcept;
+// Sizes and steps for `request` on a console whose record is `info`, within its `limits`: what was
+// asked first (or asked alone) must fit them or is refused; what follows from it is fitted in.
+SizePlan PlanConsoleSize(const SizeRequest& request, const CONSOLE_SCREEN_BUFFER_INFO& info,
+                         const ConsoleLimits& limits = {}) noexcept;
+
+// The limits of the console behind `console` whose font cell is `font` (unknown ones left as
+// ConsoleLimits has them).
+ConsoleLimits QueryConsoleLimits(HANDLE console, COORD font) noexcept;
 
 // Where canonical cell `cell` puts a window's corner within the work area (screen pixels, to be
 // added to the position); 0 (none) gives no offset.

@@ -4,6 +4,7 @@
 
 #include "console/pseudo_console.h"
 #include "console/screen.h"
+#include "frame/dpi.h"
 #include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/helpers.h"
@@ -35,6 +36,7 @@ int BufferVariable(wchar_t* result, Field field) noexcept {
 int MaxConsoleVariable(wchar_t* result) noexcept {
     // Under a pseudo console the largest window is the terminal's to know.
     const bool pseudo = InPseudoConsole();
+    const UnscaledPixels unscaled;
     const ScreenBuffer console = pseudo ? ScreenBuffer() : OpenConsoleOutput();
     const auto client = pseudo ? std::nullopt : QueryMaxClientSize();
     if (!console || !client) {
@@ -93,8 +95,8 @@ std::wstring RulerText(int columns) {
 }
 
 int TrayExtent(int height) noexcept {
-    // The task bar's size is of use only for placing the console window, which a terminal owns.
-    if (InPseudoConsole()) return -1;
+    // The task bar is the desktop's, whoever hosts the console: a pseudo console measures it too.
+    const UnscaledPixels unscaled;
     HWND tray = FindWindowW(L"Shell_TrayWnd", nullptr);
     RECT r{};
     if (!tray || !GetWindowRect(tray, &r)) return -1;
@@ -102,6 +104,7 @@ int TrayExtent(int height) noexcept {
 }
 
 void MouseCell(wchar_t* result, int selector) noexcept {
+    const UnscaledPixels unscaled;
     POINT p{};
     RECT client{};
     // The mouse is over the terminal's window, whose cells the hidden stand-in knows nothing of.

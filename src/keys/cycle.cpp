@@ -47,6 +47,23 @@ bool IsHostProgram(HANDLE process) noexcept {
            FindNoCase(text, L"tcc.exe") != std::wstring_view::npos;
 }
 
+uint64_t CreationTime(HANDLE process) noexcept {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    return (uint64_t(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+// The start of the host program that owns `window`, a console window; 0 when it is none.
+uint64_t HostConsoleStart(HWND window) noexcept {
+    wchar_t className[32] = {};
+    if (GetClassNameW(window, className, 32) == 0 || lstrcmpW(className, L"ConsoleWindowClass") != 0) return 0;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+    if (!process || !IsHostProgram(process.get())) return 0;
+    return CreationTime(process.get());
+}
+
 }  // namespace
 
 void AddConsole(ConsoleList& list, const ConsoleEntry& entry) noexcept {
@@ -80,34 +97,28 @@ int NextConsole(const ConsoleList& list, bool backward) noexcept {
 BOOL CALLBACK CollectConsole(HWND window, LPARAM lParam) noexcept {
     auto& list = *reinterpret_cast<ConsoleList*>(lParam);
     if (!IsWindowVisible(window)) return TRUE;
-    wchar_t className[32] = {};
-    if (GetClassNameW(window, className, 32) == 0 || lstrcmpW(className, L"ConsoleWindowClass") != 0) return TRUE;
-
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
-    if (!process) return TRUE;
-    FILETIME created{}, exited{}, kernel{}, user{};
-    if (!GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) return TRUE;
-    if (!IsHostProgram(process.get())) return TRUE;
-
-    const uint64_t time = (uint64_t(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-    AddConsole(list, ConsoleEntry{time, window});
+    uint64_t start = HostConsoleStart(window);
+    // conhost names the console's first client as the window's owner (cmd.exe, PowerShell, a
+    // launcher; src/interactivity/win32/windowio.cpp, SetConsoleWindowOwner), so this host's own
+    // window counts whatever it names, placed by this host's start.
+    if (start == 0 && window == list.own) start = CreationTime(GetCurrentProcess());
+    if (start != 0) AddConsole(list, ConsoleEntry{start, window});
     return TRUE;
 }
 
-void CycleConsoles(bool backward) noexcept {
+bool CycleConsoles(bool backward) noexcept {
     HostArray<ConsoleEntry> entries(kConsoleListCapacity);
-    if (!entries) return;
+    if (!entries) return false;
     ConsoleList list{entries.data(), 0, State().consoleWindow};
     EnumWindows(CollectConsole, reinterpret_cast<LPARAM>(&list));
     SortConsoles(list);
     const int next = NextConsole(list, backward);
-    if (next < 0) return;
+    if (next < 0) return false;
     const HWND target = list.entries[next].window;
     // Brought to the front, a minimised window stays an icon and the switch seems to do nothing.
     if (IsIconic(target)) ShowWindow(target, SW_RESTORE);
     SetForegroundWindow(target);
+    return target != list.own;
 }
 
 int RunCycle(LPWSTR line) {

@@ -30,11 +30,13 @@ void SortConsoles(ConsoleList& list) noexcept;
 // Index of the window to bring forward from `own`, or -1 when `own` is not in the sorted list.
 int NextConsole(const ConsoleList& list, bool backward) noexcept;
 
-// The window-enumeration callback: keeps visible host console windows (`lParam` a ConsoleList*).
+// The window-enumeration callback: keeps visible host console windows (`lParam` a ConsoleList*),
+// this host's own among them whatever process the window names.
 BOOL CALLBACK CollectConsole(HWND window, LPARAM lParam) noexcept;
 
-// Brings the next (or, backward, the previous) host console window to the front.
-void CycleConsoles(bool backward) noexcept;
+// Brings the next (or, backward, the previous) host console window to the front; true when that
+// is another console than this host's own.
+bool CycleConsoles(bool backward) noexcept;
 
 // CYCLE with a writable argument line: "/?" alone for the usage, "-..." backward.
 int RunCycle(LPWSTR line);

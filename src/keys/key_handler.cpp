@@ -202,8 +202,14 @@ int HandleKey(KeyRecord* record) {
         case KeyStep::Scroll:
             for (unsigned i = 0; i < plan.repeat; ++i) SendMessageW(State().consoleWindow, WM_HSCROLL, plan.scrollCode, 0);
             break;
-        case KeyStep::CycleBack: CycleConsoles(true); break;
-        case KeyStep::CycleForward: CycleConsoles(false); break;
+        // With no other console to go to (or the real console hidden, as ConEmu keeps it) the
+        // key is the host's.
+        case KeyStep::CycleBack:
+            if (!CycleConsoles(true)) return 0;
+            break;
+        case KeyStep::CycleForward:
+            if (!CycleConsoles(false)) return 0;
+            break;
     }
     if (plan.step != KeyStep::ClearLine) record->Key = 0;
     // With the name left, the host would go on to the key's own action; the Enter that Ctrl-Del

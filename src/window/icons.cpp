@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "console/pseudo_console.h"
@@ -29,9 +30,9 @@ constexpr wchar_t kUsage[] =
 // A tray tool that stopped answering must not take the shell with it.
 constexpr UINT kMessageTimeout = 2000;
 
-LRESULT SendBounded(HWND window, UINT message, WPARAM w) noexcept {
+LRESULT SendBounded(HWND window, UINT message, WPARAM w, LPARAM l = 0) noexcept {
     DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutW(window, message, w, 0, SMTO_ABORTIFHUNG, kMessageTimeout, &answer)) return 0;
+    if (!SendMessageTimeoutW(window, message, w, l, SMTO_ABORTIFHUNG, kMessageTimeout, &answer)) return 0;
     return LRESULT(answer);
 }
 
@@ -86,26 +87,39 @@ void NotifyTrayTools() {
         SendBounded(tool, kTrayIconChanged, 0);
 }
 
+HICON WindowIcon(WPARAM which) noexcept {
+    return reinterpret_cast<HICON>(SendBounded(State().consoleWindow, WM_GETICON, which));
+}
+
+// Windows 10 and 11 answer the console-icon request as deprecated (conhost's ApiSorter.cpp), so
+// the icon goes to the window as conhost sets its own (icon.cpp: WM_SETICON, big and small). The
+// window has taken it when it answers it back.
+bool SendIconToWindow(HICON icon) noexcept {
+    if (State().consoleWindow == nullptr) return false;
+    SendBounded(State().consoleWindow, WM_SETICON, ICON_BIG, LPARAM(icon));
+    SendBounded(State().consoleWindow, WM_SETICON, ICON_SMALL, LPARAM(icon));
+    return WindowIcon(ICON_BIG) == icon || WindowIcon(ICON_SMALL) == icon;
+}
+
 // Steps from the setter's look-up on; returns the result code (0, -1, -3 or -4).
 int ApplyIcon(HMODULE module, LPCWSTR resource, UINT flags, const wchar_t* first, const wchar_t* second) {
     // Not linked directly: systems without it must still load the plug-in.
     const RunTimeFunction<BOOL(HICON)> setter(OsModule::Named(L"kernel32.dll"), "SetConsoleIcon");
-    if (!setter) return -3;
 
     HICON icon = LoadIconAnySize(module, resource, flags);
     if (icon == nullptr) {
         ReportLine(message::kNoIcon, first, second ? second : L"");
         return -1;
     }
-    HICON previous = reinterpret_cast<HICON>(SendBounded(State().consoleWindow, WM_GETICON, ICON_SMALL));
-    if (previous == nullptr) previous = reinterpret_cast<HICON>(SendBounded(State().consoleWindow, WM_GETICON, ICON_BIG));
-    if (!setter(icon)) {
+    if (!(setter && setter(icon)) && !SendIconToWindow(icon)) {
         DestroyIcon(icon);
-        return -4;
+        return setter ? -4 : -3;
     }
     NotifyTrayTools();
-    if (previous) DestroyIcon(previous);
-    DestroyIcon(icon);
+    // The window shows the icon for as long as it has it: only the one it replaced may go. Icons
+    // that the window had from elsewhere are not ours to destroy.
+    if (HICON replaced = std::exchange(WritableState().consoleIcon, icon); replaced && replaced != icon)
+        DestroyIcon(replaced);
     return 0;
 }
 

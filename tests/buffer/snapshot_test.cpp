@@ -1,6 +1,7 @@
 // SAVECON and RSTRCON: the file format, a full round trip, and files that must restore nothing.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 
 #include "buffer/snapshot.h"
@@ -357,6 +358,11 @@ TEST_F(SnapshotTest, UsageAndFileErrors) {
     // The name is the host's first argument: a comma or '/' ends it, as TCC splits it.
     EXPECT_EQ(Run(L"SAVECON", file.Path() + L",more"), 0);
     EXPECT_TRUE(file.Exists());
+    // In double quotes it may hold blanks and commas; the quotes are no part of it.
+    TempFile spaced(L"My Files a,1.con");
+    for (const wchar_t* command : {L"SAVECON", L"RSTRCON"})
+        EXPECT_EQ(Run(command, L"\"" + spaced.Path() + L"\""), 0) << Err();
+    EXPECT_TRUE(spaced.Exists());
 }
 
 TEST_F(SnapshotTest, RedirectedOutputAndMissingWindowRect) {
@@ -391,6 +397,50 @@ TEST_F(SnapshotTest, AllocationFailureChangesNothing) {
     EXPECT_EQ(Err(), L"SAVECON: memory allocation failed\r\nRSTRCON: memory allocation failed\r\n");
     EXPECT_TRUE(Read() == before);
     EXPECT_EQ(StandIn_LiveBlocks(), live);
+}
+
+// Refuses any buffer taller than 10,000 rows, as a console with a lower limit would.
+decltype(&SetConsoleScreenBufferSize) realBufferSize;
+BOOL WINAPI RefuseTallBuffer(HANDLE h, COORD size) {
+    if (size.Y > 10000) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return realBufferSize(h, size);
+}
+
+// SAVECON keeps every row down to the cursor however tall the buffer: RSTRCON asks for the whole
+// height, past CONSIZE's 9,999-row cap for typed sizes, and names the rows a console refused.
+TEST_F(SnapshotTest, ATallBufferComesBackWholeOrSaysWhatIsLost) {
+    constexpr SHORT kW = 20, kTall = 12000, kCursorRow = 10500;
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    info.dwSize = {kW, kTall};
+    info.dwCursorPosition = {3, kCursorRow};
+    info.srWindow = {0, SHORT(kCursorRow - 19), kW - 1, kCursorRow};
+    const SnapshotHeaderBytes header = EncodeSnapshotHeader(MakeSnapshotHeader(info, nullptr));
+    std::string bytes(header.begin(), header.end());
+    for (int r = 0; r <= kCursorRow; ++r) {
+        char text[kW + 1];
+        std::snprintf(text, sizeof text, "%06d%-14s", r, "");
+        for (int x = 0; x < kW; ++x) bytes += text[x] == ' ' ? '.' : text[x], bytes += '\0', bytes += '\x1E', bytes += '\0';
+    }
+    TempFile file(L"tall");
+    WriteBytes(file, bytes);
+
+    EXPECT_EQ(Run(L"RSTRCON", file.Path()), 0);
+    Sleep(100);  // Wine's console host needs a moment before the buffer shrinks again
+    EXPECT_EQ(tconsole::Info().dwSize, (COORD{kW, kTall}));
+    EXPECT_EQ(tconsole::ReadRow(kCursorRow), L"010500..............");
+    EXPECT_EQ(Err(), L"");
+
+    tconsole::SetBufferAndWindow(kWidth, kHeight, kWidth, 20);
+    ImportPatch refuse(Plugin().Module(), "kernel32.dll", "SetConsoleScreenBufferSize", (void*)RefuseTallBuffer);
+    ASSERT_TRUE(refuse.Applied());
+    realBufferSize = refuse.OriginalAs<BOOL WINAPI(HANDLE, COORD)>();
+    StandIn_ClearOutput();
+    EXPECT_EQ(Run(L"RSTRCON", file.Path()), -1);
+    EXPECT_NE(Err().find(L"RSTRCON: rows 120-10500 "), std::wstring::npos) << Err();
+    EXPECT_EQ(tconsole::ReadRow(119), L"000119..............");
 }
 
 TEST_F(SnapshotTest, RestoreIntoAnotherWidth) {

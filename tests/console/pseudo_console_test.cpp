@@ -36,10 +36,12 @@ const Refused kRefused[] = {
     {L"CYCLE", L"-", 0},
 };
 
-// The window variables, in this order, and what they give under a pseudo console.
+// The window variables, in this order, and what they give under a pseudo console. The task bar
+// is the desktop's, not the window's: it is measured whoever hosts the console.
 constexpr wchar_t kWindowVariables[] =
-    L"%_MAXCON|%_TRAYH|%_TRAYW|%_MOUSECX|%_MOUSECY|%_CURCHAR|%_FGCONSOLE|%_XCLOSE|%_FSMODE";
-constexpr wchar_t kWindowValues[] = L"-1 -1 -1 -1|-1|-1|N/A|N/A|N/A|-1|-1|-1";
+    L"%_MAXCON|%_MOUSECX|%_MOUSECY|%_CURCHAR|%_FGCONSOLE|%_XCLOSE|%_FSMODE";
+constexpr wchar_t kWindowValues[] = L"-1 -1 -1 -1|N/A|N/A|N/A|-1|-1|-1";
+constexpr wchar_t kTrayVariables[] = L"%_TRAYH|%_TRAYW";
 
 std::wstring Expanded(std::wstring text) {
     text.resize(PluginHost::kLineCapacity, L'\0');
@@ -210,6 +212,9 @@ TEST_F(PseudoConsoleTest, UsageTextsQueriesAndTheBufferStillWork) {
     EXPECT_EQ(tconsole::Info().dwSize.X, 90) << "the buffer alone can still be resized";
     EXPECT_EQ(tconsole::Info().dwSize.Y, 200);
     EXPECT_EQ(Expanded(kWindowVariables), kWindowValues);
+    RECT tray{};
+    ASSERT_TRUE(GetWindowRect(FindWindowW(L"Shell_TrayWnd", nullptr), &tray));
+    EXPECT_EQ(Expanded(kTrayVariables), std::to_wstring(tray.bottom - tray.top) + L"|" + std::to_wstring(tray.right - tray.left));
 }
 
 // Without Scroll Lock the zhost run below shows the same; Ctrl-Del is served there too.
@@ -353,6 +358,7 @@ TEST(PseudoConsoleHost, ZhostInsideAPseudoConsole) {
     std::string script;
     for (const Refused& r : kRefused) script += Narrow(std::wstring(r.name) + L" " + r.line) + "\n";
     script += "ECHO window=" + Narrow(kWindowVariables) + "\n";
+    script += "ECHO tray=" + Narrow(kTrayVariables) + "\n";
     script += "KEY Ctrl-Up Ctrl-Down Alt-Left Alt-Right\n";
     // The buffer commands, on what the pseudo console holds (the view: 80 x 25).
     script += "ECHO marker-in-the-buffer\n"
@@ -388,6 +394,8 @@ TEST(PseudoConsoleHost, ZhostInsideAPseudoConsole) {
         EXPECT_NE(transcript.find(step), std::string::npos) << step;
     }
     EXPECT_NE(transcript.find("\r\nwindow=" + Narrow(kWindowValues) + "\r\n"), std::string::npos);
+    EXPECT_NE(transcript.find("\r\ntray="), std::string::npos);
+    EXPECT_EQ(transcript.find("\r\ntray=-1|-1\r\n"), std::string::npos) << "the task bar went unmeasured";
     for (const char* key : {"Ctrl-Up", "Ctrl-Down", "Alt-Left", "Alt-Right"})
         EXPECT_NE(transcript.find("  " + std::string(key) + ": passed on to the host\r\n"), std::string::npos) << key;
     EXPECT_NE(transcript.find("  Ctrl-Del: line emptied"), std::string::npos) << "Ctrl-Del still served";

@@ -181,6 +181,45 @@ TEST(ConsizePlan, StepRectanglesAndFlags) {
     EXPECT_FALSE(p.WindowChanges());
 }
 
+// conhost refuses a buffer dimension of SHRT_MAX and a buffer smaller than the smallest window
+// (src/host/getset.cpp SetConsoleScreenBufferSizeImpl; ft_host/API_DimensionsTests.cpp
+// TestSetConsoleScreenBufferSize), and a window larger than the largest (SetConsoleWindowInfoImpl).
+// What was asked first must fit, or nothing is planned; what follows from it is fitted in.
+TEST(ConsizePlan, ConsoleLimitsRefuseWhatCannotBeHadAndFitTheRest) {
+    const ConsoleLimits limits{{150, 60}, {15, 1}};
+    struct Case {
+        std::vector<const wchar_t*> line;
+        bool exact;  // a snapshot's size, not a typed one
+        CONSOLE_SCREEN_BUFFER_INFO console;
+        bool refused;
+        COORD window, buffer;
+    };
+    const auto usual = Console(80, 150, 80, 25);
+    const std::vector<Case> cases = {
+        {{L"/W", L"80", L"25", L"/B", L"32767", L"300"}, false, usual, true, {}, {}},
+        {{L"/B", L"5", L"5"}, false, usual, true, {}, {}},
+        {{L"/B", L"80", L"32767"}, true, usual, true, {}, {}},
+        {{L"/W", L"200", L"50"}, false, usual, true, {}, {}},
+        {{L"/W", L"100", L"61", L"/B", L"0", L"300"}, false, usual, true, {}, {}},
+        {{L"/B", L"32767", L"32767"}, false, usual, false, {80, 25}, {9999, 9999}},  // typed: capped
+        {{L"/B", L"80", L"20000", L"/W", L"80", L"25"}, true, usual, false, {80, 25}, {80, 20000}},
+        {{L"/B", L"100", L"300", L"/W", L"200", L"80"}, false, usual, false, {100, 60}, {100, 300}},
+        {{L"/W", L"10", L"1", L"/B", L"-1", L"-1"}, false, usual, false, {10, 1}, {15, 1}},
+        {{L"/B", L"0", L"300"}, false, Console(200, 100, 200, 70), false, {150, 60}, {200, 300}},
+        {{L"/W", L"0", L"30"}, false, Console(200, 100, 200, 30), false, {150, 30}, {200, 100}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "line starting " << c.line[0] << " " << c.line[1] << " " << c.line[2]);
+        SizeRequest r = Parsed(c.line);
+        r.exactBuffer = c.exact;
+        const SizePlan p = PlanConsoleSize(r, c.console, limits);
+        EXPECT_EQ(p.refusal != nullptr, c.refused);
+        if (c.refused) continue;
+        ExpectSizes(p, c.window.X, c.window.Y, c.buffer.X, c.buffer.Y);
+        ExpectLegalOrder(p, c.console);
+    }
+}
+
 TEST(ConsizePlan, NonPositiveBufferIsNoConsole) {
     EXPECT_FALSE(Plan({L"/B", L"-5", L"100"}, Console(80, 150, 80, 25)).Valid());
     EXPECT_FALSE(Plan({L"/B", L"80", L"-32768"}, Console(80, 150, 80, 25)).Valid());

@@ -5,6 +5,7 @@
 
 #include "geometry/consize.h"
 #include "support/console_types.h"
+#include "support/dpi_model.h"
 #include "support/import_patch.h"
 #include "support/plugin_test.h"
 
@@ -46,6 +47,9 @@ BOOL WINAPI RefuseWideWindow(HANDLE h, BOOL a, const SMALL_RECT* r) {
     return realWindowInfo(h, a, r);
 }
 COORD WINAPI NoFontSize(HANDLE, DWORD) { return COORD{0, 0}; }
+// A screen that shows windows of at most 100 x 40 cells; or one without a limit worth the name.
+COORD WINAPI SmallScreen(HANDLE) { return COORD{100, 40}; }
+COORD WINAPI HugeScreen(HANDLE) { return COORD{1000, 1000}; }
 // A window that never seems to follow: the wait must end on its own.
 BOOL WINAPI FrozenWindowRect(HWND, LPRECT r) {
     *r = RECT{0, 0, 600, 400};
@@ -256,7 +260,8 @@ TEST_F(ConsizeTest, ALineComposedFromTheCurrentStateChangesNothing) {
 TEST_F(ConsizeTest, AWindowTooLargeFailsAndTheGrownBufferStays) {
     // Wine's console takes windows of any width; Windows refuses those wider than the screen.
     ImportPatch patch(Plugin().Module(), "kernel32.dll", "SetConsoleWindowInfo", (void*)RefuseWideWindow);
-    ASSERT_TRUE(patch.Applied());
+    ImportPatch screen(Plugin().Module(), "kernel32.dll", "GetLargestConsoleWindowSize", (void*)HugeScreen);
+    ASSERT_TRUE(patch.Applied() && screen.Applied());
     realWindowInfo = patch.OriginalAs<BOOL WINAPI(HANDLE, BOOL, const SMALL_RECT*)>();
     EXPECT_EQ(Run(L"CONSIZE", L"/W 150 20 /P 10 10"), 1);
     EXPECT_NE(Err().find(L"TCC: (Sys)"), std::wstring::npos);
@@ -276,10 +281,44 @@ TEST_F(ConsizeTest, NothingIsWorkedOutFromAnUnreadableRecord) {
     ExpectConsole(80, 25, 80, 150);
 }
 
+// conhost refuses a buffer dimension of 32,767 and a window larger than the largest
+// (src/host/getset.cpp): such a request changes nothing at all, not even its first step.
 TEST_F(ConsizeTest, ImpossibleSizesAreRefusedBeforeTheConsoleSeesThem) {
+    ImportPatch screen(Plugin().Module(), "kernel32.dll", "GetLargestConsoleWindowSize", (void*)SmallScreen);
+    ImportPatch window(Plugin().Module(), "kernel32.dll", "SetConsoleWindowInfo", (void*)CountWindowInfo);
+    ImportPatch buffer(Plugin().Module(), "kernel32.dll", "SetConsoleScreenBufferSize", (void*)CountBufferSize);
+    ASSERT_TRUE(screen.Applied() && window.Applied() && buffer.Applied());
+    realWindowInfo = window.OriginalAs<BOOL WINAPI(HANDLE, BOOL, const SMALL_RECT*)>();
+    realBufferSize = buffer.OriginalAs<BOOL WINAPI(HANDLE, COORD)>();
+    for (auto [line, size] : {std::pair{L"/W 80 25 /B 32767 300 /P 10 10", L"32767 x 300"},
+                              {L"/W 120 30 /P 10 10", L"120 x 30"}, {L"/W 90 41", L"90 x 41"}}) {
+        StandIn_ClearOutput();
+        EXPECT_EQ(Run(L"CONSIZE", line), 1);
+        const std::wstring err = Err();
+        EXPECT_EQ(err.rfind(L"CONSIZE: ", 0), 0u);
+        EXPECT_NE(err.find(size), std::wstring::npos);
+        EXPECT_EQ(err.find(L"\r\n"), err.size() - 2) << "one line";
+    }
+    EXPECT_EQ(windowInfoCalls + bufferSizeCalls, 0);
+    EXPECT_EQ(ConsoleRect().left, corner_.left);
+    // What follows from the first size is fitted in: the window is cut to the largest.
+    EXPECT_EQ(Run(L"CONSIZE", L"/B 110 200 /W 110 50"), 0);
+    ExpectConsole(100, 40, 110, 200);
+
+    StandIn_ClearOutput();
     EXPECT_EQ(Run(L"CONSIZE", L"/B -5 100"), 1);
     EXPECT_FALSE(Err().empty());
-    ExpectConsole(80, 25, 80, 150);
+}
+
+TEST_F(ConsizeTest, QueryMeasuresInOneDpiContext) {
+    ASSERT_EQ(Run(L"CONSIZE", L"/Q"), 0);
+    const std::wstring unscaled = Out();
+    StandIn_ClearOutput();
+    const ScaledDesktop scaled(Plugin().Module());
+    ASSERT_TRUE(scaled.Applied());
+    EXPECT_EQ(Run(L"CONSIZE", L"/Q"), 0);
+    EXPECT_EQ(Out(), unscaled);
+    EXPECT_TRUE(ScaledDesktop::ContextRestored());
 }
 
 TEST_F(ConsizeTest, ReportShowsMinusOneForAFontWithoutSize) {

@@ -9,6 +9,7 @@
 #include "geometry/metrics.h"
 #include "support/conhost_model.h"
 #include "support/console_types.h"
+#include "support/dpi_model.h"
 #include "support/import_patch.h"
 #include "support/plugin_test.h"
 
@@ -205,6 +206,22 @@ TEST_F(MetricsTest, FullWidthCharactersUnderTheMouseAndInTheTopLeftCell) {
             EXPECT_EQ(model.Cells(0), before) << code;
         }
     }
+}
+
+// A DPI-aware host at 150 %: pixels scale, conhost's font sizes do not; each variable measures in
+// one context and hands the thread back as it found it.
+TEST_F(MetricsTest, PixelsAreMeasuredInOneDpiContext) {
+    ImportPatch cursor(Plugin().Module(), "user32.dll", "GetCursorPos", (void*)FakeCursorPos);
+    ASSERT_TRUE(cursor.Applied());
+    const COORD font = GetConsoleFontSize(tconsole::Out(), CurrentFontIndex(tconsole::Out()));
+    MouseAtClient(3 * font.X + 1, 2 * font.Y + 1);
+    const std::wstring maxcon = Var(L"_MAXCON");
+    const ScaledDesktop scaled(Plugin().Module());
+    ASSERT_TRUE(scaled.Applied());
+    EXPECT_EQ(Var(L"_MAXCON"), maxcon);
+    EXPECT_EQ(Var(L"_MOUSECX"), L"3");
+    EXPECT_EQ(Var(L"_MOUSECY"), L"2");
+    EXPECT_TRUE(ScaledDesktop::ContextRestored());
 }
 
 TEST_F(MetricsTest, MouseVariablesNeedAFontSize) {

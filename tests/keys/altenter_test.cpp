@@ -1,7 +1,11 @@
 // Alt-Enter suppression: the command's states, the hook's lifetime and what the filter swallows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <mutex>
 #include <optional>
+#include <vector>
 
 #include "frame/plugin.h"
 #include "keys/altenter.h"
@@ -107,6 +111,82 @@ TEST_F(AltEnterTest, ShutdownRemovesTheHook) {
     EXPECT_EQ(removals, 1);
     EXPECT_EQ(Var(L"_ALTENTER"), L"1");
     Entry<void*()>("GetPluginInfo")();  // the name list back for the tests that follow
+}
+
+// What the plug-in's filter does with real key events: it asks for the foreground window only
+// for Alt-Enter, and passes every event it does not swallow to CallNextHookEx.
+std::atomic<int> altEnterSeen{0};
+std::mutex passedLock;
+std::vector<std::pair<DWORD, WPARAM>> passedKeys;  // key and message
+decltype(&CallNextHookEx) realNext = nullptr;
+HWND WINAPI ConsoleInFront() {
+    ++altEnterSeen;
+    return GetConsoleWindow();
+}
+LRESULT WINAPI RecordPassed(HHOOK hook, int code, WPARAM message, LPARAM data) {
+    if (code == HC_ACTION) {
+        const std::lock_guard<std::mutex> lock(passedLock);
+        const DWORD vk = reinterpret_cast<const KBDLLHOOKSTRUCT*>(data)->vkCode;
+        passedKeys.emplace_back(vk, message);
+        if (vk == VK_F24) return 1;  // a marker only: no window needs it
+    }
+    return realNext(hook, code, message, data);
+}
+std::vector<std::pair<DWORD, WPARAM>> PassedKeys() {
+    const std::lock_guard<std::mutex> lock(passedLock);
+    return passedKeys;
+}
+void Type(WORD vk, bool up) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &in, sizeof in);
+}
+
+// Types Alt-Enter, then F24, as the keyboard would, and waits (bounded) until the filter has passed
+// F24 on: all of it while the host's thread is busy elsewhere. Wine's X11 driver may reset the Alt
+// key between two events (a focus change syncs the key state), so Alt-Enter is typed again if the
+// system did not see one.
+DWORD WINAPI TypeAltEnterThenF24(void*) {
+    for (int attempt = 0; attempt < 3 && altEnterSeen == 0; ++attempt)
+        Type(VK_MENU, false), Type(VK_RETURN, false), Type(VK_RETURN, true), Type(VK_MENU, true);
+    Type(VK_F24, false), Type(VK_F24, true);
+    for (int i = 0; i < 500; ++i) {
+        const auto passed = PassedKeys();
+        if (std::count_if(passed.begin(), passed.end(), [](auto& p) { return p.first == VK_F24; }) == 2) return 0;
+        Sleep(10);
+    }
+    return 1;
+}
+
+// Windows waits for a low-level hook's thread on every key press; the host's thread is often busy
+// for seconds, so the hook must not depend on it.
+TEST_F(AltEnterTest, KeysPassWhileTheHostIsBusyAndAltEnterIsStillSwallowed) {
+    ImportPatch fg(Plugin().Module(), "user32.dll", "GetForegroundWindow", reinterpret_cast<void*>(ConsoleInFront));
+    ImportPatch next(Plugin().Module(), "user32.dll", "CallNextHookEx", reinterpret_cast<void*>(RecordPassed));
+    ASSERT_TRUE(fg.Applied() && next.Applied());
+    realNext = next.OriginalAs<std::remove_pointer_t<decltype(realNext)>>();
+    passedKeys.clear();
+    altEnterSeen = 0;
+    Quiet(L"/D");
+    ASSERT_EQ(Var(L"_ALTENTER"), L"0");
+
+    // This thread, the host's, now waits without taking any message.
+    const HANDLE typist = CreateThread(nullptr, 0, TypeAltEnterThenF24, nullptr, 0, nullptr);
+    ASSERT_NE(typist, nullptr);
+    ASSERT_EQ(WaitForSingleObject(typist, 30000), WAIT_OBJECT_0);
+    DWORD typed = 1;
+    GetExitCodeThread(typist, &typed);
+    CloseHandle(typist);
+    EXPECT_EQ(typed, 0u) << "the key events waited for the host's thread";
+    EXPECT_GE(altEnterSeen, 1);
+    for (const auto& [vk, message] : PassedKeys())
+        EXPECT_FALSE(vk == VK_RETURN && (message == WM_SYSKEYDOWN || message == WM_SYSKEYUP)) << "Alt-Enter passed";
+
+    Quiet(L"/E");
+    EXPECT_EQ(removals, 1);
+    EXPECT_EQ(Var(L"_ALTENTER"), L"1");
 }
 
 HWND foreground = nullptr;

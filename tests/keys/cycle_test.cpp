@@ -228,8 +228,13 @@ TEST_F(CycleTest, AMinimisedConsoleIsRestoredBeforeItComesToTheFront) {
     ShowWindow(third_->Window(), SW_SHOWNOACTIVATE);  // as the other tests expect it, whatever happened
 }
 
-TEST_F(CycleTest, DoesNothingFromAWindowThatIsNotAHostConsole) {
-    for (HWND own : {hidden_->Window(), other_->Window(), HWND(nullptr)}) {
+// conhost names the console's first client (cmd.exe, a launcher) as the window's owner: this
+// host's own window counts whatever program it names, placed by this host's start (the oldest here).
+TEST_F(CycleTest, OwnWindowCountsWhateverProgramOwnsIt) {
+    RunFrom(other_->Window());
+    EXPECT_EQ(Cycle(L""), first_->Window());
+    EXPECT_EQ(Cycle(L"-"), third_->Window());
+    for (HWND own : {hidden_->Window(), HWND(nullptr)}) {
         RunFrom(own);
         EXPECT_EQ(Cycle(L""), nullptr);
         EXPECT_EQ(Cycle(L"-"), nullptr);
@@ -267,6 +272,15 @@ TEST_F(CycleTest, AltArrowsCycleFromThePrompt) {
     Plugin().Key(record);
     ASSERT_EQ(raised.size(), 2u);
     EXPECT_EQ(raised[1], first_->Window());
+
+    // No console to go to (the real console kept hidden, as ConEmu does): the keys are the host's.
+    RunFrom(hidden_->Window());
+    for (int32_t code : {key::AltRight, key::AltLeft}) {
+        record.Key = code;
+        Plugin().Key(record);
+        EXPECT_EQ(record.Key, code);
+    }
+    EXPECT_EQ(raised.size(), 2u);
 }
 
 TEST_F(CycleTest, ForegroundConsoleVariable) {

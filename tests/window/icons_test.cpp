@@ -113,13 +113,30 @@ FARPROC WINAPI FakeGetProcAddress(HMODULE module, LPCSTR name) {
     return GetProcAddress(module, name);
 }
 
-// Every message the plug-in sends with a timeout is also counted here.
+// Every message the plug-in sends with a timeout is also counted here. With WindowKeepsIcons the
+// console window behaves as conhost's does (icon.cpp): it keeps what WM_SETICON gives and answers
+// it back to WM_GETICON; Wine's console window keeps nothing.
 int TrayMessages = 0;
+bool WindowKeepsIcons = false;
+HICON KeptIcons[2] = {};
 using SendTimeoutFn = LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM, UINT, UINT, PDWORD_PTR);
 SendTimeoutFn RealSendTimeout = nullptr;
 LRESULT WINAPI CountSend(HWND w, UINT m, WPARAM wp, LPARAM lp, UINT flags, UINT timeout, PDWORD_PTR result) {
     if (m == kTrayIconChanged) ++TrayMessages;
+    if (WindowKeepsIcons && w == GetConsoleWindow() && (m == WM_SETICON || m == WM_GETICON) && wp <= ICON_BIG) {
+        *result = reinterpret_cast<DWORD_PTR>(KeptIcons[wp]);
+        if (m == WM_SETICON) KeptIcons[wp] = reinterpret_cast<HICON>(lp);
+        return TRUE;
+    }
     return RealSendTimeout(w, m, wp, lp, flags, timeout, result);
+}
+
+bool Alive(HICON icon) {
+    ICONINFO info{};
+    if (!GetIconInfo(icon, &info)) return false;
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return true;
 }
 
 class IconsTest : public PluginTest {
@@ -136,6 +153,8 @@ protected:
         RealLoad = load_->OriginalAs<std::remove_pointer_t<LoadLibraryExWFn>>();
         RealSendTimeout = send_->OriginalAs<std::remove_pointer_t<SendTimeoutFn>>();
         Loads = Frees = TrayMessages = 0;
+        WindowKeepsIcons = false;
+        KeptIcons[0] = KeptIcons[1] = nullptr;
         SetterPresent = true;
         SetterAnswer = TRUE;
         SetterIcons.clear();
@@ -208,6 +227,34 @@ TEST_F(IconsTest, LibraryFailures) {
     ICONINFO info{};
     EXPECT_FALSE(GetIconInfo(SetterIcons[0], &info)) << "the refused icon was not destroyed";
     EXPECT_EQ(TrayMessages, 0);
+}
+
+// Windows 10/11: the setter is there but refuses (or is gone); the window takes the icon instead.
+TEST_F(IconsTest, FallsBackToTheWindowAndKeepsTheIconItShows) {
+    WindowKeepsIcons = true;
+    SetterAnswer = FALSE;
+    EXPECT_EQ(Run(L"SETICON", L"testicons.dll 2"), 0);
+    ASSERT_EQ(SetterIcons.size(), 1u);
+    const HICON first = SetterIcons[0];
+    EXPECT_EQ(KeptIcons[ICON_BIG], first);
+    EXPECT_EQ(KeptIcons[ICON_SMALL], first);
+    EXPECT_TRUE(Alive(first)) << "the icon the window shows was destroyed";
+
+    SetterPresent = false;
+    EXPECT_EQ(Run(L"SETICON", L"testicons.dll 3"), 0);
+    const HICON second = KeptIcons[ICON_BIG];
+    EXPECT_NE(second, first);
+    EXPECT_TRUE(Alive(second));
+    EXPECT_FALSE(Alive(first)) << "the replaced icon was kept";
+    EXPECT_EQ(Err(), L"");
+
+    // Accepted by the setter the icon is just as much in use.
+    WindowKeepsIcons = false;
+    SetterPresent = true;
+    SetterAnswer = TRUE;
+    EXPECT_EQ(Run(L"SETICON", L"testicons.dll 1"), 0);
+    EXPECT_TRUE(Alive(SetterIcons.back()));
+    EXPECT_FALSE(Alive(second));
 }
 
 BOOL CALLBACK FirstGroupName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR out) {

@@ -1,0 +1,93 @@
+#include "support/dpi_model.h"
+
+#include <cstring>
+
+namespace {
+
+const HANDLE kAware = reinterpret_cast<HANDLE>(-4);  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+const HANDLE kUnaware = reinterpret_cast<HANDLE>(-1);
+HANDLE context = kAware;
+
+LONG Scaled(LONG v) { return context == kAware ? v * 3 / 2 : v; }
+LONG Unscaled(LONG v) { return context == kAware ? v * 2 / 3 : v; }
+void Scale(RECT& r) { r = {Scaled(r.left), Scaled(r.top), Scaled(r.right), Scaled(r.bottom)}; }
+
+HANDLE WINAPI SetContext(HANDLE wanted) {
+    if (wanted != kAware && wanted != kUnaware) return nullptr;
+    const HANDLE previous = context;
+    context = wanted;
+    return previous;
+}
+
+decltype(&GetProcAddress) realProc;
+decltype(&GetWindowRect) realWindowRect;
+decltype(&GetClientRect) realClientRect;
+decltype(&SystemParametersInfoW) realParameters;
+decltype(&GetSystemMetrics) realMetrics;
+decltype(&GetCursorPos) realCursor;
+decltype(&ScreenToClient) realToClient;
+
+FARPROC WINAPI FindProc(HMODULE module, LPCSTR name) {
+    if (!IS_INTRESOURCE(name) && std::strcmp(name, "SetThreadDpiAwarenessContext") == 0)
+        return reinterpret_cast<FARPROC>(SetContext);
+    return realProc(module, name);
+}
+BOOL WINAPI WindowRect(HWND w, LPRECT r) {
+    const BOOL ok = realWindowRect(w, r);
+    if (ok) Scale(*r);
+    return ok;
+}
+BOOL WINAPI ClientRect(HWND w, LPRECT r) {
+    const BOOL ok = realClientRect(w, r);
+    if (ok) Scale(*r);
+    return ok;
+}
+BOOL WINAPI Parameters(UINT action, UINT u, PVOID p, UINT flags) {
+    const BOOL ok = realParameters(action, u, p, flags);
+    if (ok && action == SPI_GETWORKAREA) Scale(*static_cast<RECT*>(p));
+    return ok;
+}
+int WINAPI Metrics(int index) { return Scaled(realMetrics(index)); }
+BOOL WINAPI Cursor(LPPOINT p) {
+    const BOOL ok = realCursor(p);
+    if (ok) *p = {Scaled(p->x), Scaled(p->y)};
+    return ok;
+}
+BOOL WINAPI ToClient(HWND w, LPPOINT p) {
+    *p = {Unscaled(p->x), Unscaled(p->y)};
+    const BOOL ok = realToClient(w, p);
+    *p = {Scaled(p->x), Scaled(p->y)};
+    return ok;
+}
+
+template <class F>
+void Patch(std::vector<std::unique_ptr<ImportPatch>>& patches, HMODULE m, const char* dll, const char* name,
+           F* replacement, F*& original) {
+    patches.push_back(std::make_unique<ImportPatch>(m, dll, name, reinterpret_cast<void*>(replacement)));
+    original = patches.back()->OriginalAs<F>();
+}
+
+}  // namespace
+
+ScaledDesktop::ScaledDesktop(HMODULE m) {
+    context = kAware;
+    Patch(patches_, m, "kernel32.dll", "GetProcAddress", FindProc, realProc);
+    Patch(patches_, m, "user32.dll", "GetWindowRect", WindowRect, realWindowRect);
+    Patch(patches_, m, "user32.dll", "GetClientRect", ClientRect, realClientRect);
+    Patch(patches_, m, "user32.dll", "SystemParametersInfoW", Parameters, realParameters);
+    Patch(patches_, m, "user32.dll", "GetSystemMetrics", Metrics, realMetrics);
+    Patch(patches_, m, "user32.dll", "GetCursorPos", Cursor, realCursor);
+    Patch(patches_, m, "user32.dll", "ScreenToClient", ToClient, realToClient);
+}
+
+ScaledDesktop::~ScaledDesktop() {
+    while (!patches_.empty()) patches_.pop_back();  // the last patch first, so chained ones unwind
+}
+
+bool ScaledDesktop::Applied() const {
+    for (const auto& p : patches_)
+        if (!p->Applied()) return false;
+    return true;
+}
+
+bool ScaledDesktop::ContextRestored() { return context == kAware; }
