@@ -6,7 +6,7 @@
 #include <iterator>
 
 #include "console/cells.h"
-#include "console/transfer.h"
+#include "console/row_text.h"
 #include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/handles.h"
@@ -80,8 +80,8 @@ void CompiledPattern::LimitRetries(unsigned long retries) noexcept {
     }
 }
 
-std::optional<Match> FindMatch(const CompiledPattern& pattern, std::wstring_view text) noexcept {
-    if (!pattern.regex_ || !pattern.region_) return std::nullopt;
+Found FindMatch(const CompiledPattern& pattern, std::wstring_view text) noexcept {
+    if (!pattern.regex_ || !pattern.region_) return {};
     const OnigUChar* start = Bytes(text.data());
     const OnigUChar* end = Bytes(text.data() + text.size());
     int result;
@@ -91,41 +91,48 @@ std::optional<Match> FindMatch(const CompiledPattern& pattern, std::wstring_view
     } else {
         result = onig_search(pattern.regex_, start, end, start, end, pattern.region_, ONIG_OPTION_NONE);
     }
-    // Any negative result (no match, a limit reached, an error) means nothing to show.
-    if (result < 0 || pattern.region_->num_regs < 1) return std::nullopt;
-    const int begin = pattern.region_->beg[0];
-    const int finish = pattern.region_->end[0];
-    return Match{size_t(begin) / 2, size_t(finish - begin) / 2};
+    if (result == ONIG_MISMATCH) return {};
+    if (result < 0) return Found{std::nullopt, true};
+    if (pattern.region_->num_regs < 1) return {};
+    // A high surrogate at the end of the text is taken with the unit after it, so a match can
+    // reach one unit past the end: it is cut there.
+    const size_t begin = std::min(size_t(pattern.region_->beg[0]) / 2, text.size());
+    const size_t finish = std::clamp(size_t(pattern.region_->end[0]) / 2, begin, text.size());
+    return Found{Match{begin, finish - begin}};
 }
 
 namespace {
 
 // Shows each match of rows 0 .. rows-1, waiting for a key after each, until "q" or the last row.
-void ShowMatches(const ScreenBuffer& screen, const CompiledPattern& pattern, int width, int rows,
-                 HostArray<wchar_t>& text, HostArray<WORD>& scratch) noexcept {
-    ForEachRowChunk(0, rows, int(text.size() / size_t(width)), [&](int top, int count) {
-        screen.ReadCharacters(COORD{0, SHORT(top)}, uint32_t(count) * uint32_t(width), width, text.data());
-        for (int i = 0; i < count; ++i) {
-            const wchar_t* row = text.data() + size_t(i) * size_t(width);
-            const SHORT y = SHORT(top + i);
-            size_t position = 0;
-            while (position <= size_t(width)) {
-                // A NUL cell ends the text, as it would end a string.
-                const wchar_t* rest = row + position;
-                const wchar_t* nul = std::find(rest, row + width, L'\0');
-                const auto match = FindMatch(pattern, std::wstring_view(rest, size_t(nul - rest)));
-                if (!match) break;
-                const size_t column = position + match->start;
-                // An empty match after the row's last cell is shown with the cursor on that cell.
-                SetConsoleCursorPosition(screen.get(), COORD{SHORT(std::min(column, size_t(width - 1))), y});
-                const COORD first{SHORT(column), y};
-                SwapMatchColours(screen, width, first, uint32_t(match->length), scratch.data());
-                // An empty match steps one character on, or it would be found again forever.
-                position = column + std::max<size_t>(match->length, 1);
-                const wint_t key = _getwch();
-                SwapMatchColours(screen, width, first, uint32_t(match->length), scratch.data());
-                if (key == L'q') return false;
+// Places are cells: a full-width character before a match moves it two cells, one inside it
+// widens the highlight by two.
+void ShowMatches(const ScreenBuffer& screen, const CompiledPattern& pattern, int width, int rows, RowReader& reader,
+                 HostArray<WORD>& scratch) noexcept {
+    bool limitTold = false;
+    reader.ForEachRow(0, rows, [&](int y, const ScreenRow& row) {
+        // A NUL cell ends the text, as it would end a string.
+        const size_t end = std::min(row.text.find(L'\0'), row.text.size());
+        size_t position = 0;
+        while (position <= end) {
+            const Found found = FindMatch(pattern, row.text.substr(position, end - position));
+            if (found.stopped && !limitTold) {
+                // Rows are numbered from 0, as _BUFY and GOTOXY number them.
+                ReportLine(message::kSearchLimit, y);
+                limitTold = true;
             }
+            if (!found.match) break;
+            const size_t start = position + found.match->start;
+            const int first = row.CellOf(start);
+            const uint32_t cells = uint32_t(row.CellOf(start + found.match->length) - first);
+            // An empty match after the row's last cell is shown with the cursor on that cell.
+            SetConsoleCursorPosition(screen.get(), COORD{SHORT(std::min(first, width - 1)), SHORT(y)});
+            const COORD at{SHORT(first), SHORT(y)};
+            SwapMatchColours(screen, width, at, cells, scratch.data());
+            // An empty match steps one character on, or it would be found again forever.
+            position = start + std::max<size_t>(found.match->length, 1);
+            const wint_t key = _getwch();
+            SwapMatchColours(screen, width, at, cells, scratch.data());
+            if (key == L'q') return false;
         }
         return true;
     });
@@ -155,13 +162,13 @@ int RunCsbfind(wchar_t* line) {
     COORD cursor = info.dwCursorPosition;
     if (rows > 0 && info.dwSize.X > 0) {
         const int width = info.dwSize.X;
-        HostArray<wchar_t> text(size_t(RowsPerTransfer(width, sizeof(wchar_t))) * size_t(width));
+        RowReader reader(console, width);
         HostArray<WORD> scratch(static_cast<size_t>(width));
-        if (!text || !scratch) return ReportCommandError(RowOf(L"CSBFIND"), message::kNoMemory);
+        if (!reader || !scratch) return ReportCommandError(RowOf(L"CSBFIND"), message::kNoMemory);
         CompiledPattern compiled;
         if (compiled.Compile(pattern, syntax)) {
             compiled.LimitRetries(kSearchRetryLimit);
-            ShowMatches(console, compiled, width, rows, text, scratch);
+            ShowMatches(console, compiled, width, rows, reader, scratch);
         } else {
             // The message took a line of its own.
             cursor.Y = SHORT(std::min<int>(cursor.Y + 1, info.dwSize.Y - 1));

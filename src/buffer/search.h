@@ -25,6 +25,14 @@ struct Match {
     size_t length = 0;  // in UTF-16 units
 };
 
+// What one search found: a match, or none; `stopped` when the search gave up before the end of
+// the text (a retry limit reached, or another error inside the search), so that "no match" is
+// not the whole truth.
+struct Found {
+    std::optional<Match> match;
+    bool stopped = false;
+};
+
 // A pattern compiled once for UTF-16LE text, searched in many subjects. Each search is bounded
 // by a retry limit when the loaded onig.dll can take one, so a runaway pattern cannot hang the host.
 class CompiledPattern {
@@ -41,7 +49,7 @@ public:
     bool Limited() const noexcept { return param_ != nullptr; }
 
 private:
-    friend std::optional<Match> FindMatch(const CompiledPattern& pattern, std::wstring_view text) noexcept;
+    friend Found FindMatch(const CompiledPattern& pattern, std::wstring_view text) noexcept;
     OnigRegex regex_ = nullptr;
     OnigRegion* region_ = nullptr;
     OnigMatchParam* param_ = nullptr;
@@ -53,9 +61,10 @@ private:
     RunTimeFunction<void(OnigMatchParam*)> freeParam_;
 };
 
-// The first match in `text`, which is a subject of its own ("^" matches at its start); nothing
-// for no match, a search error, a retry limit reached, or a pattern that did not compile.
-std::optional<Match> FindMatch(const CompiledPattern& pattern, std::wstring_view text) noexcept;
+// The first match in `text`, which is a subject of its own ("^" matches at its start); no match
+// for a pattern that did not compile either. Oniguruma may look one unit past the end of `text`
+// (at a lone high surrogate), so that unit must be readable memory.
+Found FindMatch(const CompiledPattern& pattern, std::wstring_view text) noexcept;
 
 // Retries one CSBFIND search (one rest of a row) may spend: far more than any sensible pattern
 // needs on a console row, a fraction of a second for a runaway one.

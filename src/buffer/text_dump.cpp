@@ -5,8 +5,8 @@
 #include <cwchar>
 
 #include "buffer/colour_dump.h"
+#include "console/row_text.h"
 #include "console/screen.h"
-#include "console/transfer.h"
 #include "frame/entry.h"
 #include "frame/guard.h"
 #include "frame/handles.h"
@@ -84,10 +84,9 @@ int Dump(const wchar_t* name, bool append) {
     // Memory first: a failure then leaves an existing file as it was.
     const int width = std::max<int>(info.dwSize.X, 1);
     const int rows = info.dwCursorPosition.Y + 1;
-    const int chunkRows = RowsPerTransfer(width, sizeof(wchar_t));
-    HostArray<wchar_t> cells(size_t(chunkRows) * size_t(width));
+    RowReader reader(screen, width);
     HostArray<wchar_t> row(size_t(width) + 1);  // one row's text and its terminator
-    if (!cells || !row) return ReportCommandError(RowOf(L"SAVECSB"), message::kNoMemory);
+    if (!reader || !row) return ReportCommandError(RowOf(L"SAVECSB"), message::kNoMemory);
     const UniqueHandle file(
         CreateFileW(name, GENERIC_WRITE, 0, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, 0, nullptr));
     if (!file) return ReportCommandError(RowOf(L"SAVECSB"), message::kFailedToOpenFile, name);
@@ -99,15 +98,12 @@ int Dump(const wchar_t* name, bool append) {
     // The console is read in large pieces, but the host is handed one line per call: one row
     // and its line end is the most one call is known to carry.
     WriteLines(file.get(), DumpFirstRule(count));
-    ForEachRowChunk(0, rows, chunkRows, [&](int top, int n) {
-        screen.ReadCharacters(COORD{0, SHORT(top)}, uint32_t(n) * uint32_t(width), width, cells.data());
-        for (int i = 0; i < n; ++i) {
-            const std::wstring_view text(cells.data() + size_t(i) * size_t(width), size_t(width));
-            const size_t length = RowTextLength(text);
-            wmemcpy(row.data(), text.data(), length);
-            row[length] = L'\0';
-            Qprintf(file.get(), L"%s\r\n", row.data());
-        }
+    // A full-width character is written once, whatever the console's character read makes of it.
+    reader.ForEachRow(0, rows, [&](int, const ScreenRow& text) {
+        const size_t length = RowTextLength(text.text);
+        wmemcpy(row.data(), text.text.data(), length);
+        row[length] = L'\0';
+        Qprintf(file.get(), L"%s\r\n", row.data());
         return true;
     });
     WriteLines(file.get(), DumpEnd(count, stamp, info.dwSize.X));

@@ -109,37 +109,6 @@ void ScreenBuffer::RepeatRows(int top, int rows, int width, const CHAR_INFO* blo
     });
 }
 
-namespace {
-
-// Reads `count` characters from `at` into `text`: true when the console gave exactly that many
-// UTF-16 units. Whatever it gave is kept, at most `count` units; the rest is blank.
-bool ReadUnits(HANDLE console, COORD at, uint32_t count, wchar_t* text) noexcept {
-    DWORD done = 0;
-    if (!ReadConsoleOutputCharacterW(console, text, count, at, &done)) done = 0;
-    std::fill(text + std::min<DWORD>(done, count), text + count, L' ');
-    return done == count;
-}
-
-}  // namespace
-
-void ScreenBuffer::ReadCharacters(COORD start, uint32_t count, int width, wchar_t* text) const noexcept {
-    ForEachRunTransfer(start, count, width, sizeof(wchar_t), [&](uint32_t offset, COORD at, uint32_t n) {
-        if (ReadUnits(get(), at, n, text + offset)) return true;
-        // A console answers in UTF-16 units, not cells: a full-width character may come back as
-        // one unit for two cells, a surrogate pair as two for one, and some consoles fail the
-        // whole read for such a row. One read per row keeps every row's text in its own row;
-        // what a row lacks is blank, and a row that cannot be read at all is blank.
-        const uint32_t w = uint32_t(std::max(width, 1));
-        for (uint32_t done = 0; done < n;) {
-            const COORD cell = CellAfter(at, width, done);
-            const uint32_t piece = std::min(n - done, w - uint32_t(cell.X) % w);
-            ReadUnits(get(), cell, piece, text + offset + done);
-            done += piece;
-        }
-        return true;
-    });
-}
-
 uint32_t ScreenBuffer::ReadAttributes(COORD start, uint32_t count, int width, WORD* attributes) const noexcept {
     uint32_t total = 0;
     ForEachRunTransfer(start, count, width, sizeof(WORD), [&](uint32_t offset, COORD at, uint32_t n) {
@@ -177,9 +146,9 @@ void ScreenBuffer::FillCharacter(COORD start, uint32_t count, wchar_t character)
     FillConsoleOutputCharacterW(get(), character, count, start, &done);
 }
 
-bool ScreenBuffer::ReadCharacterAt(COORD cell, wchar_t& character) const noexcept {
-    DWORD done = 0;
-    return ReadConsoleOutputCharacterW(get(), &character, 1, cell, &done) && done == 1;
+bool ScreenBuffer::ReadCellAt(COORD cell, CHAR_INFO& info) const noexcept {
+    return ReadTransfer(get(), RectTransfer{0, COORD{1, 1}, COORD{0, 0}, SMALL_RECT{cell.X, cell.Y, cell.X, cell.Y}},
+                        &info);
 }
 
 void ScreenBuffer::WriteCharacterAt(COORD cell, wchar_t character) const noexcept {

@@ -46,11 +46,6 @@ public:
     // `block` (blockRows x width cells) written over and over, from row `top` for `rows` rows.
     void RepeatRows(int top, int rows, int width, const CHAR_INFO* block, int blockRows) const noexcept;
 
-    // Runs of `count` cells from `start` on, following the rows of a buffer `width` cells wide,
-    // one UTF-16 unit a cell. A console that answers with more or fewer units than cells, or fails,
-    // is read again one row at a time: the odd row keeps what it gave, cut or blank-padded to its
-    // cells, and no other row moves. Characters that cannot be read are blanks, never stale text.
-    void ReadCharacters(COORD start, uint32_t count, int width, wchar_t* text) const noexcept;
     // Answers how many attributes were read: a failed or short read ends the run there.
     uint32_t ReadAttributes(COORD start, uint32_t count, int width, WORD* attributes) const noexcept;
     void WriteAttributes(COORD start, uint32_t count, int width, const WORD* attributes) const noexcept;
@@ -60,8 +55,9 @@ public:
     void FillAttribute(COORD start, uint32_t count, WORD attribute) const noexcept;
     void FillCharacter(COORD start, uint32_t count, wchar_t character) const noexcept;
 
-    // One cell's character; the reads answer true only when exactly that cell was read.
-    bool ReadCharacterAt(COORD cell, wchar_t& character) const noexcept;
+    // One cell as a record: true only when exactly that cell was read. Unlike a one-character
+    // read, this gives either half of a full-width character its character.
+    bool ReadCellAt(COORD cell, CHAR_INFO& info) const noexcept;
     void WriteCharacterAt(COORD cell, wchar_t character) const noexcept;
 
 private:

@@ -39,6 +39,8 @@ inline constexpr const wchar_t* kUnknownLoadNames = L"ZARNITH: ZARNITH_LOAD name
 inline constexpr const wchar_t* kItemNotFound = L"ZARNITH: CONHELP: Item not found\r\n";
 inline constexpr const wchar_t* kCannotOpenConsole = L"TCC: Can't open console screen buffer\r\n";
 inline constexpr const wchar_t* kRegexError = L"Regex: %s\r\n";
+inline constexpr const wchar_t* kSearchLimit =
+    L"Regex: search limit reached in row %d; the rest of that row was not searched\r\n";
 inline constexpr const wchar_t* kXcloseUse = L"Use: XCLOSE [ OFF | ON ]\r\n";
 inline constexpr const wchar_t* kNoIcon = L"No icon: %s %s\r\n";
 inline constexpr const wchar_t* kSeticonError = L"SETICON error: code = %d\r\n";

@@ -1,5 +1,7 @@
 #include "geometry/metrics.h"
 
+#include <algorithm>
+
 #include "console/pseudo_console.h"
 #include "console/screen.h"
 #include "frame/dpi.h"
@@ -61,17 +63,22 @@ int FullScreenVariable(wchar_t* result) noexcept {
 int CharacterStoredFor(wchar_t* buffer) noexcept {
     wchar_t code = static_cast<wchar_t>(ToLong(buffer) & 0xFFFF);
     const ScreenBuffer console = OpenConsoleOutput();
-    const COORD origin{0, 0};
-    wchar_t kept = 0;
-    // Without the cell's own character in hand the cell is not touched at all.
-    if (!console || !console.ReadCharacterAt(origin, kept)) {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    // The cells a one-character write at (0, 0) can change: a full-width character takes two, and
+    // a character written over half of a full-width one blanks its other half, which can reach a
+    // third. They go back as records, halves and colours included.
+    CHAR_INFO kept[3] = {};
+    const int touched = console.Query(info) ? std::min<int>(info.dwSize.X, 3) : 0;
+    // Without those cells in hand nothing is touched at all.
+    if (touched < 1 || !console.ReadRows(0, 1, touched, kept)) {
         WriteResult(buffer, L"N/A");
         return 0;
     }
-    wchar_t stored = code;
+    const COORD origin{0, 0};
     console.WriteCharacterAt(origin, code);
-    if (console.ReadCharacterAt(origin, stored)) code = stored;
-    console.WriteCharacterAt(origin, kept);
+    CHAR_INFO stored{};
+    if (console.ReadCellAt(origin, stored)) code = stored.Char.UnicodeChar;
+    console.WriteRows(0, 1, touched, kept);
     Sprintf(buffer, L"%%@CHAR[%u]", static_cast<unsigned int>(code));
     ExpandVariables(buffer, 1);
     return 0;
@@ -130,14 +137,15 @@ void MouseCell(wchar_t* result, int selector) noexcept {
     const COORD cell{static_cast<SHORT>(column + info.srWindow.Left), static_cast<SHORT>(row + info.srWindow.Top)};
     const ScreenBuffer console = OpenConsoleOutput();
     // The cell's own UTF-16 unit: a byte of the output code page read back through the ANSI code
-    // page would name another character for anything outside ASCII.
-    wchar_t character = 0;
+    // page would name another character for anything outside ASCII. Read as a cell, since a
+    // one-character read gives a blank for either half of a full-width character.
+    CHAR_INFO read{};
     // A partly visible row or column can lie one past the buffer: no character there.
-    if (!console || !console.ReadCharacterAt(cell, character)) {
+    if (!console || !console.ReadCellAt(cell, read)) {
         WriteResult(result, L"N/A");
         return;
     }
-    Sprintf(result, L"%u", static_cast<unsigned int>(character));
+    Sprintf(result, L"%u", static_cast<unsigned int>(read.Char.UnicodeChar));
 }
 
 }  // namespace zarnith

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "console/row_text.h"
 #include "console/screen.h"
 #include "support/console_types.h"
 #include "support/plugin_test.h"
@@ -55,9 +56,18 @@ TEST_F(ScreenTest, RegionsLargerThanOneTransferGoWhole) {
     for (size_t i = 0; i < cells.size(); i += 997) ASSERT_EQ(back[i], cells[i]) << "cell " << i;
     EXPECT_EQ(back.back(), cells.back());
 
-    std::vector<wchar_t> text(200 * 300);
-    screen.ReadCharacters(COORD{0, 0}, uint32_t(text.size()), 200, text.data());
-    EXPECT_EQ(text[59999], cells[59999].Char.UnicodeChar);
+    // Rows of text, in order, each where it belongs; one unit a cell needs no map.
+    RowReader reader(screen, 200);
+    ASSERT_TRUE(reader);
+    int rows = 0, wrong = 0;
+    reader.ForEachRow(0, 300, [&](int y, const ScreenRow& row) {
+        std::wstring expected;
+        for (size_t x = 0; x < 200; ++x) expected += cells[size_t(y) * 200 + x].Char.UnicodeChar;
+        wrong += row.text != expected || row.cells != nullptr || y != rows++;
+        return true;
+    });
+    EXPECT_EQ(rows, 300);
+    EXPECT_EQ(wrong, 0);
     std::vector<WORD> attributes(200 * 300);
     EXPECT_EQ(screen.ReadAttributes(COORD{0, 0}, uint32_t(attributes.size()), 200, attributes.data()), 60000u);
     EXPECT_EQ(attributes[40000], cells[40000].Attributes);

@@ -7,6 +7,8 @@
 #include "frame/host.h"
 #include "geometry/consize.h"
 #include "geometry/metrics.h"
+#include "support/conhost_model.h"
+#include "support/console_types.h"
 #include "support/dpi_model.h"
 #include "support/import_patch.h"
 #include "support/plugin_test.h"
@@ -170,6 +172,39 @@ TEST_F(MetricsTest, CurcharGivesTheUtf16CodeOfAnyCharacter) {
              {0, L"233"}, {1, L"8364"}, {2, L"937"}, {3, L"126"}}) {
         MouseAtClient(column * font.X + 1, 4 * font.Y + 1);
         EXPECT_EQ(Var(L"_CURCHAR"), code) << "column " << column;
+    }
+}
+
+// Through the console of Windows 10/11, where a full-width character takes two cells.
+TEST_F(MetricsTest, FullWidthCharactersUnderTheMouseAndInTheTopLeftCell) {
+    conhost::Model model(Plugin().Module());
+    ASSERT_TRUE(model.Applied());
+    ImportPatch patch(Plugin().Module(), "user32.dll", "GetCursorPos", (void*)FakeCursorPos);
+    const COORD font = GetConsoleFontSize(tconsole::Out(), CurrentFontIndex(tconsole::Out()));
+    ASSERT_GT(font.X, 0);
+    SMALL_RECT view{0, 0, 79, 24};
+    ASSERT_TRUE(SetConsoleWindowInfo(tconsole::Out(), TRUE, &view));
+    model.WriteText({0, 4}, L"a\u4E2Db\U0001D400");
+    for (const auto& [column, code] : std::vector<std::pair<int, std::wstring>>{
+             {0, L"97"}, {1, L"20013"}, {2, L"20013"}, {3, L"98"}, {4, L"65533"}}) {
+        MouseAtClient(column * font.X + 1, 4 * font.Y + 1);
+        EXPECT_EQ(Var(L"_CURCHAR"), code) << "column " << column;
+    }
+
+    // @BUFCHAR answers what the console stores and leaves every cell of the top row as it was,
+    // halves and colours included, wherever a full-width character lies.
+    for (const wchar_t* row : {L"Qxyz", L"\u4E2Dxy", L"x\u4E2Dy", L"xy\u4E2D"}) {
+        SCOPED_TRACE(std::wstring(L"over ") + row);
+        model.WriteText({0, 0}, row);
+        auto cells = model.Cells(0, 0, 5);
+        for (size_t x = 0; x < cells.size(); ++x) cells[x].Attributes = WORD((cells[x].Attributes & 0xFF00) | (x + 1));
+        model.PutCells(0, 0, cells);
+        const auto before = model.Cells(0);
+        for (const auto& [code, stored] : std::vector<std::pair<std::wstring, std::wstring>>{
+                 {L"65", L"A"}, {L"20013", L"\u4E2D"}, {L"55296", L"\uFFFD"}}) {
+            EXPECT_EQ(Func(L"@BUFCHAR", code), stored) << code;
+            EXPECT_EQ(model.Cells(0), before) << code;
+        }
     }
 }
 

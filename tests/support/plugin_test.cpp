@@ -63,6 +63,23 @@ std::string TempFile::Bytes() const {
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
+std::wstring TempFile::Text() const {
+    const std::string bytes = Bytes();
+    std::wstring text(bytes.size(), L'\0');
+    text.resize(size_t(
+        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), text.data(), int(text.size()))));
+    return text;
+}
+
+std::vector<std::wstring> TempFile::DumpedRows(size_t rows) const {
+    const std::wstring text = Text();
+    std::vector<std::wstring> lines;
+    for (size_t at = 0, end; (end = text.find(L"\r\n", at)) != std::wstring::npos; at = end + 2)
+        lines.push_back(text.substr(at, end - at));
+    if (lines.size() < 3 + rows) return {};
+    return {lines.begin() + 3, lines.begin() + 3 + long(rows)};
+}
+
 RedirectedOutput::RedirectedOutput()
     : file_(CreateFileW(target_.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)) {
     SetStdHandle(STD_OUTPUT_HANDLE, file_);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "common/plugin_host.h"
 #include "support/console.h"
@@ -40,6 +41,9 @@ public:
     ~TempFile();
     const std::wstring& Path() const { return path_; }
     std::string Bytes() const;
+    std::wstring Text() const;  // the bytes read as UTF-8
+    // The lines of a SAVECSB dump's rows: `rows` lines after the begin line, its rule and an empty line.
+    std::vector<std::wstring> DumpedRows(size_t rows) const;
     bool Exists() const;
 
 private:

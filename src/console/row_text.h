@@ -1,0 +1,67 @@
+// The text of screen-buffer rows as the user sees it, read in large pieces, and the cell each
+// character of it is shown in.
+//
+// A console's character read counts cells but answers UTF-16 units: Windows 10/11 gives one unit
+// for the two cells of a full-width character, and either U+FFFD or (some 2022-2024 builds)
+// nothing at all for a row holding a character outside the BMP. Rows are read as characters
+// first; a piece whose answer is not one unit per cell is read again as cells, one record each,
+// and its text built from those.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string_view>
+
+#include "console/screen.h"
+#include "frame/handles.h"
+
+namespace zarnith {
+
+// One row's text. In memory the unit after the text always belongs to the reader's buffer, so a
+// search that looks one character past its end reads nothing foreign.
+struct ScreenRow {
+    std::wstring_view text;
+    const uint16_t* cells = nullptr;  // the first cell of each unit and the row's end; none: unit i is in cell i
+
+    // The first cell of unit `i` (0 .. text.size(); text.size() gives the row's width).
+    int CellOf(size_t i) const noexcept { return cells ? int(cells[i]) : int(i); }
+};
+
+class RowReader {
+public:
+    // For rows `width` cells wide; false (operator bool) when the memory was not to be had.
+    RowReader(const ScreenBuffer& screen, int width) noexcept;
+    explicit operator bool() const noexcept { return text_ && cells_ && map_ && lengths_; }
+
+    // Calls each(row number, ScreenRow) for rows top .. top + rows - 1 in order, until it answers
+    // false. A row the console gives neither as characters nor as cells is blank.
+    template <class Each>
+    void ForEachRow(int top, int rows, Each&& each) noexcept {
+        for (int done = 0; done < rows; done += chunkRows_) {
+            const int n = rows - done < chunkRows_ ? rows - done : chunkRows_;
+            Read(top + done, n);
+            for (int i = 0; i < n; ++i)
+                if (!each(top + done + i, Row(i))) return;
+        }
+    }
+
+    int ChunkRows() const noexcept { return chunkRows_; }
+    // Reads rows top .. top + count - 1 (count at most ChunkRows()); Row(i) is then row top + i.
+    void Read(int top, int count) noexcept;
+    ScreenRow Row(int i) const noexcept;
+
+private:
+    void BuildFromCells(int top) noexcept;
+
+    const ScreenBuffer& screen_;
+    int width_;
+    int chunkRows_;
+    int count_ = 0;
+    bool mapped_ = false;
+    HostArray<wchar_t> text_;     // chunkRows x width units, then the terminator
+    HostArray<CHAR_INFO> cells_;  // the same rows as cells, read only when needed
+    HostArray<uint16_t> map_;     // per row: width + 1 cell numbers
+    HostArray<uint16_t> lengths_;  // per row: units of text built from cells
+};
+
+}  // namespace zarnith
