@@ -3,6 +3,7 @@
 #include "frame/messages.h"
 #include "frame/report.h"
 #include "frame/state.h"
+#include "frame/text.h"
 
 namespace zarnith {
 
@@ -62,10 +63,15 @@ bool InPseudoConsole() noexcept {
     return false;
 }
 
-bool RefusedInPseudoConsole(int row) noexcept {
-    if (!InPseudoConsole()) return false;
-    ReportCommandError(row, message::kNotInPseudoConsole);
-    return true;
+std::optional<int> PseudoConsoleAnswer(Row row, wchar_t* result) noexcept {
+    const InTerminal& answer = InTerminalOf(row.index);
+    if (answer.kind == InTerminal::Works || !InPseudoConsole()) return std::nullopt;
+    if (answer.kind == InTerminal::Refused) {
+        ReportCommandError(row.index, message::kNotInPseudoConsole);
+        return answer.result;
+    }
+    if (result != nullptr) WriteResult(result, answer.text);
+    return 0;
 }
 
 }  // namespace zarnith

@@ -25,6 +25,6 @@ using EntryArgument = std::conditional_t<First == L'*', KeyRecord*, LPWSTR>;
 
 }  // namespace zarnith
 
-#define ZARNITH_DECLARE_ENTRY(name, entry, help) ZARNITH_ENTRY int entry(zarnith::EntryArgument<name[0]>) noexcept;
+#define ZARNITH_DECLARE_ENTRY(name, entry, help, ...) ZARNITH_ENTRY int entry(zarnith::EntryArgument<name[0]>) noexcept;
 ZARNITH_ROWS(ZARNITH_DECLARE_ENTRY)
 #undef ZARNITH_DECLARE_ENTRY

@@ -40,7 +40,7 @@ int GuardedResult(Row row, wchar_t* result, Body&& body) noexcept {
         answered = true;
         return value;
     }, 0);
-    if (!answered && result) wmemcpy(result, L"N/A", 4);
+    if (!answered && result) wmemcpy(result, kUnknown, std::size(kUnknown));
     return status;
 }
 

@@ -8,39 +8,39 @@
 #include <array>
 #include <string_view>
 
-// ROW(name, entry point, help); the frame's registration table and the declarations take all
-// three, everyone else the name and the help only.
+// ROW(name, entry point, help[, inside a pseudo console: see InTerminal; none where it works]);
+// the registration table and the declarations take the first three, everyone else the rest.
 #define ZARNITH_ROWS(ROW) \
     ROW(L"_ALTENTER", _ALTENTER, L"_ALTENTER = 0 (disabled) or 1 (enabled)") \
     ROW(L"_BUFROWS", _BUFROWS, L"screen buffer rows") \
     ROW(L"_BUFCOLS", _BUFCOLS, L"screen buffer columns") \
     ROW(L"_BUFX", _BUFX, L"cursor position in buffer") \
     ROW(L"_BUFY", _BUFY, L"cursor position in buffer") \
-    ROW(L"_CURCHAR", _CURCHAR, L"character at mouse cursor") \
+    ROW(L"_CURCHAR", _CURCHAR, L"character at mouse cursor", Fixed(kUnknown)) \
     ROW(L"_CURSOR", _CURSOR, L"1 (visible) or 0") \
-    ROW(L"_FGCONSOLE", _FGCONSOLE, L"1 if console is foreground, else 0") \
+    ROW(L"_FGCONSOLE", _FGCONSOLE, L"1 if console is foreground, else 0", Fixed(L"-1")) \
     ROW(L"_FONTINFO", _FONTINFO, L"index width height weight name (suitable for SETFONT)") \
     ROW(L"_FONTINFO2", _FONTINFO2, L"/Nname /Xwidth /Yheight /Wweight (suitable for TCC's FONT)") \
-    ROW(L"_FSMODE", _FSMODE, L"0 (windowed) or 1 (full-screen)") \
-    ROW(L"_MAXCON", _MAXCON, L"X Y X (scroll) Y (scroll)") \
-    ROW(L"_MOUSECX", _MOUSECX, L"console column of mouse cursor") \
-    ROW(L"_MOUSECY", _MOUSECY, L"console row of mouse cursor") \
+    ROW(L"_FSMODE", _FSMODE, L"0 (windowed) or 1 (full-screen)", Fixed(L"-1")) \
+    ROW(L"_MAXCON", _MAXCON, L"X Y X (scroll) Y (scroll)", Fixed(L"-1 -1 -1 -1")) \
+    ROW(L"_MOUSECX", _MOUSECX, L"console column of mouse cursor", Fixed(kUnknown)) \
+    ROW(L"_MOUSECY", _MOUSECY, L"console row of mouse cursor", Fixed(kUnknown)) \
     ROW(L"_QE", _QE, L"QuickEdit: 0 = disabled, 1 = enabled") \
     ROW(L"_RULER", _RULER, L"ruler") \
     ROW(L"_TRAYH", _TRAYH, L"task bar height") \
     ROW(L"_TRAYW", _TRAYW, L"task bar width") \
     ROW(L"_WINROWS", _WINROWS, L"console window rows") \
     ROW(L"_WINCOLS", _WINCOLS, L"console window columns") \
-    ROW(L"_XCLOSE", _XCLOSE, L"close console available: 0 = no, 1 = yes") \
+    ROW(L"_XCLOSE", _XCLOSE, L"close console available: 0 = no, 1 = yes", Fixed(L"-1")) \
     ROW(L"@BUFCHAR", f_BUFCHAR, L"@BUFCHAR[N] = console screen buffer Unicode representation of char N") \
     ROW(L"@ICONS", f_ICONS, L"number of icon groups in DLL or EXE") \
-    ROW(L"ALTENTER", ALTENTER, nullptr) \
+    ROW(L"ALTENTER", ALTENTER, nullptr, Refused(0, L"its state and /E")) \
     ROW(L"CLUP", CLUP, L"CLUP [N] clear console progressively upward 1 [N] rows") \
     ROW(L"CONHELP", CONHELP, nullptr) \
-    ROW(L"CONSIZE", CONSIZE, nullptr) \
+    ROW(L"CONSIZE", CONSIZE, nullptr, Refused(1, L"/Q, and /B alone")) \
     ROW(L"CSBFIND", CSBFIND, nullptr) \
     ROW(L"CURSOR", CURSOR, L"CURSOR OFF | ON") \
-    ROW(L"CYCLE", CYCLE, nullptr) \
+    ROW(L"CYCLE", CYCLE, nullptr, Refused(0)) \
     ROW(L"FCLS", FCLS, L"Clear the console fast") \
     ROW(L"GENBREAK", GENBREAK, nullptr) \
     ROW(L"GOTOXY", GOTOXY, L"GOTOXY < X Y > | /R(eturn) (cursor position, screen buffer coordinates)") \
@@ -50,21 +50,40 @@
     ROW(L"SAVECON", SAVECON, L"SAVECON file - save console text, attributes, and metrics") \
     ROW(L"SAVECSB", SAVECSB, nullptr) \
     ROW(L"SCROLL", SCROLL, L"SCROLL [V|H [+|-|H(ome)|E(nd)|P(rev)|N(ext) [nn]]]  default: v+1") \
-    ROW(L"SETFONT", SETFONT, L"SETFONT index width height weight name ... see _FONTINFO") \
-    ROW(L"SETICON", SETICON, nullptr) \
-    ROW(L"SYSMENU", SYSMENU, nullptr) \
-    ROW(L"XCLOSE", XCLOSE, nullptr) \
+    ROW(L"SETFONT", SETFONT, L"SETFONT index width height weight name ... see _FONTINFO", Refused(0)) \
+    ROW(L"SETICON", SETICON, nullptr, Refused(-3)) \
+    ROW(L"SYSMENU", SYSMENU, nullptr, Refused(0)) \
+    ROW(L"XCLOSE", XCLOSE, nullptr, Refused(0, L"GET_STATUS, which answers -1 quietly")) \
     ROW(L"VBEEP", VBEEP, L"VBEEP [duration [frequency | system_sound]] (see BEEP)") \
     ROW(L"*KEYHANDLER", KEYHANDLER, L"Binds Alt-Left/Right to CYCLE; disabled (in favor of\r\nhorizontal scrolling) when Scroll-Lock is on\r\n" L"\r\nCtrl-Down/Up - make console one row bigger/smaller\r\n")
 
 namespace zarnith {
 
+// A variable's text where its value cannot be known.
+inline constexpr wchar_t kUnknown[] = L"N/A";
+
+// What a name does inside a pseudo console (Windows Terminal and other ConPTY hosts), where the
+// terminal owns the window: it works (on the buffer, without the window's part), or a command
+// refuses with one line and a result, or a variable answers a fixed text. The console layer
+// answers from here (console/pseudo_console.h); nothing else writes these answers down.
+struct InTerminal {
+    enum Kind : unsigned char { Works, Refused, Fixed } kind;
+    int result;            // Refused: what the command returns
+    const wchar_t* text;   // Fixed: the variable's text; Refused: what of the command still works
+};
+// Usage texts ("/?") still show for every refused command; `works` names anything else that does.
+constexpr InTerminal Refused(int result, const wchar_t* works = nullptr) {
+    return {InTerminal::Refused, result, works};
+}
+constexpr InTerminal Fixed(const wchar_t* text) { return {InTerminal::Fixed, 0, text}; }
+
 struct RowText {
     std::wstring_view name;
     const wchar_t* help;
+    InTerminal inTerminal = {InTerminal::Works, 0, nullptr};
 };
 
-#define ZARNITH_ROW_TEXT(name, entry, help) RowText{name, help},
+#define ZARNITH_ROW_TEXT(name, entry, help, ...) RowText{name, help, __VA_ARGS__},
 inline constexpr RowText kRowTexts[] = {ZARNITH_ROWS(ZARNITH_ROW_TEXT)};
 #undef ZARNITH_ROW_TEXT
 
@@ -98,5 +117,7 @@ inline const wchar_t* NameOf(int r) noexcept { return kRowTexts[r].name.data(); 
 
 // The one-line help text of a row ("" never; null when the row has none).
 inline const wchar_t* HelpTextOf(int r) noexcept { return kRowTexts[r].help; }
+
+inline const InTerminal& InTerminalOf(int r) noexcept { return kRowTexts[r].inTerminal; }
 
 }  // namespace zarnith

@@ -433,7 +433,8 @@ int RunConsize(wchar_t* line) {
     for (int i = 1; i < args.count(); ++i) options.push_back(args[i]);
     if (!ParseConsizeOptions(options, request)) return PrintUsage();
     // The buffer alone can still change; /Q only reports.
-    if (request.touchesWindow && !request.query && RefusedInPseudoConsole(RowOf(L"CONSIZE"))) return 1;
+    if (request.touchesWindow && !request.query)
+        if (const auto refused = PseudoConsoleAnswer(L"CONSIZE")) return *refused;
     if (!cornerKnown) return ReportLastError();
     return ApplyConsoleSize(request);
 }

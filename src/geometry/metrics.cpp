@@ -35,10 +35,10 @@ int BufferVariable(wchar_t* result, Field field) noexcept {
 
 int MaxConsoleVariable(wchar_t* result) noexcept {
     // Under a pseudo console the largest window is the terminal's to know.
-    const bool pseudo = InPseudoConsole();
+    if (PseudoConsoleAnswer(L"_MAXCON", result)) return 0;
     const UnscaledPixels unscaled;
-    const ScreenBuffer console = pseudo ? ScreenBuffer() : OpenConsoleOutput();
-    const auto client = pseudo ? std::nullopt : QueryMaxClientSize();
+    const ScreenBuffer console = OpenConsoleOutput();
+    const auto client = QueryMaxClientSize();
     if (!console || !client) {
         WriteResult(result, L"-1 -1 -1 -1");
         return 0;
@@ -50,12 +50,13 @@ int MaxConsoleVariable(wchar_t* result) noexcept {
 }
 
 int FullScreenVariable(wchar_t* result) noexcept {
+    // Under a pseudo console the answer would describe the hidden stand-in, not the terminal.
+    if (PseudoConsoleAnswer(L"_FSMODE", result)) return 0;
     const wchar_t* text = L"-1";
     // Not linked directly: systems without it must still load the plug-in.
     const RunTimeFunction<BOOL(LPDWORD)> query(OsModule::Named(L"kernel32.dll"), "GetConsoleDisplayMode");
     DWORD flags = 0;
-    // Under a pseudo console the answer would describe the hidden stand-in, not the terminal.
-    if (!InPseudoConsole() && query && query(&flags)) text = flags != 0 ? L"1" : L"0";
+    if (query && query(&flags)) text = flags != 0 ? L"1" : L"0";
     Sprintf(result, L"%s", text);
     return 0;
 }
@@ -103,13 +104,14 @@ int TrayExtent(int height) noexcept {
     return height ? r.bottom - r.top : r.right - r.left;
 }
 
-void MouseCell(wchar_t* result, int selector) noexcept {
+void MouseCell(Row variable, wchar_t* result, int selector) noexcept {
+    // The mouse is over the terminal's window, whose cells the hidden stand-in knows nothing of.
+    if (PseudoConsoleAnswer(variable, result)) return;
     const UnscaledPixels unscaled;
     POINT p{};
     RECT client{};
-    // The mouse is over the terminal's window, whose cells the hidden stand-in knows nothing of.
     const HWND window = State().consoleWindow;
-    if (InPseudoConsole() || !GetCursorPos(&p) || !ScreenToClient(window, &p) || !GetClientRect(window, &client) ||
+    if (!GetCursorPos(&p) || !ScreenToClient(window, &p) || !GetClientRect(window, &client) ||
         p.x < 0 || p.x >= client.right || p.y < 0 || p.y >= client.bottom) {
         WriteResult(result, L"N/A");
         return;
@@ -192,13 +194,13 @@ ZARNITH_ENTRY int _RULER(LPWSTR r) noexcept {
     });
 }
 ZARNITH_ENTRY int _MOUSECX(LPWSTR r) noexcept {
-    return GuardedResult(L"_MOUSECX", r, [&] { return zarnith::MouseCell(r, zarnith::kMouseColumn), 0; });
+    return GuardedResult(L"_MOUSECX", r, [&] { return zarnith::MouseCell(L"_MOUSECX", r, zarnith::kMouseColumn), 0; });
 }
 ZARNITH_ENTRY int _MOUSECY(LPWSTR r) noexcept {
-    return GuardedResult(L"_MOUSECY", r, [&] { return zarnith::MouseCell(r, zarnith::kMouseRow), 0; });
+    return GuardedResult(L"_MOUSECY", r, [&] { return zarnith::MouseCell(L"_MOUSECY", r, zarnith::kMouseRow), 0; });
 }
 ZARNITH_ENTRY int _CURCHAR(LPWSTR r) noexcept {
-    return GuardedResult(L"_CURCHAR", r, [&] { return zarnith::MouseCell(r, zarnith::kMouseCharacter), 0; });
+    return GuardedResult(L"_CURCHAR", r, [&] { return zarnith::MouseCell(L"_CURCHAR", r, zarnith::kMouseCharacter), 0; });
 }
 ZARNITH_ENTRY int f_BUFCHAR(LPWSTR buffer) noexcept {
     return GuardedResult(L"@BUFCHAR", buffer, [&] { return zarnith::CharacterStoredFor(buffer); });

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "frame/rows.h"
+
 namespace zarnith {
 
 // One character per column: "." , "+" at every fifth, the tens digit at every tenth; never
@@ -17,7 +19,8 @@ int TrayExtent(int height) noexcept;
 // Which value MouseCell writes.
 enum MouseSelector { kMouseCharacter = 1, kMouseColumn = 2, kMouseRow = 3 };
 
-// Writes the character code, column or row of the cell under the mouse, or "N/A".
-void MouseCell(wchar_t* result, int selector) noexcept;
+// Writes the character code, column or row of the cell under the mouse, or "N/A"; under a pseudo
+// console, what the row of the asking `variable` says.
+void MouseCell(Row variable, wchar_t* result, int selector) noexcept;
 
 }  // namespace zarnith

@@ -9,7 +9,6 @@
 #include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/host.h"
-#include "frame/rows.h"
 #include "frame/shutdown.h"
 #include "frame/state.h"
 #include "frame/text.h"
@@ -107,7 +106,7 @@ int RunAltEnter(const wchar_t* line) {
     const wchar_t option = word[1] == L' ' ? L'\0' : static_cast<wchar_t>(std::towupper(word[1]));
     if (option == L'D') {
         // The terminal's window, not the console's, takes Alt-Enter there; a hook would guard nothing.
-        if (RefusedInPseudoConsole(RowOf(L"ALTENTER"))) return 0;
+        if (const auto refused = PseudoConsoleAnswer(L"ALTENTER")) return *refused;
         // A failed installation leaves Alt-Enter enabled, which the next state line shows.
         if (State().altEnterThread == nullptr) StartHookThread();
     } else if (option == L'E') {

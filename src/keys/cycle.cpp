@@ -12,7 +12,6 @@
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
-#include "frame/rows.h"
 #include "frame/state.h"
 #include "frame/text.h"
 
@@ -128,7 +127,7 @@ int RunCycle(LPWSTR line) {
         return 0;
     }
     // The terminal's window is not a console window that could be brought to the front.
-    if (RefusedInPseudoConsole(RowOf(L"CYCLE"))) return 0;
+    if (const auto refused = PseudoConsoleAnswer(L"CYCLE")) return *refused;
     CycleConsoles(arg != nullptr && arg[0] == L'-');
     return 0;
 }
@@ -145,8 +144,8 @@ ZARNITH_ENTRY int _FGCONSOLE(LPWSTR result) noexcept {
         // under a pseudo console the hidden stand-in never is, whatever the terminal's window is.
         const HWND own = zarnith::State().consoleWindow;
         if (result == nullptr) return 0;
-        if (zarnith::InPseudoConsole()) zarnith::WriteResult(result, L"-1");
-        else zarnith::WriteResult(result, own != nullptr && GetForegroundWindow() == own ? L"1" : L"0");
+        if (!zarnith::PseudoConsoleAnswer(L"_FGCONSOLE", result))
+            zarnith::WriteResult(result, own != nullptr && GetForegroundWindow() == own ? L"1" : L"0");
         return 0;
     });
 }

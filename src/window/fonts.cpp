@@ -38,7 +38,7 @@ int RunSetfont(const wchar_t* line) {
     const wchar_t* name = args[5];
     if (std::wcslen(name) > kFaceNameLength) return PrintUsage();
     // The terminal draws with its own font; the console's font record changes nothing there.
-    if (RefusedInPseudoConsole(RowOf(L"SETFONT"))) return 0;
+    if (const auto refused = PseudoConsoleAnswer(L"SETFONT")) return *refused;
 
     font.nFont = static_cast<DWORD>(ToLong(args[1]));
     font.dwFontSize.X = static_cast<SHORT>(ToLong(args[2]));

@@ -15,7 +15,6 @@
 #include "frame/messages.h"
 #include "frame/os_module.h"
 #include "frame/report.h"
-#include "frame/rows.h"
 #include "frame/state.h"
 #include "frame/text.h"
 
@@ -149,7 +148,7 @@ int RunSetIcon(const wchar_t* line) {
         return -1;
     }
     // The terminal shows its own icon: -3, as when this Windows has no console-icon setter.
-    if (RefusedInPseudoConsole(RowOf(L"SETICON"))) return -3;
+    if (const auto refused = PseudoConsoleAnswer(L"SETICON")) return *refused;
     const wchar_t* second = args.size() > 1 ? args[1] : nullptr;
     int code = -2;
     if (source.Kind == IconSourceKind::IconFile) {

@@ -10,7 +10,6 @@
 #include "frame/host.h"
 #include "frame/messages.h"
 #include "frame/report.h"
-#include "frame/rows.h"
 #include "frame/state.h"
 #include "frame/text.h"
 
@@ -38,10 +37,10 @@ int RunXclose(wchar_t* line) {
     }
     // The terminal's window menu is out of reach. GET_STATUS stays quiet, as ever, and answers
     // -1: the item is neither there nor gone.
-    if (InPseudoConsole()) {
-        if (word == L"GET_STATUS") return -1;
-        RefusedInPseudoConsole(RowOf(L"XCLOSE"));
-        return 0;
+    if (word != L"GET_STATUS") {
+        if (const auto refused = PseudoConsoleAnswer(L"XCLOSE")) return *refused;
+    } else if (InPseudoConsole()) {
+        return -1;
     }
 
     HMENU menu = GetSystemMenu(State().consoleWindow, FALSE);
@@ -77,7 +76,7 @@ int RunSysmenu(const wchar_t* line) {
         return 0;
     }
     // Alt+Space would reach the terminal as a key, not open any system menu of ours.
-    if (RefusedInPseudoConsole(RowOf(L"SYSMENU"))) return 0;
+    if (const auto refused = PseudoConsoleAnswer(L"SYSMENU")) return *refused;
     // Built to the keys' length, so any number of keys reaches the host whole.
     std::wstring command = L"KEYSTACK Alt-\" \" ";
     command += keys;
@@ -102,11 +101,8 @@ ZARNITH_ENTRY int XCLOSE(LPWSTR line) noexcept {
 }
 ZARNITH_ENTRY int _XCLOSE(LPWSTR result) noexcept {
     return zarnith::GuardedResult(L"_XCLOSE", result, [&] {
-        // Under a pseudo console the item is neither there nor gone.
-        const wchar_t* state = zarnith::InPseudoConsole()             ? L"-1"
-                               : zarnith::CloseCommandAvailable() ? L"1"
-                                                                  : L"0";
-        zarnith::WriteResult(result, state);
+        if (zarnith::PseudoConsoleAnswer(L"_XCLOSE", result)) return 0;
+        zarnith::WriteResult(result, zarnith::CloseCommandAvailable() ? L"1" : L"0");
         return 0;
     });
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "frame/os_module.h"
+#include "frame/rows.h"
 #include "support/import_patch.h"
 #include "support/plugin_test.h"
 
@@ -34,6 +35,24 @@ const Refused kRefused[] = {
     {L"XCLOSE", L"OFF", 0},        {L"XCLOSE", L"", 0},
     {L"SYSMENU", L"e", 0},         {L"ALTENTER", L"/D", 0},
     {L"CYCLE", L"-", 0},
+};
+
+// What each name does inside a pseudo console, as the README's "Inside Windows Terminal" gives it:
+// refused with its result (and what still works), or a variable's fixed text. Every name not
+// listed works there.
+struct Answer {
+    const wchar_t* name;
+    int result;          // a refused command's
+    const wchar_t* text; // a refused command's part that works, or a variable's text
+};
+const Answer kRefusedAnswers[] = {
+    {L"CONSIZE", 1, L"/Q, and /B alone"}, {L"SETFONT", 0, nullptr},  {L"SETICON", -3, nullptr},
+    {L"XCLOSE", 0, L"GET_STATUS, which answers -1 quietly"},         {L"SYSMENU", 0, nullptr},
+    {L"ALTENTER", 0, L"its state and /E"},                           {L"CYCLE", 0, nullptr},
+};
+const Answer kFixedAnswers[] = {
+    {L"_MAXCON", 0, L"-1 -1 -1 -1"}, {L"_MOUSECX", 0, L"N/A"}, {L"_MOUSECY", 0, L"N/A"}, {L"_CURCHAR", 0, L"N/A"},
+    {L"_FGCONSOLE", 0, L"-1"},       {L"_XCLOSE", 0, L"-1"},   {L"_FSMODE", 0, L"-1"},
 };
 
 // The window variables, in this order, and what they give under a pseudo console. The task bar
@@ -115,6 +134,47 @@ protected:
 
     std::unique_ptr<ImportPatch> window_, class_, visible_;
 };
+
+const Answer* Find(const auto& answers, std::wstring_view name) {
+    for (const Answer& a : answers)
+        if (name == a.name) return &a;
+    return nullptr;
+}
+
+TEST(PseudoConsoleAnswers, EveryRowSaysWhatTheReadmeAndTheseTestsDo) {
+    using zarnith::InTerminal;
+    auto same = [](const wchar_t* a, const wchar_t* b) { return std::wstring(a ? a : L"") == (b ? b : L""); };
+    int listed = 0;
+    for (int r = 0; r < zarnith::kRegistrationRows; ++r) {
+        const InTerminal& column = zarnith::InTerminalOf(r);
+        const wchar_t* name = zarnith::NameOf(r);
+        const Answer* refused = Find(kRefusedAnswers, name);
+        const Answer* fixed = Find(kFixedAnswers, name);
+        const InTerminal::Kind kind = refused ? InTerminal::Refused : fixed ? InTerminal::Fixed : InTerminal::Works;
+        EXPECT_EQ(column.kind, kind) << name;
+        if (const Answer* answer = refused ? refused : fixed) {
+            ++listed;
+            EXPECT_EQ(column.result, answer->result) << name;
+            EXPECT_TRUE(same(column.text, answer->text)) << name;
+        }
+    }
+    EXPECT_EQ(listed, int(std::size(kRefusedAnswers) + std::size(kFixedAnswers))) << "a listed name has no row";
+    // The behaviour tests below ask what these tables say.
+    for (const Refused& r : kRefused) {
+        const Answer* answer = Find(kRefusedAnswers, r.name);
+        ASSERT_NE(answer, nullptr) << r.name;
+        EXPECT_EQ(answer->result, r.result) << r.name;
+    }
+    std::wstring values;
+    for (std::wstring_view names = kWindowVariables; !names.empty();) {
+        const size_t bar = names.find(L'|');
+        const Answer* answer = Find(kFixedAnswers, names.substr(1, bar - 1));
+        ASSERT_NE(answer, nullptr) << std::wstring(names);
+        values += std::wstring(values.empty() ? L"" : L"|") + answer->text;
+        names = bar == names.npos ? L"" : names.substr(bar + 1);
+    }
+    EXPECT_EQ(values, kWindowValues);
+}
 
 TEST_F(PseudoConsoleTest, DetectionSignals) {
     struct Case {
