@@ -515,28 +515,18 @@ const HostWord kHostWords[] = {
     {L"OPTION", L"name [value]", L"set the host's option (without a value: remove it)", true,
      [](Script&, const std::wstring& rest) { return SetNamed(StandIn_SetOption, rest); }},
     {L"SLEEP", L"ms", L"wait", true,
-     [](Script&, const std::wstring& rest) {
-         Sleep(DWORD(_wtoi(rest.c_str())));
-         return true;
-     }},
-    {L"KEY", L"key...", L"hand keys to the key handler: names (Ctrl-Up, Alt-Right, F1, Shift-F1, ...), characters (a) or codes (0x1008D)", true,
-     [](Script& script, const std::wstring& rest) {
-         RunKey(script.host, rest, script.keyCodes);
-         return true;
-     }},
+     [](Script&, const std::wstring& rest) { Sleep(DWORD(_wtoi(rest.c_str()))); return true; }},
+    {L"KEY", L"key...",
+     L"hand keys to the key handler: names (Ctrl-Up, Alt-Right, F1, Shift-F1, ...), characters (a) or codes (0x1008D)",
+     true,
+     [](Script& script, const std::wstring& rest) { RunKey(script.host, rest, script.keyCodes); return true; }},
     {L"QUEUEKEYS", L"text",
      L"keys for the next command that waits for keys (CSBFIND, CONHELP, HELP), typed one at each wait, so that the "
      L"transcript can say what each wait showed",
      true,
-     [](Script& script, const std::wstring& rest) {
-         script.queued.keys += rest;
-         return true;
-     }},
+     [](Script& script, const std::wstring& rest) { script.queued.keys += rest; return true; }},
     {L"ROWS", L"[count]", L"show the console window's rows as they stand (or its last count rows)", false,
-     [](Script&, const std::wstring& rest) {
-         ShowRows(rest);
-         return true;
-     }},
+     [](Script&, const std::wstring& rest) { ShowRows(rest); return true; }},
     {L"HELP", L"name", L"the plug-in's Help for name", true,
      [](Script& script, const std::wstring& rest) {
          std::vector<wchar_t> name(rest.begin(), rest.end());
@@ -569,16 +559,10 @@ const HostWord kHostWords[] = {
          return true;
      }},
     {L"RELOAD", L"", L"unload the plug-in and load it again", true,
-     [](Script& script, const std::wstring&) {
-         script.host.Load(script.dllPath);
-         return true;
-     }},
+     [](Script& script, const std::wstring&) { script.host.Load(script.dllPath); return true; }},
     {L"EXIT", L"", L"end the script run", true, [](Script&, const std::wstring&) { return false; }},
     {L"TYPE", L"file [lines]", L"show a file's first lines (all without a count)", false,
-     [](Script&, const std::wstring& rest) {
-         TypeFile(rest);
-         return true;
-     }},
+     [](Script&, const std::wstring& rest) { TypeFile(rest); return true; }},
     {L"COLOR", L"attr",
      L"colours (two hex digits, background first, as cmd's COLOR) for the text written to the console from then on",
      false,
