@@ -466,12 +466,9 @@ int RunWatched(Script& script, const std::wstring& command, wchar_t answer, cons
         Flush();
         return result;
     }
-    int result = 0;
-    {
-        KeyWatch watch(command, answer, std::exchange(script.queued, {}));
-        result = run();
-        script.queued = watch.Stop();
-    }
+    KeyWatch watch(command, answer, std::exchange(script.queued, {}));
+    const int result = run();
+    script.queued = watch.Stop();
     Flush();
     DropUnreadKeys(script);
     return result;
