@@ -1,29 +1,13 @@
 // zhost: a small command host that loads ZARNITH.dll as TCC does and runs script lines through it.
 //
-//   zhost [--dll PATH] [--keep-console] [--key-codes] [SCRIPT]
+//   zhost [--dll PATH] [--keep-console] [--key-codes] [SCRIPT]      zhost --help lists its own words
 //
 // --keep-console runs in the console zhost was started in (a pseudo console, for example)
 // instead of a window of its own. zhost carries the version of a current TCC (33) and hands keys
 // as TCC 24 and later do, by name; --key-codes hands them as an older TCC does, as codes.
 //
 // Lines are read from SCRIPT (UTF-8) or standard input. Each line is expanded (%_NAME, %@NAME[..],
-// %ENV%) and then run: a registered plug-in command, or one of the host's own words:
-//   ECHO text | SET name=value | HOSTVAR name [value] | OPTION name [value] | SLEEP ms
-//   KEY key...        hand keys to the key handler: names (Ctrl-Up, Alt-Right, F1, Shift-F1, ...),
-//                     characters (a) or codes (0x1008D)
-//   QUEUEKEYS text    keys for the next command that waits for keys (CSBFIND, CONHELP, HELP),
-//                     typed one at each wait, so that the transcript can say what each wait showed
-//   ROWS [count]      show the console window's rows as they stand (or its last count rows)
-//   HELP name | USAGE name | NAMES | RELOAD | EXIT
-//   TYPE file [lines] show a file's first lines (all without a count)
-//   COLOR attr        colours (two hex digits, background first, as cmd's COLOR) for the text
-//                     written to the console from then on
-//   SCREENSHOT name   ask for a picture of the screen: writes name into the file
-//                     screenshot.request in the folder %ZARNITH_SCREENSHOTS% and waits (at most
-//                     20 s) until the taker (scripts/screenshots.sh) has removed it; without
-//                     that variable it does nothing. SCREENSHOT /K name takes it when the next
-//                     command waits for a key instead (a CSBFIND match, the help screen).
-//   CALL file         run another script's lines (a path relative to the calling script)
+// %ENV%) and then run: one of the host's own words (kHostWords) or a registered plug-in command.
 // ":: text" and "REM text" lines are narration: shown in the transcript, not run.
 // Every other line is shown as written ("> line"), then its output and result go to the transcript
 // (the original standard output); the plug-in itself works on a console of its own, as it would
@@ -37,6 +21,7 @@
 #include <cwchar>
 #include <cwctype>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -51,15 +36,28 @@ extern "C" __declspec(dllimport) int ExpandVariables(wchar_t* text, int flag);
 
 namespace {
 
+// Written once, before the first line runs.
 HANDLE transcript = INVALID_HANDLE_VALUE;
 // The key watcher writes from its own thread while a command waits.
 SRWLOCK transcriptLock = SRWLOCK_INIT;
 
-void Say(const std::wstring& text) {
-    if (transcript == INVALID_HANDLE_VALUE || text.empty()) return;
+std::string ToUtf8(const std::wstring& text) {
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
     std::string narrow(size_t(bytes), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), narrow.data(), bytes, nullptr, nullptr);
+    return narrow;
+}
+
+std::wstring FromUtf8(const std::string& s) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), nullptr, 0);
+    std::wstring w(size_t(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), w.data(), n);
+    return w;
+}
+
+void Say(const std::wstring& text) {
+    if (transcript == INVALID_HANDLE_VALUE || text.empty()) return;
+    const std::string narrow = ToUtf8(text);
     DWORD done = 0;
     AcquireSRWLockExclusive(&transcriptLock);
     WriteFile(transcript, narrow.data(), DWORD(narrow.size()), &done, nullptr);
@@ -121,9 +119,6 @@ CONSOLE_SCREEN_BUFFER_INFO ConsoleInfo() {
     return info;
 }
 
-// --key-codes: keys go to the handler as an older TCC hands them, extended keys as codes.
-bool keyCodes = false;
-
 // The key handler's answer in words: what the host would do with the key, and what changed.
 // `code` is the key's code whichever way it was handed; `named`: it went as Key 0 and a name.
 std::wstring KeyOutcome(int code, bool named, const HostKeyRecord& record, const CONSOLE_SCREEN_BUFFER_INFO& was) {
@@ -149,7 +144,8 @@ std::wstring KeyOutcome(int code, bool named, const HostKeyRecord& record, const
     return text;
 }
 
-void RunKey(PluginHost& host, const std::wstring& words) {
+// `keyCodes`: hand them as an older TCC does, extended keys as codes.
+void RunKey(PluginHost& host, const std::wstring& words, bool keyCodes) {
     std::wistringstream in(words);
     std::wstring word;
     while (in >> word) {
@@ -215,9 +211,7 @@ void Screenshot(const std::wstring& name) {
     }
     const std::wstring request = std::wstring(folder) + L"\\screenshot.request";
     const std::wstring partial = request + L".part";
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, name.data(), int(name.size()), nullptr, 0, nullptr, nullptr);
-    std::string narrow(size_t(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, name.data(), int(name.size()), narrow.data(), bytes, nullptr, nullptr);
+    const std::string narrow = ToUtf8(name);
     HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         Say(L"  (cannot write " + partial + L")\r\n");
@@ -239,40 +233,54 @@ void Screenshot(const std::wstring& name) {
     Say(L"  (screenshot " + name + L" not taken)\r\n");
 }
 
+// What a script asked for at the next command that waits for keys.
+struct Queued {
+    std::wstring shot;  // SCREENSHOT /K: the picture taken at its first wait
+    std::wstring keys;  // QUEUEKEYS: typed one at each wait
+};
+
 std::wstring TypedName(wchar_t key) { return key == 0x1B ? L"Escape" : std::wstring(1, key); }
 
 // While a command that can wait for a key runs: each time it has waited with no key in the console
 // input, says what CSBFIND shows, takes the picture asked for with SCREENSHOT /K and types the
 // next key the script queued; with none queued, after kAnswerMs it types `answer` itself (with a
 // note once), so that a script without QUEUEKEYS still ends. Keys typed that the command did not
-// read are taken back afterwards.
+// read are taken back afterwards. The watch thread works on its own copy of what was queued, which
+// Stop hands back once the thread has ended.
 class KeyWatch {
 public:
     static constexpr DWORD kAnswerMs = 3000;
 
-    KeyWatch(const std::wstring& command, wchar_t answer, std::wstring* shot, std::wstring* queued)
-        : command_(command), answer_(answer), shot_(shot), queued_(queued),
+    KeyWatch(const std::wstring& command, wchar_t answer, Queued queued)
+        : command_(command), answer_(answer), queued_(std::move(queued)),
           stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
         if (stop_) thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
     }
     ~KeyWatch() {
+        Stop();
+        if (stop_) CloseHandle(stop_);
+    }
+    KeyWatch(const KeyWatch&) = delete;
+    KeyWatch& operator=(const KeyWatch&) = delete;
+
+    // Ends the watch; what it did not use is returned.
+    Queued Stop() {
         if (thread_) {
             SetEvent(stop_);
             WaitForSingleObject(thread_, INFINITE);
             CloseHandle(thread_);
+            thread_ = nullptr;
         }
-        if (stop_) CloseHandle(stop_);
         if (typed_) {
             HANDLE input = OpenConsoleInput();
             if (input != INVALID_HANDLE_VALUE) {
                 FlushConsoleInputBuffer(input);
                 CloseHandle(input);
             }
+            typed_ = false;
         }
+        return std::exchange(queued_, {});
     }
-    KeyWatch(const KeyWatch&) = delete;
-    KeyWatch& operator=(const KeyWatch&) = delete;
-
 private:
     static DWORD WINAPI Run(void* self) {
         static_cast<KeyWatch*>(self)->Watch();
@@ -291,17 +299,17 @@ private:
             // Half a second without a key: the command sits in its key read, its screen complete.
             if (idle == kSettledMs) {
                 std::wstring note = answer_ == L'q' ? DescribeMatch() : L"";
-                const bool scripted = !queued_->empty();
+                const bool scripted = !queued_.keys.empty();
                 if (scripted)
-                    note += (note.empty() ? L"" : L"; ") + (L"zhost types " + TypedName(queued_->front()) + L", as queued");
+                    note += (note.empty() ? L"" : L"; ") + (L"zhost types " + TypedName(queued_.keys.front()) + L", as queued");
                 if (!note.empty()) Say(L"  (" + note + L")\r\n");
-                if (!shot_->empty()) {
-                    Screenshot(*shot_);
-                    shot_->clear();
+                if (!queued_.shot.empty()) {
+                    Screenshot(queued_.shot);
+                    queued_.shot.clear();
                 }
                 if (scripted) {
-                    TypeKeys(queued_->substr(0, 1));
-                    queued_->erase(0, 1);
+                    TypeKeys(queued_.keys.substr(0, 1));
+                    queued_.keys.erase(0, 1);
                     typed_ = true;
                     idle = 0;
                     continue;
@@ -340,8 +348,7 @@ private:
 
     std::wstring command_;
     wchar_t answer_;
-    std::wstring* shot_;
-    std::wstring* queued_;
+    Queued queued_;
     HANDLE stop_ = nullptr;
     HANDLE thread_ = nullptr;
     bool typed_ = false;
@@ -352,13 +359,6 @@ wchar_t AnswerFor(const std::wstring& upperWord) {
     if (upperWord == L"CSBFIND") return L'q';
     if (upperWord == L"CONHELP" || upperWord == L"HELP") return 0x1B;
     return 0;
-}
-
-std::wstring FromUtf8(const std::string& s) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), nullptr, 0);
-    std::wstring w(size_t(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), w.data(), n);
-    return w;
 }
 
 std::vector<std::string> ReadLines(const std::wstring& path, bool* ok) {
@@ -440,32 +440,171 @@ void ShowRows(const std::wstring& rest) {
     endBlankRun(view.Bottom + 1);
 }
 
-bool RunScript(PluginHost& host, const std::wstring& dllPath, const std::wstring& path);
+// What a script run carries from one line to the next.
+struct Script {
+    PluginHost host;
+    std::wstring dllPath;
+    bool keyCodes = false;  // --key-codes
+    std::wstring folder;    // of the script whose lines run now: CALL's relative paths start there
+    Queued queued;
+    bool lastWasNarration = false;
+};
 
-std::wstring pendingShot;  // SCREENSHOT /K: taken when the next command waits for a key
-std::wstring pendingKeys;  // QUEUEKEYS: typed one at each wait of the next command that waits
-bool lastWasNarration = false;
+bool RunScript(Script& script, const std::wstring& path);
 
 // Queued keys belong to the one command that follows: what it did not read is not kept for another.
-void DropUnreadKeys() {
-    if (!pendingKeys.empty()) Say(L"  (queued keys not read: " + pendingKeys + L")\r\n");
-    pendingKeys.clear();
+void DropUnreadKeys(Script& script) {
+    if (!script.queued.keys.empty()) Say(L"  (queued keys not read: " + script.queued.keys + L")\r\n");
+    script.queued.keys.clear();
+}
+
+// Runs `run` and moves its output to the transcript; `answer` (nonzero) ends its waits for a key,
+// under a watch that hands it the queued keys.
+int RunWatched(Script& script, const std::wstring& command, wchar_t answer, const std::function<int()>& run) {
+    if (!answer) {
+        const int result = run();
+        Flush();
+        return result;
+    }
+    KeyWatch watch(command, answer, std::exchange(script.queued, {}));
+    const int result = run();
+    script.queued = watch.Stop();
+    Flush();
+    DropUnreadKeys(script);
+    return result;
+}
+
+void SayResult(int result) { Say(L"  [result " + std::to_wstring(result) + L"]\r\n"); }
+
+// HOSTVAR and OPTION: "name value" sets, "name" alone removes.
+bool SetNamed(void (*set)(const wchar_t* name, const wchar_t* value), const std::wstring& rest) {
+    const size_t gap = rest.find(L' ');
+    const std::wstring value = gap == std::wstring::npos ? L"" : Trim(rest.substr(gap + 1));
+    set(rest.substr(0, gap).c_str(), gap == std::wstring::npos ? nullptr : value.c_str());
+    return true;
+}
+
+struct HostWord {
+    const wchar_t* word;
+    const wchar_t* arguments;
+    const wchar_t* about;  // for --help
+    bool shown;            // typed on the console; the words that only look or narrate stay off it
+    bool (*run)(Script& script, const std::wstring& rest);  // false ends the script run
+};
+
+// The host's own words, ahead of the plug-in's commands.
+const HostWord kHostWords[] = {
+    {L"ECHO", L"text", L"print text through the host's Printf", false,
+     [](Script&, const std::wstring& rest) {
+         Printf(L"%s\r\n", rest.c_str());
+         Flush();
+         return true;
+     }},
+    {L"SET", L"name=value", L"set an environment variable (SET name= removes it)", true,
+     [](Script&, const std::wstring& rest) {
+         const size_t eq = rest.find(L'=');
+         if (eq != std::wstring::npos)
+             SetEnvironmentVariableW(rest.substr(0, eq).c_str(), eq + 1 < rest.size() ? rest.substr(eq + 1).c_str() : nullptr);
+         return true;
+     }},
+    {L"HOSTVAR", L"name [value]", L"set the host's variable (without a value: remove it)", true,
+     [](Script&, const std::wstring& rest) { return SetNamed(StandIn_SetVariable, rest); }},
+    {L"OPTION", L"name [value]", L"set the host's option (without a value: remove it)", true,
+     [](Script&, const std::wstring& rest) { return SetNamed(StandIn_SetOption, rest); }},
+    {L"SLEEP", L"ms", L"wait", true,
+     [](Script&, const std::wstring& rest) { Sleep(DWORD(_wtoi(rest.c_str()))); return true; }},
+    {L"KEY", L"key...",
+     L"hand keys to the key handler: names (Ctrl-Up, Alt-Right, F1, Shift-F1, ...), characters (a) or codes (0x1008D)",
+     true,
+     [](Script& script, const std::wstring& rest) { RunKey(script.host, rest, script.keyCodes); return true; }},
+    {L"QUEUEKEYS", L"text",
+     L"keys for the next command that waits for keys (CSBFIND, CONHELP, HELP), typed one at each wait, so that the "
+     L"transcript can say what each wait showed",
+     true,
+     [](Script& script, const std::wstring& rest) { script.queued.keys += rest; return true; }},
+    {L"ROWS", L"[count]", L"show the console window's rows as they stand (or its last count rows)", false,
+     [](Script&, const std::wstring& rest) { ShowRows(rest); return true; }},
+    {L"HELP", L"name", L"the plug-in's Help for name", true,
+     [](Script& script, const std::wstring& rest) {
+         std::vector<wchar_t> name(rest.begin(), rest.end());
+         name.push_back(0);
+         SayResult(RunWatched(script, L"HELP", AnswerFor(L"HELP"), [&] {
+             auto help = reinterpret_cast<int (*)(wchar_t*)>(script.host.Export("Help"));
+             return help ? help(name.data()) : 0;
+         }));
+         return true;
+     }},
+    {L"USAGE", L"name", L"the plug-in's one-line Usage for name", true,
+     [](Script& script, const std::wstring& rest) {
+         std::vector<wchar_t> name(rest.begin(), rest.end());
+         name.push_back(0);
+         int result = 0;
+         if (auto usage = reinterpret_cast<int (*)(wchar_t*, wchar_t*)>(script.host.Export("Usage"))) {
+             std::vector<wchar_t> out(1024, L'\0');
+             result = usage(name.data(), out.data());
+             // The host's Usage call answers 0 and leaves the buffer alone for a name without one.
+             if (result == 0) Say(L"  (" + rest + L" has no one-line help; CONHELP " + rest + L" shows its usage)\r\n");
+             else Say(std::wstring(out.data()) + L"\r\n");
+         }
+         SayResult(result);
+         return true;
+     }},
+    {L"NAMES", L"", L"the names the plug-in registered", true,
+     [](Script& script, const std::wstring&) {
+         const auto* info = script.host.Info();
+         Say(std::wstring(info && info->NameList ? info->NameList : L"") + L"\r\n");
+         return true;
+     }},
+    {L"RELOAD", L"", L"unload the plug-in and load it again", true,
+     [](Script& script, const std::wstring&) { script.host.Load(script.dllPath); return true; }},
+    {L"EXIT", L"", L"end the script run", true, [](Script&, const std::wstring&) { return false; }},
+    {L"TYPE", L"file [lines]", L"show a file's first lines (all without a count)", false,
+     [](Script&, const std::wstring& rest) { TypeFile(rest); return true; }},
+    {L"COLOR", L"attr",
+     L"colours (two hex digits, background first, as cmd's COLOR) for the text written to the console from then on",
+     false,
+     [](Script&, const std::wstring& rest) {
+         SetConsoleTextAttribute(GetStdHandle(STD_OUTPUT_HANDLE), WORD(wcstoul(rest.c_str(), nullptr, 16) & 0xFF));
+         return true;
+     }},
+    // The taker (scripts/screenshots.sh) watches the folder %ZARNITH_SCREENSHOTS%; without it the
+    // word does nothing.
+    {L"SCREENSHOT", L"[/K] name",
+     L"a picture of the screen, taken by scripts/screenshots.sh (at most 20 s); /K: when the next command waits for "
+     L"a key instead (a CSBFIND match, the help screen)",
+     false,
+     [](Script& script, const std::wstring& rest) {
+         if (Upper(rest).rfind(L"/K ", 0) == 0) script.queued.shot = Trim(rest.substr(3));
+         else Screenshot(rest);
+         return true;
+     }},
+    {L"CALL", L"file", L"run another script's lines (a path relative to the calling script)", false,
+     [](Script& script, const std::wstring& rest) {
+         const bool absolute = rest.size() > 1 && (rest[1] == L':' || rest[0] == L'\\' || rest[0] == L'/');
+         return RunScript(script, absolute ? rest : script.folder + rest);
+     }},
+};
+
+const HostWord* FindHostWord(const std::wstring& upper) {
+    for (const auto& w : kHostWords)
+        if (upper == w.word) return &w;
+    return nullptr;
 }
 
 // Runs one script line; false ends the script run.
-bool RunLine(PluginHost& host, const std::wstring& dllPath, const std::wstring& raw, const std::wstring& folder) {
+bool RunLine(Script& script, const std::wstring& raw) {
     const std::wstring written = Trim(raw);
     if (written.empty()) return true;
     const std::wstring upperWritten = Upper(written);
     if (written.rfind(L"::", 0) == 0 || upperWritten.rfind(L"REM ", 0) == 0 || upperWritten == L"REM") {
         // Narration: a blank line before each block of it, so the transcript reads in paragraphs.
         const std::wstring text = Trim(written.substr(written[0] == L':' ? 2 : 3));
-        if (!lastWasNarration) Say(L"\r\n");
+        if (!script.lastWasNarration) Say(L"\r\n");
         Say(text + L"\r\n");
-        lastWasNarration = true;
+        script.lastWasNarration = true;
         return true;
     }
-    lastWasNarration = false;
+    script.lastWasNarration = false;
     std::vector<wchar_t> buffer(PluginHost::kLineCapacity, L'\0');
     wcsncpy(buffer.data(), written.c_str(), buffer.size() - 1);
     ExpandVariables(buffer.data(), 0);
@@ -475,119 +614,50 @@ bool RunLine(PluginHost& host, const std::wstring& dllPath, const std::wstring& 
     const std::wstring word = text.substr(0, space);
     const std::wstring rest = space == std::wstring::npos ? L"" : Trim(text.substr(space + 1));
     const std::wstring upper = Upper(word);
+    const HostWord* own = FindHostWord(upper);
     Say(L"> " + written + L"\r\n");
-    // The host's own words that only look or narrate stay off the console, which they describe.
-    if (upper != L"SCREENSHOT" && upper != L"ECHO" && upper != L"TYPE" && upper != L"CALL" && upper != L"ROWS" &&
-        upper != L"COLOR")
-        ShowOnConsole(written);
+    if (!own || own->shown) ShowOnConsole(written);
+    if (own) return own->run(script, rest);
 
-    if (upper == L"EXIT") return false;
-    if (upper == L"SCREENSHOT") {
-        if (Upper(rest).rfind(L"/K ", 0) == 0) pendingShot = Trim(rest.substr(3));
-        else Screenshot(rest);
-        return true;
-    }
-    if (upper == L"ECHO") {
-        Printf(L"%s\r\n", rest.c_str());
-        Flush();
-        return true;
-    }
-    if (upper == L"TYPE") {
-        TypeFile(rest);
-        return true;
-    }
-    if (upper == L"COLOR") {
-        SetConsoleTextAttribute(GetStdHandle(STD_OUTPUT_HANDLE), WORD(wcstoul(rest.c_str(), nullptr, 16) & 0xFF));
-        return true;
-    }
-    if (upper == L"SET") {
-        const size_t eq = rest.find(L'=');
-        if (eq != std::wstring::npos)
-            SetEnvironmentVariableW(rest.substr(0, eq).c_str(), eq + 1 < rest.size() ? rest.substr(eq + 1).c_str() : nullptr);
-        return true;
-    }
-    if (upper == L"HOSTVAR" || upper == L"OPTION") {
-        const size_t gap = rest.find(L' ');
-        const std::wstring name = rest.substr(0, gap);
-        const std::wstring value = gap == std::wstring::npos ? L"" : Trim(rest.substr(gap + 1));
-        if (upper == L"HOSTVAR") StandIn_SetVariable(name.c_str(), gap == std::wstring::npos ? nullptr : value.c_str());
-        else StandIn_SetOption(name.c_str(), gap == std::wstring::npos ? nullptr : value.c_str());
-        return true;
-    }
-    if (upper == L"CALL") {
-        const bool absolute = rest.size() > 1 && (rest[1] == L':' || rest[0] == L'\\' || rest[0] == L'/');
-        return RunScript(host, dllPath, absolute ? rest : folder + rest);
-    }
-    if (upper == L"SLEEP") {
-        Sleep(DWORD(_wtoi(rest.c_str())));
-        return true;
-    }
-    if (upper == L"KEY") {
-        RunKey(host, rest);
-        return true;
-    }
-    if (upper == L"QUEUEKEYS") {
-        pendingKeys += rest;
-        return true;
-    }
-    if (upper == L"ROWS") {
-        ShowRows(rest);
-        return true;
-    }
-    if (upper == L"NAMES") {
-        Say(std::wstring(host.Info() && host.Info()->NameList ? host.Info()->NameList : L"") + L"\r\n");
-        return true;
-    }
-    if (upper == L"RELOAD") {
-        host.Load(dllPath);
-        return true;
-    }
-    if (upper == L"HELP" || upper == L"USAGE") {
-        std::vector<wchar_t> name(rest.begin(), rest.end());
-        name.push_back(0);
-        int result = 0;
-        if (upper == L"HELP") {
-            {
-                KeyWatch watch(upper, AnswerFor(upper), &pendingShot, &pendingKeys);
-                if (auto help = reinterpret_cast<int (*)(wchar_t*)>(host.Export("Help"))) result = help(name.data());
-            }
-            Flush();
-            DropUnreadKeys();
-        } else if (auto usage = reinterpret_cast<int (*)(wchar_t*, wchar_t*)>(host.Export("Usage"))) {
-            std::vector<wchar_t> out(1024, L'\0');
-            result = usage(name.data(), out.data());
-            // The host's Usage call answers 0 and leaves the buffer alone for a name without one.
-            if (result == 0) Say(L"  (" + rest + L" has no one-line help; CONHELP " + rest + L" shows its usage)\r\n");
-            else Say(std::wstring(out.data()) + L"\r\n");
-        }
-        Say(L"  [result " + std::to_wstring(result) + L"]\r\n");
-        return true;
-    }
     bool found = false;
-    int result = 0;
-    if (const wchar_t answer = AnswerFor(upper)) {
-        KeyWatch watch(word, answer, &pendingShot, &pendingKeys);
-        result = host.RunCommand(word, rest, &found);
-    } else {
-        result = host.RunCommand(word, rest, &found);
-    }
-    Flush();
-    if (AnswerFor(upper)) DropUnreadKeys();
+    const int result =
+        RunWatched(script, word, AnswerFor(upper), [&] { return script.host.RunCommand(word, rest, &found); });
     if (!found) Say(L"  unknown command: " + word + L"\r\n");
-    else Say(L"  [result " + std::to_wstring(result) + L"]\r\n");
+    else SayResult(result);
     return true;
 }
 
-bool RunScript(PluginHost& host, const std::wstring& dllPath, const std::wstring& path) {
+bool RunLines(Script& script, const std::vector<std::string>& lines, const std::wstring& folder) {
+    const std::wstring caller = std::exchange(script.folder, folder);
+    bool goOn = true;
+    for (const auto& line : lines)
+        if (!(goOn = RunLine(script, FromUtf8(line)))) break;
+    script.folder = caller;
+    return goOn;
+}
+
+bool RunScript(Script& script, const std::wstring& path) {
     bool ok = false;
     const auto lines = ReadLines(path, &ok);
     if (!ok) {
         Say(L"zhost: cannot read " + path + L"\r\n");
         return true;
     }
-    for (const auto& line : lines)
-        if (!RunLine(host, dllPath, FromUtf8(line), FolderOf(path))) return false;
-    return true;
+    return RunLines(script, lines, FolderOf(path));
+}
+
+// --help. Standard output is in text mode here: "\n" becomes CRLF.
+void ShowUsage() {
+    std::wstring text = L"zhost [--dll PATH] [--keep-console] [--key-codes] [SCRIPT]\n"
+                        L"Runs the lines of SCRIPT (UTF-8) or standard input: a plug-in command or one of these words\n";
+    for (const auto& w : kHostWords) {
+        std::wstring left = std::wstring(w.word) + (*w.arguments ? L" " : L"") + w.arguments;
+        left.resize(std::max<size_t>(left.size() + 1, 22), L' ');
+        text += L"  " + left + w.about + L"\n";
+    }
+    text += L"\":: text\" and \"REM text\" lines are narration, shown and not run.\n";
+    const std::string narrow = ToUtf8(text);
+    std::fwrite(narrow.data(), 1, narrow.size(), stdout);
 }
 
 BOOL WINAPI IgnoreBreak(DWORD type) { return type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT; }
@@ -595,14 +665,19 @@ BOOL WINAPI IgnoreBreak(DWORD type) { return type == CTRL_C_EVENT || type == CTR
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    std::wstring dll = L"ZARNITH.dll", script;
+    Script run;
+    run.dllPath = L"ZARNITH.dll";
+    std::wstring script;
     bool keepConsole = false;
     for (int i = 1; i < argc; ++i) {
         const std::wstring a = argv[i];
-        if (a == L"--dll" && i + 1 < argc) dll = argv[++i];
+        if (a == L"--dll" && i + 1 < argc) run.dllPath = argv[++i];
         else if (a == L"--keep-console") keepConsole = true;
-        else if (a == L"--key-codes") keyCodes = true;
-        else script = a;
+        else if (a == L"--key-codes") run.keyCodes = true;
+        else if (a == L"--help" || a == L"/?") {
+            ShowUsage();
+            return 0;
+        } else script = a;
     }
 
     DuplicateHandle(GetCurrentProcess(), GetStdHandle(STD_OUTPUT_HANDLE), GetCurrentProcess(), &transcript, 0, FALSE,
@@ -636,8 +711,8 @@ int wmain(int argc, wchar_t** argv) {
     // The host survives the console break that GENBREAK sends.
     SetConsoleCtrlHandler(IgnoreBreak, TRUE);
 
-    PluginHost host;
-    if (!host.Load(dll)) {
+    PluginHost& host = run.host;
+    if (!host.Load(run.dllPath)) {
         Say(L"zhost: cannot load the plug-in (error " + std::to_wstring(GetLastError()) + L")\r\n");
         return 2;
     }
@@ -647,8 +722,7 @@ int wmain(int argc, wchar_t** argv) {
     if (host.InitializeResult() != 0) loaded += L", InitializePlugin returned " + std::to_wstring(host.InitializeResult());
     Say(loaded + L"\r\n");
 
-    for (const auto& line : lines)
-        if (!RunLine(host, dll, FromUtf8(line), FolderOf(script))) break;
+    RunLines(run, lines, FolderOf(script));
     host.Unload();
     Flush();
     return 0;
