@@ -21,10 +21,21 @@
 #include "frame/report.h"
 #include "frame/state.h"
 #include "frame/text.h"
+#include "geometry/metrics.h"
 
 namespace zarnith {
 
 namespace {
+
+// Largest buffer dimension CONSIZE asks for when the buffer is given first.
+constexpr SHORT kMaxBufferCells = 9999;
+
+// Largest buffer dimension any console takes: conhost refuses SHRT_MAX in either direction
+// (src/host/getset.cpp, SetConsoleScreenBufferSizeImpl).
+constexpr SHORT kConsoleBufferLimit = 32766;
+
+// How long a resize waits for the window to follow before it goes on anyway.
+constexpr DWORD kResizeWaitLimitMs = 250;
 
 constexpr const wchar_t* kUsage =
     L"Manipulate console screen buffer and window\r\n\r\nCONSIZE ...\r\n\r\n"
@@ -59,14 +70,19 @@ constexpr const wchar_t* kReportFormat =
 
 SHORT ToShort(const wchar_t* text) noexcept { return static_cast<SHORT>(ToLong(text)); }
 
-// A failed Win32 call as the host reports it; CONSIZE then returns 1.
-int ReportLastError() noexcept {
-    ReportWindowsError();
+// A failed call as the host reports it (the system's error code unless told); CONSIZE then returns 1.
+int ReportFailure(DWORD code = GetLastError()) noexcept {
+    ReportWindowsError(nullptr, code);
     return 1;
 }
 
 SHORT WindowColumns(const SMALL_RECT& r) noexcept { return static_cast<SHORT>(Width(r)); }
 SHORT WindowRows(const SMALL_RECT& r) noexcept { return static_cast<SHORT>(Height(r)); }
+
+// Window-event procedure: signals the resize in progress when the console window moved or resized.
+void CALLBACK LocationChangeCallback(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DWORD) noexcept {
+    if (window == State().consoleWindow && State().resizeEvent) SetEvent(State().resizeEvent);
+}
 
 // The event and the hook exist only while one CONSIZE call changes the window.
 class ResizeWatch {
@@ -105,15 +121,15 @@ void WaitForWindow(const RECT& before) noexcept {
 
 // Under a pseudo console only the record is the console's: the window, its font and the largest
 // window are the terminal's.
-bool ReadMeasures(HANDLE console, ConsoleMeasures& m, bool pseudo) noexcept {
-    if (!GetConsoleScreenBufferInfo(console, &m.info)) return false;
+bool ReadMeasures(const ScreenBuffer& console, ConsoleMeasures& m, bool pseudo) noexcept {
+    if (!console.Query(m.info)) return false;
     if (pseudo) return true;
     if (!GetWindowRect(State().consoleWindow, &m.window) || !GetClientRect(State().consoleWindow, &m.client)) return false;
-    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &m.workArea, 0)) return false;
-    const auto maxClient = QueryMaxClientSize();
-    if (!maxClient) return false;
-    m.maxClient = *maxClient;
-    m.font = CurrentFontSize(console);
+    const auto work = QueryWorkArea();
+    if (!work) return false;
+    m.workArea = *work;
+    m.maxClient = MaxClientIn(*work);
+    m.font = console.CurrentFont().dwFontSize;
     m.vScrollWidth = GetSystemMetrics(SM_CXVSCROLL);
     m.hScrollHeight = GetSystemMetrics(SM_CYHSCROLL);
     return true;
@@ -249,47 +265,24 @@ POINT CanonicalOffset(const RECT& work, const RECT& window, int cell) noexcept {
     return offset;
 }
 
-MaxConsole ComputeMaxConsole(SIZE client, COORD font, int vScrollWidth, int hScrollHeight) noexcept {
-    MaxConsole m;
-    if (font.X != 0) {
-        m.columns = client.cx / font.X;
-        m.columnsWithScroll = static_cast<SHORT>(client.cx - vScrollWidth) / font.X;
-    }
-    if (font.Y != 0) {
-        m.rows = client.cy / font.Y;
-        m.rowsWithScroll = static_cast<SHORT>(client.cy - hScrollHeight) / font.Y;
-    }
-    return m;
-}
-
-std::array<int, 18> ReportValues(const ConsoleMeasures& m) noexcept {
+std::array<int, 18> ReportValues(const ConsoleMeasures& m, bool windowUnknown) noexcept {
     const MaxConsole max = ComputeMaxConsole(m.maxClient, m.font, m.vScrollWidth, m.hScrollHeight);
-    return {int(m.window.right - m.window.left), int(m.window.bottom - m.window.top),
-            int(m.client.right),                 int(m.client.bottom),
-            int(m.window.left),                  int(m.window.top),
-            int(m.window.right),                 int(m.window.bottom),
-            m.font.X,                            m.font.Y,
-            WindowColumns(m.info.srWindow),      WindowRows(m.info.srWindow),
-            m.info.dwSize.X,                     m.info.dwSize.Y,
-            max.columns,                         max.rows,
-            max.columnsWithScroll,               max.rowsWithScroll};
+    const auto window = [&](int value) { return windowUnknown ? -1 : value; };
+    return {window(m.window.right - m.window.left), window(m.window.bottom - m.window.top),
+            window(m.client.right),                 window(m.client.bottom),
+            window(m.window.left),                  window(m.window.top),
+            window(m.window.right),                 window(m.window.bottom),
+            window(m.font.X),                       window(m.font.Y),
+            WindowColumns(m.info.srWindow),         WindowRows(m.info.srWindow),
+            m.info.dwSize.X,                        m.info.dwSize.Y,
+            window(max.columns),                    window(max.rows),
+            window(max.columnsWithScroll),          window(max.rowsWithScroll)};
 }
 
-std::optional<SIZE> QueryMaxClientSize() noexcept {
-    RECT work{};
-    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0)) return std::nullopt;
-    const SHORT width = static_cast<SHORT>(work.right - 2 * GetSystemMetrics(SM_CXFRAME) - work.left);
-    const SHORT height = static_cast<SHORT>(work.bottom - 2 * GetSystemMetrics(SM_CYFRAME) - work.top -
-                                            GetSystemMetrics(SM_CYCAPTION));
-    return SIZE{width, height};
-}
+namespace {
 
-DWORD MaxClientSize() noexcept {
-    const auto size = QueryMaxClientSize();
-    if (!size) return 0;
-    return MAKELONG(static_cast<WORD>(size->cx), static_cast<WORD>(size->cy));
-}
-
+// The limits of the console behind `console` whose font cell is `font` (unknown ones left as
+// ConsoleLimits has them).
 ConsoleLimits QueryConsoleLimits(HANDLE console, COORD font) noexcept {
     ConsoleLimits limits;
     limits.largestWindow = GetLargestConsoleWindowSize(console);
@@ -307,62 +300,27 @@ ConsoleLimits QueryConsoleLimits(HANDLE console, COORD font) noexcept {
     return limits;
 }
 
-DWORD CurrentFontIndex(HANDLE console) noexcept {
-    CONSOLE_FONT_INFOEX font{};
-    font.cbSize = sizeof font;
-    if (!GetCurrentConsoleFontEx(console, FALSE, &font)) return 0;
-    return font.nFont;
-}
-
-COORD CurrentFontSize(HANDLE console) noexcept {
-    return GetConsoleFontSize(console, CurrentFontIndex(console));
-}
-
-bool ResizeStep(HANDLE console, const SMALL_RECT& window, COORD buffer, bool windowChanges, bool windowFirst,
-                bool bufferChanges) noexcept {
+// Applies one step; false (the system's error code kept) when a console call fails.
+bool ResizeStep(HANDLE console, const ResizeStepPlan& step) noexcept {
     // A window reports one change more than once, some reports arriving after the wait they end:
     // one left over from the step before must not end this step's wait before its window follows.
     if (const HANDLE event = State().resizeEvent) ResetEvent(event);
     RECT before{};
     if (State().consoleWindow) GetWindowRect(State().consoleWindow, &before);
-    const auto failed = [] {
-        ReportLastError();
-        return false;
-    };
-    if (windowChanges && windowFirst && !SetConsoleWindowInfo(console, TRUE, &window)) return failed();
-    if (bufferChanges && !SetConsoleScreenBufferSize(console, buffer)) return failed();
-    if (!windowChanges) return true;
-    if (!windowFirst && !SetConsoleWindowInfo(console, TRUE, &window)) return failed();
+    if (step.windowChanges && step.windowFirst && !SetConsoleWindowInfo(console, TRUE, &step.window)) return false;
+    if (step.bufferChanges && !SetConsoleScreenBufferSize(console, step.buffer)) return false;
+    if (!step.windowChanges) return true;
+    if (!step.windowFirst && !SetConsoleWindowInfo(console, TRUE, &step.window)) return false;
     WaitForWindow(before);
     return true;
 }
 
-int MoveConsoleWindow(const RECT& work, const RECT& window, int cell, POINT position) noexcept {
-    const POINT offset = CanonicalOffset(work, window, cell);
-    if (!SetWindowPos(State().consoleWindow, nullptr, position.x + offset.x, position.y + offset.y, 0, 0,
-                      SWP_NOSIZE | SWP_NOZORDER))
-        return ReportLastError();
-    return 0;
-}
-
-void CALLBACK LocationChangeCallback(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DWORD) noexcept {
-    if (window == State().consoleWindow && State().resizeEvent) SetEvent(State().resizeEvent);
-}
-
-int ApplyConsoleSize(const SizeRequest& request) noexcept {
-    const ScreenBuffer console = OpenConsoleOutput();
-    if (!console) return ReportLastError();
-    // Nothing is worked out from a record, rectangle or work area that could not be read.
-    const bool pseudo = InPseudoConsole();
-    ConsoleMeasures m;
-    if (!ReadMeasures(console.get(), m, pseudo)) return ReportLastError();
-
+// Carries out `request` on the measured console: 0 success (or report printed), 1 after a
+// reported failure.
+int ApplyConsoleSize(const ScreenBuffer& console, const ConsoleMeasures& m, const SizeRequest& request,
+                     bool pseudo) noexcept {
     if (request.query) {
-        auto v = ReportValues(m);
-        // Window pixels, font and largest window (all but the Window and Buffer lines): not known.
-        if (pseudo)
-            for (size_t i = 0; i < v.size(); ++i)
-                if (i < 10 || i > 13) v[i] = -1;
+        const auto v = ReportValues(m, pseudo);
         // Formatted here and handed to the host a line at a time (18 numbers fit many times over).
         wchar_t report[1024] = {};
         std::swprintf(report, std::size(report), kReportFormat, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8],
@@ -380,63 +338,81 @@ int ApplyConsoleSize(const SizeRequest& request) noexcept {
     }
     if (!plan.Valid()) {
         // A size of 0 or less cannot be a console; the console must not be asked for one.
-        ReportWindowsError(nullptr, ERROR_INVALID_PARAMETER);
-        return 1;
+        return ReportFailure(ERROR_INVALID_PARAMETER);
     }
-    bool ok = true;
     {
         std::optional<ResizeWatch> watch;
         if (plan.WindowChanges()) watch.emplace();
-        for (const auto* step : {&plan.widthStep, &plan.heightStep}) {
-            if (!ok || !*step) continue;
-            const ResizeStepPlan& s = **step;
-            ok = ResizeStep(console.get(), s.window, s.buffer, s.windowChanges, s.windowFirst, s.bufferChanges);
-        }
+        // Reported before the watch closes its handles, which could change the error code.
+        for (const auto* step : {&plan.widthStep, &plan.heightStep})
+            if (*step && !ResizeStep(console.get(), **step)) return ReportFailure();
     }
-    if (!ok) return 1;
 
     if (pseudo) return 0;  // nothing asked of the window (RunConsize refused that)
     if (request.position.x == m.window.left && request.position.y == m.window.top && request.canonical == 0)
         return 0;
     RECT resized{};
-    if (!GetWindowRect(State().consoleWindow, &resized)) return ReportLastError();
-    return MoveConsoleWindow(m.workArea, resized, request.canonical, request.position);
+    if (!GetWindowRect(State().consoleWindow, &resized)) return ReportFailure();
+    const POINT offset = CanonicalOffset(m.workArea, resized, request.canonical);
+    if (!SetWindowPos(State().consoleWindow, nullptr, request.position.x + offset.x, request.position.y + offset.y,
+                      0, 0, SWP_NOSIZE | SWP_NOZORDER))
+        return ReportFailure();
+    return 0;
 }
 
-int SizeConsole(const SizeRequest& request) noexcept {
-    if (InTakeCommandTab()) {
-        Printf(message::kConsizeInTab);
-        return 0;
-    }
-    const UnscaledPixels unscaled;
-    // The window must be there to be placed, as for a typed CONSIZE.
-    RECT corner{};
-    if (!GetWindowRect(State().consoleWindow, &corner)) return ReportLastError();
-    return ApplyConsoleSize(request);
+// CONSIZE cannot size a Take Command tab's console: says so and answers true.
+bool RefusedInTab() noexcept {
+    if (!InTakeCommandTab()) return false;
+    Printf(message::kConsizeInTab);
+    return true;
 }
+
+// The console and its window, measured once per call in one DPI context and kept for the call.
+class SizeCall {
+public:
+    SizeCall() noexcept {
+        // Nothing is worked out from a record, rectangle or work area that could not be read; a
+        // malformed line or a refusal is still answered first.
+        measured_ = console_ && ReadMeasures(console_, m_, pseudo_);
+        if (!measured_) error_ = GetLastError();
+    }
+    POINT Corner() const noexcept { return {m_.window.left, m_.window.top}; }
+    int Apply(const SizeRequest& request) const noexcept {
+        if (!measured_) return ReportFailure(error_);
+        return ApplyConsoleSize(console_, m_, request, pseudo_);
+    }
+
+private:
+    const UnscaledPixels unscaled_;
+    // Under a pseudo console the window is the terminal's: its corner is not needed and may not exist.
+    const bool pseudo_ = InPseudoConsole();
+    const ScreenBuffer console_ = OpenConsoleOutput();
+    ConsoleMeasures m_;
+    bool measured_ = false;
+    DWORD error_ = ERROR_SUCCESS;
+};
 
 int RunConsize(wchar_t* line) {
-    if (InTakeCommandTab()) {
-        Printf(message::kConsizeInTab);
-        return 0;
-    }
+    if (RefusedInTab()) return 0;
     ArgumentArray args = SplitArguments(line);
-    if (!args) return ReportLastError();
-    const UnscaledPixels unscaled;
+    if (!args) return ReportFailure();
+    const SizeCall call;
     SizeRequest request;
-    RECT corner{};
-    // Under a pseudo console the window is the terminal's: its corner is not needed and may not exist.
-    const bool pseudo = InPseudoConsole();
-    const bool cornerKnown = pseudo || GetWindowRect(State().consoleWindow, &corner) != FALSE;
-    request.position = {corner.left, corner.top};
+    request.position = call.Corner();
     std::vector<const wchar_t*> options;
     for (int i = 1; i < args.count(); ++i) options.push_back(args[i]);
     if (!ParseConsizeOptions(options, request)) return PrintUsage();
     // The buffer alone can still change; /Q only reports.
     if (request.touchesWindow && !request.query)
         if (const auto refused = PseudoConsoleAnswer(L"CONSIZE")) return *refused;
-    if (!cornerKnown) return ReportLastError();
-    return ApplyConsoleSize(request);
+    return call.Apply(request);
+}
+
+}  // namespace
+
+int SizeConsole(const SizeRequest& request) noexcept {
+    if (RefusedInTab()) return 0;
+    return SizeCall().Apply(request);
 }
 
 }  // namespace zarnith

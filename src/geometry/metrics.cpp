@@ -12,7 +12,6 @@
 #include "frame/os_module.h"
 #include "frame/state.h"
 #include "frame/text.h"
-#include "geometry/consize.h"
 
 namespace zarnith {
 
@@ -43,7 +42,7 @@ int MaxConsoleVariable(wchar_t* result) noexcept {
         WriteResult(result, L"-1 -1 -1 -1");
         return 0;
     }
-    const MaxConsole max = ComputeMaxConsole(*client, CurrentFontSize(console.get()),
+    const MaxConsole max = ComputeMaxConsole(*client, console.CurrentFont().dwFontSize,
                                              GetSystemMetrics(SM_CXVSCROLL), GetSystemMetrics(SM_CYHSCROLL));
     Sprintf(result, L"%d %d %d %d", max.columns, max.rows, max.columnsWithScroll, max.rowsWithScroll);
     return 0;
@@ -86,6 +85,38 @@ int CharacterStoredFor(wchar_t* buffer) noexcept {
 }
 
 }  // namespace
+
+std::optional<RECT> QueryWorkArea() noexcept {
+    RECT work{};
+    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0)) return std::nullopt;
+    return work;
+}
+
+SIZE MaxClientIn(const RECT& work) noexcept {
+    const SHORT width = static_cast<SHORT>(work.right - 2 * GetSystemMetrics(SM_CXFRAME) - work.left);
+    const SHORT height = static_cast<SHORT>(work.bottom - 2 * GetSystemMetrics(SM_CYFRAME) - work.top -
+                                            GetSystemMetrics(SM_CYCAPTION));
+    return SIZE{width, height};
+}
+
+std::optional<SIZE> QueryMaxClientSize() noexcept {
+    const auto work = QueryWorkArea();
+    if (!work) return std::nullopt;
+    return MaxClientIn(*work);
+}
+
+MaxConsole ComputeMaxConsole(SIZE client, COORD font, int vScrollWidth, int hScrollHeight) noexcept {
+    MaxConsole m;
+    if (font.X != 0) {
+        m.columns = client.cx / font.X;
+        m.columnsWithScroll = static_cast<SHORT>(client.cx - vScrollWidth) / font.X;
+    }
+    if (font.Y != 0) {
+        m.rows = client.cy / font.Y;
+        m.rowsWithScroll = static_cast<SHORT>(client.cy - hScrollHeight) / font.Y;
+    }
+    return m;
+}
 
 std::wstring RulerText(int columns) {
     const int length = columns < 0 ? 0 : (columns < kHostResultCapacity - 1 ? columns : kHostResultCapacity - 1);

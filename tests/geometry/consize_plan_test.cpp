@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "geometry/consize.h"
+#include "geometry/metrics.h"
 #include "support/console_types.h"
 
 using namespace zarnith;
@@ -280,6 +281,9 @@ TEST(ConsizeReport, MaxConsoleDividesOnlyByARealFontSize) {
     const std::array<int, 18> expected = {600, 400, 560, 320, 10, 20, 610, 420, 8, 16,
                                           70, 20, 90, 300, 125, 43, 122, 42};
     EXPECT_EQ(ReportValues(cm), expected);
+    // Under a pseudo console only the Window and Buffer lines are the console's.
+    const std::array<int, 18> masked = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 70, 20, 90, 300, -1, -1, -1, -1};
+    EXPECT_EQ(ReportValues(cm, true), masked);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "geometry/consize.h"
+#include "geometry/metrics.h"
 #include "support/console_types.h"
 #include "support/dpi_model.h"
 #include "support/import_patch.h"
@@ -46,7 +46,10 @@ BOOL WINAPI RefuseWideWindow(HANDLE h, BOOL a, const SMALL_RECT* r) {
     }
     return realWindowInfo(h, a, r);
 }
-COORD WINAPI NoFontSize(HANDLE, DWORD) { return COORD{0, 0}; }
+BOOL WINAPI NoFontSize(HANDLE, BOOL, PCONSOLE_FONT_INFOEX font) {
+    font->dwFontSize = COORD{0, 0};
+    return TRUE;
+}
 // A screen that shows windows of at most 100 x 40 cells; or one without a limit worth the name.
 COORD WINAPI SmallScreen(HANDLE) { return COORD{100, 40}; }
 COORD WINAPI HugeScreen(HANDLE) { return COORD{1000, 1000}; }
@@ -95,7 +98,7 @@ protected:
     void SetUp() override {
         PluginTest::SetUp();
         tconsole::SetBufferAndWindow(80, 150, 80, 25);
-        const COORD font = GetConsoleFontSize(tconsole::Out(), CurrentFontIndex(tconsole::Out()));
+        const COORD font = tconsole::FontSize();
         max_ = ComputeMaxConsole(*QueryMaxClientSize(), font, GetSystemMetrics(SM_CXVSCROLL),
                                  GetSystemMetrics(SM_CYHSCROLL));
         corner_ = ConsoleRect();
@@ -322,7 +325,7 @@ TEST_F(ConsizeTest, QueryMeasuresInOneDpiContext) {
 }
 
 TEST_F(ConsizeTest, ReportShowsMinusOneForAFontWithoutSize) {
-    ImportPatch patch(Plugin().Module(), "kernel32.dll", "GetConsoleFontSize", (void*)NoFontSize);
+    ImportPatch patch(Plugin().Module(), "kernel32.dll", "GetCurrentConsoleFontEx", (void*)NoFontSize);
     ASSERT_TRUE(patch.Applied());
     EXPECT_EQ(Run(L"CONSIZE", L"/Q"), 0);
     EXPECT_NE(Out().find(L"\tFont size:\t   0 x 0\r\n"), std::wstring::npos);

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "frame/host.h"
-#include "geometry/consize.h"
 #include "geometry/metrics.h"
 #include "support/conhost_model.h"
 #include "support/console_types.h"
@@ -124,7 +123,7 @@ TEST_F(MetricsTest, TaskBarAndFullScreen) {
 }
 
 TEST_F(MetricsTest, MaxconMatchesTheReportOfConsize) {
-    const COORD font = GetConsoleFontSize(tconsole::Out(), CurrentFontIndex(tconsole::Out()));
+    const COORD font = tconsole::FontSize();
     const MaxConsole m = ComputeMaxConsole(*QueryMaxClientSize(), font, GetSystemMetrics(SM_CXVSCROLL),
                                            GetSystemMetrics(SM_CYHSCROLL));
     ASSERT_GT(m.columns, 0);
@@ -135,7 +134,7 @@ TEST_F(MetricsTest, MaxconMatchesTheReportOfConsize) {
 TEST_F(MetricsTest, MouseVariablesCountCellsOfTheWindow) {
     ImportPatch patch(Plugin().Module(), "user32.dll", "GetCursorPos", (void*)FakeCursorPos);
     ASSERT_TRUE(patch.Applied());
-    const COORD font = GetConsoleFontSize(tconsole::Out(), CurrentFontIndex(tconsole::Out()));
+    const COORD font = tconsole::FontSize();
     ASSERT_GT(font.X, 0);
     // Scroll the view right and down: the variables still count from the window's corner.
     SMALL_RECT view{5, 30, 84, 54};
@@ -162,7 +161,7 @@ TEST_F(MetricsTest, MouseVariablesCountCellsOfTheWindow) {
 TEST_F(MetricsTest, CurcharGivesTheUtf16CodeOfAnyCharacter) {
     ImportPatch patch(Plugin().Module(), "user32.dll", "GetCursorPos", (void*)FakeCursorPos);
     ASSERT_TRUE(patch.Applied());
-    const COORD font = GetConsoleFontSize(tconsole::Out(), CurrentFontIndex(tconsole::Out()));
+    const COORD font = tconsole::FontSize();
     ASSERT_GT(font.X, 0);
     SMALL_RECT view{0, 0, 79, 24};
     ASSERT_TRUE(SetConsoleWindowInfo(tconsole::Out(), TRUE, &view));
@@ -180,7 +179,7 @@ TEST_F(MetricsTest, FullWidthCharactersUnderTheMouseAndInTheTopLeftCell) {
     conhost::Model model(Plugin().Module());
     ASSERT_TRUE(model.Applied());
     ImportPatch patch(Plugin().Module(), "user32.dll", "GetCursorPos", (void*)FakeCursorPos);
-    const COORD font = GetConsoleFontSize(tconsole::Out(), CurrentFontIndex(tconsole::Out()));
+    const COORD font = tconsole::FontSize();
     ASSERT_GT(font.X, 0);
     SMALL_RECT view{0, 0, 79, 24};
     ASSERT_TRUE(SetConsoleWindowInfo(tconsole::Out(), TRUE, &view));
@@ -213,7 +212,7 @@ TEST_F(MetricsTest, FullWidthCharactersUnderTheMouseAndInTheTopLeftCell) {
 TEST_F(MetricsTest, PixelsAreMeasuredInOneDpiContext) {
     ImportPatch cursor(Plugin().Module(), "user32.dll", "GetCursorPos", (void*)FakeCursorPos);
     ASSERT_TRUE(cursor.Applied());
-    const COORD font = GetConsoleFontSize(tconsole::Out(), CurrentFontIndex(tconsole::Out()));
+    const COORD font = tconsole::FontSize();
     MouseAtClient(3 * font.X + 1, 2 * font.Y + 1);
     const std::wstring maxcon = Var(L"_MAXCON");
     const ScaledDesktop scaled(Plugin().Module());

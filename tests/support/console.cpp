@@ -83,6 +83,7 @@ std::vector<WORD> ReadAttributes(SHORT x, SHORT y, DWORD count) {
 void SetCursor(SHORT x, SHORT y) { SetConsoleCursorPosition(out, COORD{x, y}); }
 COORD Cursor() { return Info().dwCursorPosition; }
 SMALL_RECT Window() { return Info().srWindow; }
+COORD FontSize() { return GetConsoleFontSize(Out(), 0); }
 
 void TypeVirtualKey(WORD vk, wchar_t ch, DWORD controlKeys) {
     INPUT_RECORD records[2]{};

@@ -25,6 +25,7 @@ std::vector<WORD> ReadAttributes(SHORT x, SHORT y, DWORD count);
 void SetCursor(SHORT x, SHORT y);
 COORD Cursor();
 SMALL_RECT Window();
+COORD FontSize();  // the current font's cell (conhost and Wine keep one font, index 0)
 
 // Puts keystrokes into the console input, as a user typing them.
 void TypeKeys(std::wstring_view text);
