@@ -24,7 +24,10 @@ constexpr bool SameRect(const SMALL_RECT& a, const SMALL_RECT& b) noexcept {
 struct FirstFailure {
     DWORD error = ERROR_SUCCESS;
     bool failed = false;
-    void Note(bool done) noexcept { if (!done && !failed) failed = true, error = GetLastError(); }
+    bool Note(bool done) noexcept {
+        if (!done && !failed) failed = true, error = GetLastError();
+        return done;
+    }
     bool Result() const noexcept { return failed ? (SetLastError(error), false) : true; }
 };
 
@@ -97,9 +100,7 @@ bool ScreenBuffer::ReadRows(int top, int rows, int width, CHAR_INFO* cells) cons
         // by one, so that only a row that still fails is lost, and comes back blank.
         for (int y = 0; y < Height(t.region); ++y) {
             const RectTransfer row = TransferRow(t, y);
-            const bool read = ReadTransfer(get(), row, cells);
-            result.Note(read);
-            if (!read) BlankRow(*this, row, cells);
+            if (!result.Note(ReadTransfer(get(), row, cells))) BlankRow(*this, row, cells);
         }
     });
     return result.Result();
@@ -119,34 +120,32 @@ bool ScreenBuffer::RepeatRows(int top, int rows, int width, const CHAR_INFO* blo
                        [&](int first, int n) { return WriteRows(first, n, width, block); });
 }
 
-bool ScreenBuffer::ReadAttributes(COORD start, uint32_t count, int width, WORD* attributes,
-                                  uint32_t& read) const noexcept {
+bool ScreenBuffer::ReadAttributes(COORD start, uint32_t count, int width, WORD* into, uint32_t& read) const noexcept {
     read = 0;
     ForEachRunTransfer(start, count, width, sizeof(WORD), [&](uint32_t offset, COORD at, uint32_t n) {
         DWORD done = 0;
-        if (!ReadConsoleOutputAttribute(get(), attributes + offset, n, at, &done)) return false;
+        if (!ReadConsoleOutputAttribute(get(), into + offset, n, at, &done)) return false;
         read += std::min<DWORD>(done, n);
         return done >= n;
     });
     return read == count;
 }
 
-bool ScreenBuffer::WriteAttributes(COORD start, uint32_t count, int width, const WORD* attributes) const noexcept {
+bool ScreenBuffer::WriteAttributes(COORD start, uint32_t count, int width, const WORD* from) const noexcept {
     FirstFailure result;
     ForEachRunTransfer(start, count, width, sizeof(WORD), [&](uint32_t offset, COORD at, uint32_t n) {
         DWORD done = 0;
-        result.Note(WriteConsoleOutputAttribute(get(), attributes + offset, n, at, &done));
+        result.Note(WriteConsoleOutputAttribute(get(), from + offset, n, at, &done));
         return true;
     });
     return result.Result();
 }
 
 bool ScreenBuffer::RepeatAttributeRows(int top, int rows, int width, const WORD* block, int blockRows) const noexcept {
-    return width <= 0 || WriteChunks(top, rows, std::min(blockRows, RowsPerTransfer(width, sizeof(WORD))),
-                                     [&](int first, int n) {
-                                         const uint32_t cells = uint32_t(n) * uint32_t(width);
-                                         return WriteAttributes(COORD{0, SHORT(first)}, cells, width, block);
-                                     });
+    if (width <= 0) return true;
+    return WriteChunks(top, rows, std::min(blockRows, RowsPerTransfer(width, sizeof(WORD))), [&](int first, int n) {
+        return WriteAttributes(COORD{0, SHORT(first)}, uint32_t(n) * uint32_t(width), width, block);
+    });
 }
 
 bool ScreenBuffer::FillAttribute(COORD start, uint32_t count, WORD attribute) const noexcept {
@@ -160,8 +159,7 @@ bool ScreenBuffer::FillCharacter(COORD start, uint32_t count, wchar_t character)
 }
 
 bool ScreenBuffer::ReadCellAt(COORD cell, CHAR_INFO& info) const noexcept {
-    return ReadTransfer(get(), RectTransfer{0, COORD{1, 1}, COORD{0, 0}, SMALL_RECT{cell.X, cell.Y, cell.X, cell.Y}},
-                        &info);
+    return ReadTransfer(get(), RectTransfer{0, {1, 1}, {0, 0}, {cell.X, cell.Y, cell.X, cell.Y}}, &info);
 }
 
 bool ScreenBuffer::WriteCharacterAt(COORD cell, wchar_t character) const noexcept {

@@ -57,8 +57,7 @@ public:
     [[nodiscard]] bool FillAttribute(COORD start, uint32_t count, WORD attribute) const noexcept;
     [[nodiscard]] bool FillCharacter(COORD start, uint32_t count, wchar_t character) const noexcept;
 
-    // One cell as a record, exactly that cell. Unlike a one-character read, this gives either
-    // half of a full-width character its character.
+    // One cell as a record: unlike a one-character read, either half of a full-width character has it.
     [[nodiscard]] bool ReadCellAt(COORD cell, CHAR_INFO& info) const noexcept;
     [[nodiscard]] bool WriteCharacterAt(COORD cell, wchar_t character) const noexcept;
 
