@@ -46,8 +46,8 @@ int RunFcls() {
     CONSOLE_SCREEN_BUFFER_INFO info{};
     out.Query(info);
     const DWORD cells = DWORD(std::max<SHORT>(info.dwSize.X, 0)) * DWORD(std::max<SHORT>(info.dwSize.Y, 0));
-    out.FillAttribute(COORD{0, 0}, cells, info.wAttributes);
-    out.FillCharacter(COORD{0, 0}, cells, L' ');
+    (void)out.FillAttribute(COORD{0, 0}, cells, info.wAttributes);  // FCLS answers 0 whatever happens
+    (void)out.FillCharacter(COORD{0, 0}, cells, L' ');
     // The console brings the window to the cursor, so this also shows the top of the buffer.
     SetConsoleCursorPosition(out.get(), COORD{0, 0});
     return 0;
@@ -65,7 +65,7 @@ int RunClup(wchar_t* line) {
     int n = 0;
     if (line == nullptr || Sscanf(line, L"%d", &n) != 1) n = 1;
     const ClupPlan plan = PlanClup(info, n);
-    BlankRows(out, info, plan.firstRow, plan.rowCount);
+    (void)BlankRows(out, info, plan.firstRow, plan.rowCount);  // CLUP answers 0 whatever the console did
     SetConsoleCursorPosition(out.get(), COORD{0, plan.cursorRow});
     SetConsoleWindowInfo(out.get(), TRUE, &plan.window);
     return 0;
@@ -95,7 +95,7 @@ int RunRepaint(wchar_t* line) {
     HostArray<WORD> block(size_t(blockRows) * size_t(width));
     if (!block) return ReportCommandError(RowOf(L"REPAINT"), message::kNoMemory);
     std::fill_n(block.data(), block.size(), attribute);
-    out.RepeatAttributeRows(0, rows, width, block.data(), blockRows);
+    (void)out.RepeatAttributeRows(0, rows, width, block.data(), blockRows);  // REPAINT has no failure to report
     return 0;
 }
 

@@ -97,7 +97,7 @@ template <class Row>
 void ForEachCellRow(const ScreenBuffer& screen, int rows, int width, HostArray<CHAR_INFO>& cells, Row&& row) {
     const int chunkRows = int(cells.size() / size_t(width));
     ForEachRowChunk(0, rows, chunkRows, [&](int top, int n) {
-        screen.ReadRows(top, n, width, cells.data());
+        (void)screen.ReadRows(top, n, width, cells.data());  // an unreadable row is dumped blank
         for (int i = 0; i < n; ++i)
             row(std::span<const CHAR_INFO>(cells.data() + size_t(i) * size_t(width), size_t(width)));
         return true;

@@ -27,9 +27,10 @@ const OnigUChar* Bytes(const wchar_t* p) noexcept { return reinterpret_cast<cons
 
 void SwapMatchColours(const ScreenBuffer& screen, int width, COORD first, uint32_t count, WORD* scratch) noexcept {
     if (count == 0 || scratch == nullptr) return;
-    const uint32_t done = screen.ReadAttributes(first, count, width, scratch);
+    uint32_t done = 0;
+    (void)screen.ReadAttributes(first, count, width, scratch, done);  // only the cells read are swapped
     std::transform(scratch, scratch + done, scratch, [](WORD a) { return Attribute(a).Swapped().value(); });
-    screen.WriteAttributes(first, done, width, scratch);
+    (void)screen.WriteAttributes(first, done, width, scratch);  // a highlight not shown stops no search
 }
 
 void ShowRegexError(int code, const OnigErrorInfo* info) noexcept {

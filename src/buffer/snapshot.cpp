@@ -230,7 +230,7 @@ int RunRstrcon(wchar_t* line) {
     // Saved rows beyond the buffer the console now has are lost: that is said, not kept quiet.
     CONSOLE_SCREEN_BUFFER_INFO restored{};
     const int lostFrom = screen.Query(restored) ? restored.dwSize.Y : saved;
-    screen.WriteRows(0, saved, width, cells.data());
+    (void)screen.WriteRows(0, saved, width, cells.data());  // what it refuses lies beyond lostFrom
     if (saved < height) {
         // Rows below the saved ones: blanks in the colours of the last saved row, column by column,
         // built in the rows already written.
@@ -239,7 +239,7 @@ int RunRstrcon(wchar_t* line) {
         std::copy_n(cells.data() + size_t(saved - 1) * size_t(width), width, block);
         for (int x = 0; x < width; ++x) block[x].Char.UnicodeChar = L' ';
         for (int r = 1; r < blockRows; ++r) std::copy_n(block, width, block + size_t(r) * size_t(width));
-        screen.RepeatRows(saved, height - saved, width, block, blockRows);
+        (void)screen.RepeatRows(saved, height - saved, width, block, blockRows);  // blanks: nothing saved lost
     }
     SetConsoleCursorPosition(screen.get(), COORD{header.cursorX, header.cursorY});
     // The view last: placing the cursor scrolls it to the cursor (conhost's

@@ -28,22 +28,19 @@ bool EnsureCapacity(uint32_t cells) noexcept {
 
 }  // namespace
 
-void BlankRows(const ScreenBuffer& screen, const CONSOLE_SCREEN_BUFFER_INFO& info, SHORT first,
+bool BlankRows(const ScreenBuffer& screen, const CONSOLE_SCREEN_BUFFER_INFO& info, SHORT first,
                uint32_t count) noexcept {
     const int width = info.dwSize.X;
     const RowSpan rows = ClipRows(first, count, info.dwSize.Y);
-    if (width <= 0 || rows.count == 0) return;
+    if (width <= 0 || rows.count == 0) return true;
     // One transfer's worth of blanks at most, written as often as the rows need.
     const int blockRows = std::min(rows.count, RowsPerTransfer(width));
     const uint32_t cells = uint32_t(blockRows) * uint32_t(width);
-    if (!EnsureCapacity(cells)) return;
+    if (!EnsureCapacity(cells)) return false;
 
-    CHAR_INFO blank{};
-    blank.Char.UnicodeChar = L' ';
-    blank.Attributes = info.wAttributes;
     CHAR_INFO* const blanks = State().blankCells;
-    std::fill_n(blanks, cells, blank);
-    screen.RepeatRows(rows.first, rows.count, width, blanks, blockRows);
+    std::fill_n(blanks, cells, CHAR_INFO{{L' '}, info.wAttributes});
+    return screen.RepeatRows(rows.first, rows.count, width, blanks, blockRows);
 }
 
 void ReleaseBlankRows() noexcept {

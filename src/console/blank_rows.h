@@ -8,8 +8,8 @@
 namespace zarnith {
 
 // Blanks `count` rows from `first` of `screen` over the buffer's whole width (info.dwSize.X), in
-// info.wAttributes. Rows outside the buffer are skipped, as the console would clip them.
-void BlankRows(const ScreenBuffer& screen, const CONSOLE_SCREEN_BUFFER_INFO& info, SHORT first,
+// info.wAttributes; rows outside the buffer are skipped. False when cells could not be had or written.
+[[nodiscard]] bool BlankRows(const ScreenBuffer& screen, const CONSOLE_SCREEN_BUFFER_INFO& info, SHORT first,
                uint32_t count) noexcept;
 
 // Returns the kept cell buffer to the host (a shutdown step).

@@ -38,7 +38,7 @@ RowReader::RowReader(const ScreenBuffer& screen, int width) noexcept
     lengths_.allocate(size_t(chunkRows_));
 }
 
-void RowReader::Read(int top, int count) noexcept {
+bool RowReader::Read(int top, int count) noexcept {
     count_ = std::clamp(count, 0, chunkRows_);
     const uint32_t units = uint32_t(count_) * uint32_t(width_);
     bool aligned = true;
@@ -50,13 +50,12 @@ void RowReader::Read(int top, int count) noexcept {
     // As many units as cells can still hide a full-width character when a surrogate pair (two
     // units in one cell) makes up for it.
     mapped_ = !aligned || HasSurrogate(text_.data(), units);
-    if (mapped_) BuildFromCells(top);
     text_[units] = L'\0';
+    return !mapped_ || BuildFromCells(top);
 }
 
-void RowReader::BuildFromCells(int top) noexcept {
-    // A row the console will not give as cells comes back blank (ReadRows).
-    screen_.ReadRows(top, count_, width_, cells_.data());
+bool RowReader::BuildFromCells(int top) noexcept {
+    const bool read = screen_.ReadRows(top, count_, width_, cells_.data());
     for (int r = 0; r < count_; ++r) {
         const CHAR_INFO* cell = cells_.data() + size_t(r) * size_t(width_);
         wchar_t* text = text_.data() + size_t(r) * size_t(width_);
@@ -75,6 +74,7 @@ void RowReader::BuildFromCells(int top) noexcept {
         if (n < width_) text[n] = L'\0';
         lengths_[size_t(r)] = uint16_t(n);
     }
+    return read;
 }
 
 ScreenRow RowReader::Row(int i) const noexcept {

@@ -39,19 +39,19 @@ public:
     void ForEachRow(int top, int rows, Each&& each) noexcept {
         for (int done = 0; done < rows; done += chunkRows_) {
             const int n = rows - done < chunkRows_ ? rows - done : chunkRows_;
-            Read(top + done, n);
+            (void)Read(top + done, n);  // an unreadable row is blank, as every reader of text wants it
             for (int i = 0; i < n; ++i)
                 if (!each(top + done + i, Row(i))) return;
         }
     }
 
-    int ChunkRows() const noexcept { return chunkRows_; }
-    // Reads rows top .. top + count - 1 (count at most ChunkRows()); Row(i) is then row top + i.
-    void Read(int top, int count) noexcept;
+    // Reads rows top .. top + count - 1 (count at most one chunk); Row(i) is then row top + i.
+    // False (the system's error code kept) when a row was read neither way: that row is blank.
+    [[nodiscard]] bool Read(int top, int count) noexcept;
     ScreenRow Row(int i) const noexcept;
 
 private:
-    void BuildFromCells(int top) noexcept;
+    bool BuildFromCells(int top) noexcept;
 
     const ScreenBuffer& screen_;
     int width_;

@@ -20,8 +20,27 @@ constexpr bool SameRect(const SMALL_RECT& a, const SMALL_RECT& b) noexcept {
     return a.Left == b.Left && a.Top == b.Top && a.Right == b.Right && a.Bottom == b.Bottom;
 }
 
+// The pieces of a transfer are all made; the caller hears of the first failure, its code kept.
+struct FirstFailure {
+    DWORD error = ERROR_SUCCESS;
+    bool failed = false;
+    bool Note(bool done) noexcept {
+        if (!done && !failed) failed = true, error = GetLastError();
+        return done;
+    }
+    bool Result() const noexcept { return failed ? (SetLastError(error), false) : true; }
+};
+
+// Calls write(first, n) for every piece of `chunkRows` rows, whatever the one before answered.
+template <class Write>
+bool WriteChunks(int top, int rows, int chunkRows, Write&& write) noexcept {
+    FirstFailure result;
+    ForEachRowChunk(top, rows, chunkRows, [&](int first, int n) { return result.Note(write(first, n)), true; });
+    return result.Result();
+}
+
 // A single row of a transfer: the same array and width, one row of the region.
-RectTransfer RowOf(const RectTransfer& t, int y) noexcept {
+RectTransfer TransferRow(const RectTransfer& t, int y) noexcept {
     RectTransfer row = t;
     row.at.Y = SHORT(t.at.Y + y);
     row.region.Top = row.region.Bottom = SHORT(t.region.Top + y);
@@ -41,19 +60,16 @@ bool ReadTransfer(HANDLE console, const RectTransfer& t, CHAR_INFO* cells) noexc
 
 // A row the console will not give as cells: blanks, in the row's own colours where those can be
 // read (attributes hold no characters, so no character can make that read fail).
-void BlankRow(HANDLE console, const RectTransfer& row, CHAR_INFO* cells) noexcept {
+void BlankRow(const ScreenBuffer& screen, const RectTransfer& row, CHAR_INFO* cells) noexcept {
     CHAR_INFO* first = FirstCell(row, cells);
     WORD attributes[256];
-    for (int done = 0, count = Width(row.region); done < count;) {
-        const int n = std::min<int>(count - done, int(std::size(attributes)));
-        DWORD read = 0;
-        const COORD at{SHORT(row.region.Left + done), row.region.Top};
-        if (!ReadConsoleOutputAttribute(console, attributes, DWORD(n), at, &read)) read = 0;
-        for (int i = 0; i < n; ++i) {
-            first[done + i].Char.UnicodeChar = L' ';
-            first[done + i].Attributes = DWORD(i) < read ? attributes[i] : kDefaultAttribute;
-        }
-        done += n;
+    constexpr uint32_t kPiece = std::size(attributes);
+    for (uint32_t done = 0, count = uint32_t(Width(row.region)); done < count; done += kPiece) {
+        const uint32_t n = std::min(count - done, kPiece);
+        const COORD at{SHORT(row.region.Left + int(done)), row.region.Top};
+        uint32_t read = 0;
+        (void)screen.ReadAttributes(at, n, row.region.Right + 1, attributes, read);  // the rest: default colours
+        for (uint32_t i = 0; i < n; ++i) first[done + i] = {{L' '}, i < read ? attributes[i] : kDefaultAttribute};
     }
 }
 
@@ -77,83 +93,78 @@ bool ScreenBuffer::ColourTable(COLORREF (&table)[16]) const noexcept {
 }
 
 bool ScreenBuffer::ReadRows(int top, int rows, int width, CHAR_INFO* cells) const noexcept {
-    bool ok = true;
-    DWORD error = ERROR_SUCCESS;
+    FirstFailure result;
     ForEachRectTransfer(width, top, rows, [&](const RectTransfer& t) {
         if (ReadTransfer(get(), t, cells)) return;
         // Some consoles fail a whole read for one row (a surrogate pair in it): read the rows one
         // by one, so that only a row that still fails is lost, and comes back blank.
         for (int y = 0; y < Height(t.region); ++y) {
-            const RectTransfer row = RowOf(t, y);
-            if (ReadTransfer(get(), row, cells)) continue;
-            if (ok) error = GetLastError();
-            ok = false;
-            BlankRow(get(), row, cells);
+            const RectTransfer row = TransferRow(t, y);
+            if (!result.Note(ReadTransfer(get(), row, cells))) BlankRow(*this, row, cells);
         }
     });
-    if (!ok) SetLastError(error);
-    return ok;
+    return result.Result();
 }
 
-void ScreenBuffer::WriteRows(int top, int rows, int width, const CHAR_INFO* cells) const noexcept {
+bool ScreenBuffer::WriteRows(int top, int rows, int width, const CHAR_INFO* cells) const noexcept {
+    FirstFailure result;
     ForEachRectTransfer(width, top, rows, [&](const RectTransfer& t) {
         SMALL_RECT region = t.region;
-        WriteConsoleOutputW(get(), cells + t.offset, t.size, t.at, &region);
+        result.Note(WriteConsoleOutputW(get(), cells + t.offset, t.size, t.at, &region));
     });
+    return result.Result();
 }
 
-void ScreenBuffer::RepeatRows(int top, int rows, int width, const CHAR_INFO* block, int blockRows) const noexcept {
-    ForEachRowChunk(top, rows, std::min(blockRows, RowsPerTransfer(width)), [&](int first, int n) {
-        WriteRows(first, n, width, block);
-        return true;
-    });
+bool ScreenBuffer::RepeatRows(int top, int rows, int width, const CHAR_INFO* block, int blockRows) const noexcept {
+    return WriteChunks(top, rows, std::min(blockRows, RowsPerTransfer(width)),
+                       [&](int first, int n) { return WriteRows(first, n, width, block); });
 }
 
-uint32_t ScreenBuffer::ReadAttributes(COORD start, uint32_t count, int width, WORD* attributes) const noexcept {
-    uint32_t total = 0;
+bool ScreenBuffer::ReadAttributes(COORD start, uint32_t count, int width, WORD* into, uint32_t& read) const noexcept {
+    read = 0;
     ForEachRunTransfer(start, count, width, sizeof(WORD), [&](uint32_t offset, COORD at, uint32_t n) {
         DWORD done = 0;
-        if (!ReadConsoleOutputAttribute(get(), attributes + offset, n, at, &done)) return false;
-        total += std::min<DWORD>(done, n);
+        if (!ReadConsoleOutputAttribute(get(), into + offset, n, at, &done)) return false;
+        read += std::min<DWORD>(done, n);
         return done >= n;
     });
-    return total;
+    return read == count;
 }
 
-void ScreenBuffer::WriteAttributes(COORD start, uint32_t count, int width, const WORD* attributes) const noexcept {
+bool ScreenBuffer::WriteAttributes(COORD start, uint32_t count, int width, const WORD* from) const noexcept {
+    FirstFailure result;
     ForEachRunTransfer(start, count, width, sizeof(WORD), [&](uint32_t offset, COORD at, uint32_t n) {
         DWORD done = 0;
-        WriteConsoleOutputAttribute(get(), attributes + offset, n, at, &done);
+        result.Note(WriteConsoleOutputAttribute(get(), from + offset, n, at, &done));
         return true;
+    });
+    return result.Result();
+}
+
+bool ScreenBuffer::RepeatAttributeRows(int top, int rows, int width, const WORD* block, int blockRows) const noexcept {
+    if (width <= 0) return true;
+    return WriteChunks(top, rows, std::min(blockRows, RowsPerTransfer(width, sizeof(WORD))), [&](int first, int n) {
+        return WriteAttributes(COORD{0, SHORT(first)}, uint32_t(n) * uint32_t(width), width, block);
     });
 }
 
-void ScreenBuffer::RepeatAttributeRows(int top, int rows, int width, const WORD* block, int blockRows) const noexcept {
-    if (width <= 0) return;
-    ForEachRowChunk(top, rows, std::min(blockRows, RowsPerTransfer(width, sizeof(WORD))), [&](int first, int n) {
-        WriteAttributes(COORD{0, SHORT(first)}, uint32_t(n) * uint32_t(width), width, block);
-        return true;
-    });
+bool ScreenBuffer::FillAttribute(COORD start, uint32_t count, WORD attribute) const noexcept {
+    DWORD done = 0;
+    return FillConsoleOutputAttribute(get(), attribute, count, start, &done);
 }
 
-void ScreenBuffer::FillAttribute(COORD start, uint32_t count, WORD attribute) const noexcept {
+bool ScreenBuffer::FillCharacter(COORD start, uint32_t count, wchar_t character) const noexcept {
     DWORD done = 0;
-    FillConsoleOutputAttribute(get(), attribute, count, start, &done);
-}
-
-void ScreenBuffer::FillCharacter(COORD start, uint32_t count, wchar_t character) const noexcept {
-    DWORD done = 0;
-    FillConsoleOutputCharacterW(get(), character, count, start, &done);
+    return FillConsoleOutputCharacterW(get(), character, count, start, &done);
 }
 
 bool ScreenBuffer::ReadCellAt(COORD cell, CHAR_INFO& info) const noexcept {
-    return ReadTransfer(get(), RectTransfer{0, COORD{1, 1}, COORD{0, 0}, SMALL_RECT{cell.X, cell.Y, cell.X, cell.Y}},
-                        &info);
+    return ReadTransfer(get(), RectTransfer{0, {1, 1}, {0, 0}, {cell.X, cell.Y, cell.X, cell.Y}}, &info);
 }
 
-void ScreenBuffer::WriteCharacterAt(COORD cell, wchar_t character) const noexcept {
+bool ScreenBuffer::WriteCharacterAt(COORD cell, wchar_t character) const noexcept {
     DWORD done = 0;
-    WriteConsoleOutputCharacterW(get(), &character, 1, cell, &done);
+    return WriteConsoleOutputCharacterW(get(), &character, 1, cell, &done);
 }
 
 ScreenBuffer OpenConsoleOutput() noexcept {

@@ -17,7 +17,7 @@ namespace zarnith {
 
 // An open screen buffer (owned, closed on destruction) and the transfers on it. Every transfer is
 // cut into pieces under the per-call limit here; callers hand over whole regions. On a buffer
-// that is not open every call fails quietly, as the console call on a bad handle would.
+// that is not open every call fails, as the console call on a bad handle would.
 class ScreenBuffer {
 public:
     explicit ScreenBuffer(UniqueHandle handle = UniqueHandle()) noexcept : handle_(std::move(handle)) {}
@@ -37,28 +37,29 @@ public:
     // FOREGROUND_BLUE shows. False (table untouched) when they cannot be read.
     bool ColourTable(COLORREF (&table)[16]) const noexcept;
 
+    // Every transfer below answers true when all of it was done. False when any piece failed:
+    // the other pieces are still made, and GetLastError gives the first failure's code.
     // Whole rows top .. top + rows - 1 of a buffer `width` cells wide, to or from `cells`
-    // (rows x width). A read that fails is made again one row at a time; ReadRows answers false
-    // (the system's error code kept) when a row still could not be read. Such a row comes back as
-    // blanks in its own colours (or the default ones), never as stale contents.
-    bool ReadRows(int top, int rows, int width, CHAR_INFO* cells) const noexcept;
-    void WriteRows(int top, int rows, int width, const CHAR_INFO* cells) const noexcept;
+    // (rows x width). A read that fails is made again one row at a time; a row that still fails
+    // comes back as blanks in its own colours (or the default ones), never as stale contents.
+    [[nodiscard]] bool ReadRows(int top, int rows, int width, CHAR_INFO* cells) const noexcept;
+    [[nodiscard]] bool WriteRows(int top, int rows, int width, const CHAR_INFO* cells) const noexcept;
     // `block` (blockRows x width cells) written over and over, from row `top` for `rows` rows.
-    void RepeatRows(int top, int rows, int width, const CHAR_INFO* block, int blockRows) const noexcept;
+    [[nodiscard]] bool RepeatRows(int top, int rows, int width, const CHAR_INFO* block, int blockRows) const noexcept;
 
-    // Answers how many attributes were read: a failed or short read ends the run there.
-    uint32_t ReadAttributes(COORD start, uint32_t count, int width, WORD* attributes) const noexcept;
-    void WriteAttributes(COORD start, uint32_t count, int width, const WORD* attributes) const noexcept;
+    // `read` answers how many attributes were read into `into`: a failed or short read ends the run.
+    [[nodiscard]] bool ReadAttributes(COORD start, uint32_t count, int width, WORD* into, uint32_t& read) const noexcept;
+    [[nodiscard]] bool WriteAttributes(COORD start, uint32_t count, int width, const WORD* from) const noexcept;
     // `block` (blockRows x width attributes) written over and over, from row `top` for `rows` rows.
-    void RepeatAttributeRows(int top, int rows, int width, const WORD* block, int blockRows) const noexcept;
+    [[nodiscard]] bool RepeatAttributeRows(int top, int rows, int width, const WORD* block,
+                                           int blockRows) const noexcept;
     // The same attribute or character in `count` cells from `start` on (one call: nothing is sent).
-    void FillAttribute(COORD start, uint32_t count, WORD attribute) const noexcept;
-    void FillCharacter(COORD start, uint32_t count, wchar_t character) const noexcept;
+    [[nodiscard]] bool FillAttribute(COORD start, uint32_t count, WORD attribute) const noexcept;
+    [[nodiscard]] bool FillCharacter(COORD start, uint32_t count, wchar_t character) const noexcept;
 
-    // One cell as a record: true only when exactly that cell was read. Unlike a one-character
-    // read, this gives either half of a full-width character its character.
-    bool ReadCellAt(COORD cell, CHAR_INFO& info) const noexcept;
-    void WriteCharacterAt(COORD cell, wchar_t character) const noexcept;
+    // One cell as a record: unlike a one-character read, either half of a full-width character has it.
+    [[nodiscard]] bool ReadCellAt(COORD cell, CHAR_INFO& info) const noexcept;
+    [[nodiscard]] bool WriteCharacterAt(COORD cell, wchar_t character) const noexcept;
 
 private:
     UniqueHandle handle_;

@@ -82,17 +82,14 @@ public:
         const int blankRows = std::min(rows_, RowsPerTransfer(width_));
         HostArray<CHAR_INFO> blanks(size_t(width_) * size_t(blankRows));
         if (!blanks) return;
-        for (size_t i = 0; i < blanks.size(); ++i) {
-            blanks[i].Char.UnicodeChar = L' ';
-            blanks[i].Attributes = info.wAttributes;
-        }
-        screen_.RepeatRows(window_.Top, rows_, width_, blanks.data(), blankRows);
+        std::fill_n(blanks.data(), blanks.size(), CHAR_INFO{{L' '}, info.wAttributes});
+        (void)screen_.RepeatRows(window_.Top, rows_, width_, blanks.data(), blankRows);  // else the old screen shows
         SetConsoleCursorPosition(screen_.get(), COORD{0, window_.Top});
     }
 
     void Restore() noexcept {
         if (!cells_) return;
-        screen_.WriteRows(window_.Top, rows_, width_, cells_.data());
+        (void)screen_.WriteRows(window_.Top, rows_, width_, cells_.data());  // the most that can be put back
         cells_.reset();
         SetConsoleWindowInfo(screen_.get(), TRUE, &window_);
         // The host goes on editing its line where the cursor was before the help.

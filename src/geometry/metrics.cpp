@@ -75,10 +75,10 @@ int CharacterStoredFor(wchar_t* buffer) noexcept {
         return 0;
     }
     const COORD origin{0, 0};
-    console.WriteCharacterAt(origin, code);
+    (void)console.WriteCharacterAt(origin, code);  // the cell read back shows what was stored
     CHAR_INFO stored{};
     if (console.ReadCellAt(origin, stored)) code = stored.Char.UnicodeChar;
-    console.WriteRows(0, 1, touched, kept);
+    (void)console.WriteRows(0, 1, touched, kept);  // the most that can be put back
     Sprintf(buffer, L"%%@CHAR[%u]", static_cast<unsigned int>(code));
     ExpandVariables(buffer, 1);
     return 0;

@@ -149,7 +149,8 @@ void ClearLine(KeyRecord& record) noexcept {
     record.Key = key::Enter;
 
     const LineClearPlan plan = PlanLineClear(record.StartRow, record.CursorRow, known ? info.dwSize.Y : 0);
-    if (plan.rowCount > 0) BlankRows(out, info, static_cast<SHORT>(plan.firstRow), plan.rowCount);
+    // A keystroke has no one to tell: rows left unblanked still show the old line.
+    if (plan.rowCount > 0) (void)BlankRows(out, info, static_cast<SHORT>(plan.firstRow), plan.rowCount);
     record.StartRow = plan.newRow;
     record.CursorRow = plan.newRow;
 

@@ -79,19 +79,19 @@ public:
     bool Start() noexcept {
         if (!saved_.allocate(cells_)) return false;
         // A short read ends the region: only what was saved is flashed and put back.
-        count_ = screen_.ReadAttributes(start_, uint32_t(cells_), width_, saved_.data());
+        (void)screen_.ReadAttributes(start_, uint32_t(cells_), width_, saved_.data(), count_);
         if (cursorSaved_) {
             CONSOLE_CURSOR_INFO hidden{1, FALSE};
             SetConsoleCursorInfo(screen_.get(), &hidden);
         }
-        if (count_ > 0) screen_.FillAttribute(start_, count_, attribute_);
+        if (count_ > 0) (void)screen_.FillAttribute(start_, count_, attribute_);  // a refused flash is not seen
         started_ = true;
         return true;
     }
 
     ~Flash() {
         if (!started_) return;
-        screen_.WriteAttributes(start_, count_, width_, saved_.data());
+        (void)screen_.WriteAttributes(start_, count_, width_, saved_.data());  // the most that can be put back
         if (cursorSaved_) SetConsoleCursorInfo(screen_.get(), &cursor_);
     }
 

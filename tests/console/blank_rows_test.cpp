@@ -31,15 +31,15 @@ TEST_F(BlankRowsTest, UsesEachCallsAttributeAndKeepsItsCells) {
     CONSOLE_SCREEN_BUFFER_INFO info = tconsole::Info();
     info.wAttributes = 0x1F;
     const ScreenBuffer out = OpenStandardOutputBuffer();
-    BlankRows(out, info, 2, 4);
+    EXPECT_TRUE(BlankRows(out, info, 2, 4));
     info.wAttributes = 0x2E;
-    BlankRows(out, info, 3, 1);  // fewer cells than the kept buffer holds
+    EXPECT_TRUE(BlankRows(out, info, 3, 1));  // fewer cells than the kept buffer holds
     EXPECT_TRUE(RowHasAttribute(2, 0x1F));
     EXPECT_TRUE(RowHasAttribute(3, 0x2E));
     EXPECT_TRUE(RowHasAttribute(4, 0x1F));
     for (SHORT r = 2; r <= 5; ++r) EXPECT_TRUE(RowIsBlank(r)) << r;
     EXPECT_EQ(tconsole::ReadText(0, 6, 4), L"row6");
-    BlankRows(out, info, 98, 10);  // rows past the end are skipped
+    EXPECT_TRUE(BlankRows(out, info, 98, 10));  // rows past the end are skipped
     EXPECT_TRUE(RowIsBlank(99));
     ReleaseBlankRows();
     EXPECT_EQ(StandIn_LiveBlocks(), live);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "console/row_text.h"
@@ -50,7 +51,7 @@ TEST_F(ScreenTest, RegionsLargerThanOneTransferGoWhole) {
         cells[i].Char.UnicodeChar = wchar_t(L'A' + i % 26);
         cells[i].Attributes = WORD(i % 0x7F + 1);
     }
-    screen.WriteRows(0, 300, 200, cells.data());
+    ASSERT_TRUE(screen.WriteRows(0, 300, 200, cells.data()));
     std::vector<CHAR_INFO> back(cells.size());
     ASSERT_TRUE(screen.ReadRows(0, 300, 200, back.data()));
     for (size_t i = 0; i < cells.size(); i += 997) ASSERT_EQ(back[i], cells[i]) << "cell " << i;
@@ -69,15 +70,39 @@ TEST_F(ScreenTest, RegionsLargerThanOneTransferGoWhole) {
     EXPECT_EQ(rows, 300);
     EXPECT_EQ(wrong, 0);
     std::vector<WORD> attributes(200 * 300);
-    EXPECT_EQ(screen.ReadAttributes(COORD{0, 0}, uint32_t(attributes.size()), 200, attributes.data()), 60000u);
+    uint32_t read = 0;
+    EXPECT_TRUE(screen.ReadAttributes(COORD{0, 0}, uint32_t(attributes.size()), 200, attributes.data(), read));
+    EXPECT_EQ(read, 60000u);
     EXPECT_EQ(attributes[40000], cells[40000].Attributes);
     // A run past the buffer's end reads what there is and says how much.
-    EXPECT_EQ(screen.ReadAttributes(COORD{0, 299}, 400, 200, attributes.data()), 200u);
+    EXPECT_FALSE(screen.ReadAttributes(COORD{0, 299}, 400, 200, attributes.data(), read));
+    EXPECT_EQ(read, 200u);
 
     const WORD block[2 * 200] = {};
-    screen.RepeatAttributeRows(10, 290, 200, block, 2);
+    EXPECT_TRUE(screen.RepeatAttributeRows(10, 290, 200, block, 2));
     EXPECT_EQ(tconsole::ReadAttributes(0, 299, 200), std::vector<WORD>(200, 0));
     EXPECT_EQ(tconsole::ReadAttributes(0, 9, 1)[0], cells[9 * 200].Attributes);
+}
+
+// A write the console refuses is the caller's to hear of, with the console's reason.
+TEST_F(ScreenTest, RefusedWritesSaySo) {
+    const ScreenBuffer closed;
+    const CHAR_INFO cells[4] = {};
+    const WORD attributes[4] = {};
+    const std::function<bool()> writes[] = {
+        [&] { return closed.WriteRows(0, 2, 2, cells); },
+        [&] { return closed.RepeatRows(0, 4, 2, cells, 2); },
+        [&] { return closed.WriteAttributes(COORD{0, 0}, 4, 2, attributes); },
+        [&] { return closed.RepeatAttributeRows(0, 4, 2, attributes, 2); },
+        [&] { return closed.FillAttribute(COORD{0, 0}, 4, 0x1F); },
+        [&] { return closed.FillCharacter(COORD{0, 0}, 4, L'x'); },
+        [&] { return closed.WriteCharacterAt(COORD{0, 0}, L'x'); },
+    };
+    for (size_t i = 0; i < std::size(writes); ++i) {
+        SetLastError(ERROR_SUCCESS);
+        EXPECT_FALSE(writes[i]()) << "write " << i;
+        EXPECT_NE(GetLastError(), DWORD(ERROR_SUCCESS)) << "write " << i;
+    }
 }
 
 }  // namespace

@@ -297,7 +297,7 @@ TEST_F(RegistrationTest, RegexOptionSelectsTheSyntax) {
 // The name list is the frame's; the kept blanks are a registered shutdown step's.
 TEST_F(RegistrationTest, ShutdownReleasesTheNameListAndWhatCommandsKept) {
     DefaultList();
-    BlankRows(OpenStandardOutputBuffer(), tconsole::Info(), 0, 1);
+    EXPECT_TRUE(BlankRows(OpenStandardOutputBuffer(), tconsole::Info(), 0, 1));
     ASSERT_NE(State().blankCells, nullptr);
     const int live = StandIn_LiveBlocks();
     EXPECT_EQ(ShutdownPlugin(), 0);
