@@ -1,6 +1,10 @@
 #include "plugin_host.h"
 
+#include <algorithm>
+#include <cstring>
 #include <cwchar>
+#include <fstream>
+#include <iterator>
 
 #include "../takecmd/standin.h"
 
@@ -25,7 +29,87 @@ std::string Narrow(const std::wstring& text) {
     return result;
 }
 
+// The file's bytes at `rva`, through its section table; null outside every section or the file.
+const char* AtRva(const std::string& file, const IMAGE_NT_HEADERS64& nt, const IMAGE_SECTION_HEADER* sections,
+                  DWORD rva, size_t bytes) {
+    for (WORD i = 0; i < nt.FileHeader.NumberOfSections; ++i) {
+        const IMAGE_SECTION_HEADER& s = sections[i];
+        const DWORD size = std::max(s.Misc.VirtualSize, s.SizeOfRawData);
+        if (rva < s.VirtualAddress || rva - s.VirtualAddress >= size) continue;
+        const size_t at = size_t(s.PointerToRawData) + (rva - s.VirtualAddress);
+        return at + bytes <= file.size() ? file.data() + at : nullptr;
+    }
+    return nullptr;
+}
+
+// A NUL-terminated name at `rva`, or empty when it runs past the file.
+std::string NameAt(const std::string& file, const IMAGE_NT_HEADERS64& nt, const IMAGE_SECTION_HEADER* sections,
+                   DWORD rva) {
+    const char* start = AtRva(file, nt, sections, rva, 1);
+    if (!start) return {};
+    const char* end = static_cast<const char*>(std::memchr(start, 0, size_t(file.data() + file.size() - start)));
+    return end ? std::string(start, end) : std::string();
+}
+
 }  // namespace
+
+// Windows resolves every import of a DLL before it runs any of its code and refuses the DLL when
+// one is missing; Wine binds a stub that raises when called and loads the DLL anyway. So this
+// reads the import table from the file and looks each by-name import up in the DLL it names.
+std::vector<std::string> MissingImports(const std::wstring& path, DWORD& code) {
+    code = ERROR_SUCCESS;
+    std::vector<std::string> missing;
+    std::ifstream in(path.c_str(), std::ios::binary);
+    const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    IMAGE_DOS_HEADER dos{};
+    IMAGE_NT_HEADERS64 nt{};
+    if (file.size() < sizeof dos) return code = ERROR_BAD_EXE_FORMAT, missing;
+    std::memcpy(&dos, file.data(), sizeof dos);
+    if (dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew < 0 || size_t(dos.e_lfanew) + sizeof nt > file.size())
+        return code = ERROR_BAD_EXE_FORMAT, missing;
+    std::memcpy(&nt, file.data() + dos.e_lfanew, sizeof nt);
+    if (nt.Signature != IMAGE_NT_SIGNATURE || nt.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR64_MAGIC)
+        return code = ERROR_BAD_EXE_FORMAT, missing;
+    const size_t sectionsAt = size_t(dos.e_lfanew) + offsetof(IMAGE_NT_HEADERS64, OptionalHeader) +
+                              nt.FileHeader.SizeOfOptionalHeader;
+    if (sectionsAt + nt.FileHeader.NumberOfSections * sizeof(IMAGE_SECTION_HEADER) > file.size())
+        return code = ERROR_BAD_EXE_FORMAT, missing;
+    std::vector<IMAGE_SECTION_HEADER> sections(nt.FileHeader.NumberOfSections);
+    std::memcpy(sections.data(), file.data() + sectionsAt, sections.size() * sizeof(IMAGE_SECTION_HEADER));
+
+    const IMAGE_DATA_DIRECTORY& imports = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (DWORD at = imports.VirtualAddress; imports.Size != 0; at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        const char* entry = AtRva(file, nt, sections.data(), at, sizeof(IMAGE_IMPORT_DESCRIPTOR));
+        if (!entry) return code = ERROR_BAD_EXE_FORMAT, missing;
+        IMAGE_IMPORT_DESCRIPTOR d{};
+        std::memcpy(&d, entry, sizeof d);
+        if (d.Name == 0) break;
+        const std::string dll = NameAt(file, nt, sections.data(), d.Name);
+        // Found as the loader would: already loaded, or by the search order of a plain load.
+        HMODULE module = GetModuleHandleA(dll.c_str());
+        if (!module) module = LoadLibraryA(dll.c_str());
+        if (!module) {
+            code = ERROR_MOD_NOT_FOUND;
+            missing.push_back(dll);
+            continue;
+        }
+        const DWORD thunks = d.OriginalFirstThunk != 0 ? d.OriginalFirstThunk : d.FirstThunk;
+        for (DWORD t = thunks;; t += sizeof(ULONGLONG)) {
+            const char* slot = AtRva(file, nt, sections.data(), t, sizeof(ULONGLONG));
+            if (!slot) return code = ERROR_BAD_EXE_FORMAT, missing;
+            ULONGLONG thunk = 0;
+            std::memcpy(&thunk, slot, sizeof thunk);
+            if (thunk == 0) break;
+            if (thunk & IMAGE_ORDINAL_FLAG64) continue;
+            const std::string name = NameAt(file, nt, sections.data(), DWORD(thunk) + sizeof(WORD));
+            if (GetProcAddress(module, name.c_str()) == nullptr) {
+                if (code == ERROR_SUCCESS) code = ERROR_PROC_NOT_FOUND;
+                missing.push_back(dll + "!" + name);
+            }
+        }
+    }
+    return missing;
+}
 
 PluginHost::~PluginHost() { Unload(); }
 
@@ -33,6 +117,12 @@ PluginHost* PluginHost::Current() { return current; }
 
 bool PluginHost::Load(const std::wstring& path) {
     Unload();
+    DWORD refused = ERROR_SUCCESS;
+    missingImports_ = ::MissingImports(path, refused);
+    if (refused != ERROR_SUCCESS) {
+        SetLastError(refused);
+        return false;
+    }
     module_ = LoadLibraryW(path.c_str());
     if (!module_) return false;
     auto getInfo = reinterpret_cast<HostPluginInfo* (*)()>(Export("GetPluginInfo"));

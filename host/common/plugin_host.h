@@ -43,7 +43,10 @@ public:
     ~PluginHost();
 
     // GetPluginInfo, then InitializePlugin, as the host does; false when the DLL will not load.
+    // A DLL that Windows would refuse for its imports is refused before it is loaded, with the
+    // system's code (ERROR_PROC_NOT_FOUND for a missing function) and MissingImports() naming them.
     bool Load(const std::wstring& path = L"ZARNITH.dll");
+    const std::vector<std::string>& MissingImports() const { return missingImports_; }
     // ShutdownPlugin and FreeLibrary.
     void Unload();
 
@@ -74,7 +77,13 @@ private:
     HostPluginInfo* info_ = nullptr;
     int initResult_ = -1;
     std::vector<std::wstring> names_;
+    std::vector<std::string> missingImports_;
 };
+
+// The imports of the DLL at `path` that Windows could not resolve ("TakeCmd.dll!error", or a DLL's
+// name when the DLL itself is not found), with the code its load would fail with in `code`
+// (ERROR_SUCCESS when none is missing).
+std::vector<std::string> MissingImports(const std::wstring& path, DWORD& code);
 
 // True when a key press waits in the console's input queue (what a command reading keys with
 // _getwch would take next); nothing is removed from the queue.

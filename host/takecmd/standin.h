@@ -45,5 +45,7 @@ STANDIN_API int StandIn_AllocationCalls();
 STANDIN_API int StandIn_LiveBlocks();
 // Calls of tty_yield since the reset.
 STANDIN_API int StandIn_YieldCount();
+// Calls of the host's Windows-error reporter since the reset, under whichever name it was found.
+STANDIN_API int StandIn_ErrorCalls();
 // Hands names the stand-in does not know to the host program (the plug-in's variables).
 STANDIN_API void StandIn_SetResolver(StandInResolver resolver);

@@ -38,6 +38,7 @@ struct State {
     int allocCalls = 0;
     int liveBlocks = 0;
     int yields = 0;
+    int errorCalls = 0;  // calls of the Windows-error reporter, by any of its names
     size_t longestWrite = 0;  // characters of the longest text one Printf/Qprintf call carried
     int mostLineEnds = 0;     // line ends in the one call that carried the most
     StandInResolver resolver = nullptr;
@@ -65,6 +66,7 @@ void Defaults() {
     s.failAt = 0;
     s.allocCalls = 0;
     s.yields = 0;
+    s.errorCalls = 0;
 }
 
 struct Init {
@@ -580,7 +582,8 @@ __declspec(dllexport) int Command(LPWSTR line, int) {
     return 0;
 }
 
-__declspec(dllexport) int error(int code, LPCWSTR name) {
+int ShowWindowsError(int code, LPCWSTR name) {
+    ++S().errorCalls;
     wchar_t* message = nullptr;
     FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                    DWORD(code), 0, reinterpret_cast<LPWSTR>(&message), 0, nullptr);
@@ -593,6 +596,18 @@ __declspec(dllexport) int error(int code, LPCWSTR name) {
     Emit(GetStdHandle(STD_ERROR_HANDLE), line);
     return 2;
 }
+
+// The reporter under the names TCC's TakeCmd.dll exports it (its import library for TCC 26-28):
+// undecorated as TCError and under its C++ name, never as the header's `error`. The older-host
+// build exports only `error`, as a host from before those names would.
+#ifdef ZARNITH_STANDIN_OLDER_HOST
+__declspec(dllexport) int error(int code, LPCWSTR name) { return ShowWindowsError(code, name); }
+#else
+__declspec(dllexport) int TCError(int code, LPCWSTR name) { return ShowWindowsError(code, name); }
+// Exported under the name the Microsoft compiler gives int error(int, const wchar_t*), which no
+// C++ name of this compiler spells: takecmd/decorated.def gives it that name.
+int StandInErrorDecorated(int code, LPCWSTR name) { return ShowWindowsError(code, name); }
+#endif
 
 __declspec(dllexport) int QueryOptionValue(LPCWSTR name, LPWSTR value) {
     State& s = S();
@@ -765,4 +780,5 @@ STANDIN_API void StandIn_FailAllocationAt(int n) { S().failAt = n > 0 ? n : 0; }
 STANDIN_API int StandIn_AllocationCalls() { return S().allocCalls; }
 STANDIN_API int StandIn_LiveBlocks() { return S().liveBlocks; }
 STANDIN_API int StandIn_YieldCount() { return S().yields; }
+STANDIN_API int StandIn_ErrorCalls() { return S().errorCalls; }
 STANDIN_API void StandIn_SetResolver(StandInResolver resolver) { S().resolver = resolver; }

@@ -713,7 +713,11 @@ int wmain(int argc, wchar_t** argv) {
 
     PluginHost& host = run.host;
     if (!host.Load(run.dllPath)) {
-        Say(L"zhost: cannot load the plug-in (error " + std::to_wstring(GetLastError()) + L")\r\n");
+        std::wstring why = L"zhost: cannot load the plug-in (error " + std::to_wstring(GetLastError()) + L")";
+        // As Windows would refuse it: name what its imports lack.
+        for (size_t i = 0; i < host.MissingImports().size(); ++i)
+            why += (i == 0 ? L": missing " : L", ") + std::wstring(host.MissingImports()[i].begin(), host.MissingImports()[i].end());
+        Say(why + L"\r\n");
         return 2;
     }
     std::wstring loaded = L"zhost: loaded " + std::wstring(host.Info()->Name) + L" " +

@@ -322,7 +322,7 @@ int WritePage(const ScreenBuffer& screen, const CONSOLE_SCREEN_BUFFER_INFO& info
     ForEachCellRow(screen, info.dwCursorPosition.Y + 1, std::max<int>(info.dwSize.X, 1), cells,
                    [&](std::span<const CHAR_INFO> row) { PutPageRow(out, row, info.wAttributes, table); });
     out.Ascii("</pre>\n</body>\n</html>\n");
-    if (const DWORD error = out.Flush()) return ::error(int(error), name);
+    if (const DWORD error = out.Flush()) return ReportWindowsError(name, error);
     return 0;
 }
 

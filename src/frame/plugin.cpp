@@ -197,6 +197,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 
 int InitializePlugin() noexcept {
     return GuardedAs(L"InitializePlugin", [] {
+        FindHostError();
         PluginState& state = WritableState();
         // Before the tab test: the key handler notes F1 inside a Take Command tab as well.
         state.keyNames = HostHandsKeysByName();
@@ -210,6 +211,7 @@ int InitializePlugin() noexcept {
 }
 
 PluginInfo* GetPluginInfo() noexcept {
+    FindHostError();
     wchar_t* list = new (std::nothrow) wchar_t[kNameListCapacity];
     if (list == nullptr) return &Info;  // keep whatever list the host already has
     list[0] = L'\0';

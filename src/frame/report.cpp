@@ -22,7 +22,7 @@ int ReportCommandError(int row, const wchar_t* text, const wchar_t* argument) no
 }
 
 int ReportWindowsError(const wchar_t* subject, DWORD code) noexcept {
-    return error(static_cast<int>(code != 0 ? code : ERROR_GEN_FAILURE), subject);
+    return HostError(static_cast<int>(code != 0 ? code : ERROR_GEN_FAILURE), subject);
 }
 
 void ReportUnexpected(const wchar_t* name, const wchar_t* what) noexcept {

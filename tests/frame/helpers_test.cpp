@@ -10,6 +10,9 @@
 #include "support/plugin_state.h"
 #include "support/plugin_test.h"
 
+// The stand-in's reporter under the name TCC exports it by.
+extern "C" __declspec(dllimport) int TCError(int code, const wchar_t* name);
+
 using namespace zarnith;
 
 namespace {
@@ -121,14 +124,14 @@ TEST_F(HelpersTest, WindowsErrorsGoThroughTheHostButNeverAsSuccess) {
     // What the host's reporter itself says for each code, to compare with.
     auto hostSays = [this](int code, const wchar_t* subject) {
         StandIn_ClearOutput();
-        error(code, subject);
+        TCError(code, subject);
         return Err();
     };
     const std::wstring notFound = hostSays(ERROR_FILE_NOT_FOUND, L"a.bin");
     const std::wstring failure = hostSays(ERROR_GEN_FAILURE, nullptr);
     ASSERT_NE(hostSays(0, nullptr), failure);
     StandIn_ClearOutput();
-    EXPECT_EQ(ReportWindowsError(L"a.bin", ERROR_FILE_NOT_FOUND), error(ERROR_FILE_NOT_FOUND, L"a.bin"));
+    EXPECT_EQ(ReportWindowsError(L"a.bin", ERROR_FILE_NOT_FOUND), TCError(ERROR_FILE_NOT_FOUND, L"a.bin"));
     EXPECT_EQ(Err(), notFound + notFound);
     StandIn_ClearOutput();
     ReportWindowsError(nullptr, 0);

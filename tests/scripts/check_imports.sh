@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
 # ZARNITH.dll must be a PE32+ x86-64 DLL that needs nothing but TCC's TakeCmd.dll, onig.dll and
 # Windows system DLLs, and that imports from onig.dll only what every Oniguruma 6.x exports
-# (anything newer is looked up at run time, since TCC may have its own, older onig.dll loaded).
+# (anything newer is looked up at run time, since TCC may have its own, older onig.dll loaded),
+# and from TakeCmd.dll only names TCC's TakeCmd.dll exports (Windows refuses a DLL with an import it
+# cannot resolve; Wine loads it anyway). The stand-in TakeCmd.dll exports those names and no other
+# host function, so that no test passes on a name TCC lacks.
+#   check_imports.sh ZARNITH.dll host/takecmd-exports.txt [stand-in TakeCmd.dll]
 set -euo pipefail
 dll=$1
+exports_list=$2
+standin=${3:-}
 objdump=${OBJDUMP:-x86_64-w64-mingw32-objdump}
 
 file_header=$("$objdump" -f "$dll")
@@ -20,6 +26,18 @@ onig_allowed='^(onig_new|onig_region_new|onig_search|onig_region_free|onig_free|
 while read -r symbol; do
   if ! grep -Eq "$onig_allowed" <<<"$symbol"; then echo "unexpected onig.dll import: $symbol"; fail=1; fi
 done < <(awk '/DLL Name: onig.dll/{on=1; next} /DLL Name:/{on=0} on && NF==3 && $1 ~ /^[0-9a-f]+$/ {print $3}' <<<"$dump")
+
+# The first word of each line of the list that is no comment.
+tcc_exports=$(sed -e '/^#/d' -e '/^\s*$/d' "$exports_list" | awk '{print $1}' | LC_ALL=C sort -u)
+while read -r symbol; do
+  if ! grep -qxF -- "$symbol" <<<"$tcc_exports"; then echo "TakeCmd.dll import that TCC does not export: $symbol"; fail=1; fi
+done < <(awk '/DLL Name: TakeCmd.dll/{on=1; next} /DLL Name:/{on=0} on && NF==3 && $1 ~ /^[0-9a-f]+$/ {print $3}' <<<"$dump")
+if [ -n "$standin" ]; then
+  while read -r symbol; do
+    case $symbol in StandIn_*) continue ;; esac
+    if ! grep -qxF -- "$symbol" <<<"$tcc_exports"; then echo "stand-in export that TCC does not have: $symbol"; fail=1; fi
+  done < <("$objdump" -p "$standin" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/s/^\s*\[ *[0-9]*\] //p')
+fi
 
 # Exactly the names the host looks up are exported, undecorated: the protocol's five and the 45
 # registered names' entries. Anything more would be internal code exported by accident.

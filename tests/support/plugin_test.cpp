@@ -23,7 +23,9 @@ void PluginTest::SetUp() {
     StandIn_Reset();
     StandIn_SetEcho(0);
     StandIn_ClearOutput();
-    ASSERT_TRUE(Plugin().Module() != nullptr) << "ZARNITH.dll did not load";
+    std::string missing;
+    for (const std::string& name : Plugin().MissingImports()) missing += " " + name;
+    ASSERT_TRUE(Plugin().Module() != nullptr) << "ZARNITH.dll did not load; missing imports:" << missing;
     saved_ = new tconsole::Snapshot();
 }
 
