@@ -52,6 +52,10 @@ int RunSetfont(const wchar_t* line) {
 }
 
 int DescribeConsoleFont(wchar_t* result, int style) noexcept {
+    // conhost keeps its starting font there and never draws with it; the terminal's font is out
+    // of reach, so neither record would say what the user sees.
+    if (style == 0 ? PseudoConsoleAnswer(L"_FONTINFO", result) : PseudoConsoleAnswer(L"_FONTINFO2", result))
+        return 0;
     const CONSOLE_FONT_INFOEX font = OpenConsoleOutput().CurrentFont();
     // Quoting can add two characters, which the record's field has no room for.
     wchar_t name[kFaceNameLength + 3] = {};
