@@ -23,6 +23,30 @@ CONSOLE_FONT_INFOEX EmptyFontRecord() noexcept {
     return font;
 }
 
+// The family conhost would give `face`: its own font list keeps GDI's tmPitchAndFamily for each
+// face (src/propsheet/misc.cpp), and only a family marked TMPF_TRUETYPE makes it size the font by
+// its height alone (src/renderer/base/FontInfoDesired.cpp, GetEngineSize). A family of 0 (a
+// raster face, an unknown one, or the default raster font's empty name) keeps the typed width.
+BYTE FamilyOf(const wchar_t* face) noexcept {
+    if (face[0] == L'\0') return 0;  // an empty name would enumerate every face
+    LOGFONTW wanted{};
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    CopyBounded(wanted.lfFaceName, LF_FACESIZE, face);
+    HDC screen = GetDC(nullptr);
+    if (screen == nullptr) return 0;
+    BYTE family = 0;
+    EnumFontFamiliesExW(
+        screen, &wanted,
+        [](const LOGFONTW*, const TEXTMETRICW* metrics, DWORD type, LPARAM found) -> int {
+            if ((type & TRUETYPE_FONTTYPE) == 0) return 1;
+            *reinterpret_cast<BYTE*>(found) = BYTE(metrics->tmPitchAndFamily | TMPF_TRUETYPE);
+            return 0;
+        },
+        reinterpret_cast<LPARAM>(&family), 0);
+    ReleaseDC(nullptr, screen);
+    return family;
+}
+
 int PrintUsage() noexcept {
     Printf(L"%s\r\n", HelpTextOf(RowOf(L"SETFONT")));
     return 0;
@@ -45,6 +69,7 @@ int RunSetfont(const wchar_t* line) {
     font.dwFontSize.Y = static_cast<SHORT>(ToLong(args[3]));
     font.FontWeight = static_cast<UINT>(ToLong(args[4]));
     CopyBounded(font.FaceName, LF_FACESIZE, name);
+    font.FontFamily = FamilyOf(name);
 
     const ScreenBuffer console = OpenConsoleOutput();
     if (!SetCurrentConsoleFontEx(console.get(), FALSE, &font)) ReportWindowsError();
