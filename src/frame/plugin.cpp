@@ -16,6 +16,7 @@
 #include "console/pseudo_console.h"
 #include "frame/shutdown.h"
 #include "frame/state.h"
+#include "keys/console_table.h"
 #include "zarnith_version.h"
 
 namespace zarnith {
@@ -205,6 +206,7 @@ int InitializePlugin() noexcept {
         state.hostProcessId = GetCurrentProcessId();
         state.consoleWindow = GetConsoleWindow();
         DetectConsoleHost(state.consoleWindow);
+        AnnounceOwnConsole();  // so that CYCLE in other consoles finds this one
         ReadKeyActions();
         return 0;
     }, 1);

@@ -19,8 +19,8 @@
     ROW(L"_CURCHAR", _CURCHAR, L"character at mouse cursor", Fixed(kUnknown)) \
     ROW(L"_CURSOR", _CURSOR, L"1 (visible) or 0") \
     ROW(L"_FGCONSOLE", _FGCONSOLE, L"1 if console is foreground, else 0", Fixed(L"-1")) \
-    ROW(L"_FONTINFO", _FONTINFO, L"index width height weight name (suitable for SETFONT)") \
-    ROW(L"_FONTINFO2", _FONTINFO2, L"/Nname /Xwidth /Yheight /Wweight (suitable for TCC's FONT)") \
+    ROW(L"_FONTINFO", _FONTINFO, L"index width height weight name (suitable for SETFONT)", Fixed(kUnknown)) \
+    ROW(L"_FONTINFO2", _FONTINFO2, L"/Nname /Xwidth /Yheight /Wweight (suitable for TCC's FONT)", Fixed(kUnknown)) \
     ROW(L"_FSMODE", _FSMODE, L"0 (windowed) or 1 (full-screen)", Fixed(L"-1")) \
     ROW(L"_MAXCON", _MAXCON, L"X Y X (scroll) Y (scroll)", Fixed(L"-1 -1 -1 -1")) \
     ROW(L"_MOUSECX", _MOUSECX, L"console column of mouse cursor", Fixed(kUnknown)) \

@@ -22,6 +22,14 @@ enum class ConsoleHost : uint8_t {
     HiddenWindow,   // a hidden console window: a pseudo console while it stays hidden
 };
 
+// XCLOSE: the Close item as OFF took it from `menu`, for ON to put back (menu null: none kept).
+struct KeptMenuItem {
+    HMENU menu = nullptr;
+    UINT position = 0;
+    MENUITEMINFOW item{};  // its type, state, bitmap, data and check marks; the text is below
+    wchar_t text[64] = {};
+};
+
 struct PluginState {
     // Start-up.
     HMODULE module = nullptr;            // this library, recorded on attach
@@ -39,6 +47,7 @@ struct PluginState {
     HHOOK altEnterHook = nullptr;        // ALTENTER /D; null lets Alt-Enter through
     HANDLE altEnterThread = nullptr;     // ALTENTER: the thread that runs the hook (while disabled)
     DWORD altEnterThreadId = 0;
+    KeptMenuItem closeItem;              // XCLOSE: the Close item while OFF has it removed
     HICON consoleIcon = nullptr;         // SETICON: the icon the console window shows, kept while it does
     HANDLE resizeEvent = nullptr;        // CONSIZE: the resize in progress, null between calls
     COORD gotoxyCursor{-1, -1};          // GOTOXY: cursor and view before the last GOTOXY (X -1: none yet)

@@ -266,7 +266,9 @@ POINT CanonicalOffset(const RECT& work, const RECT& window, int cell) noexcept {
 }
 
 std::array<int, 18> ReportValues(const ConsoleMeasures& m, bool windowUnknown) noexcept {
-    const MaxConsole max = ComputeMaxConsole(m.maxClient, m.font, m.vScrollWidth, m.hScrollHeight);
+    const MaxConsole max =
+        ComputeMaxConsole(m.maxClient, MeasureCells(m.client, m.info.srWindow, m.font, IsZoomed(State().consoleWindow)),
+                          m.vScrollWidth, m.hScrollHeight);
     const auto window = [&](int value) { return windowUnknown ? -1 : value; };
     return {window(m.window.right - m.window.left), window(m.window.bottom - m.window.top),
             window(m.client.right),                 window(m.client.bottom),

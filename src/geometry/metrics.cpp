@@ -42,7 +42,13 @@ int MaxConsoleVariable(wchar_t* result) noexcept {
         WriteResult(result, L"-1 -1 -1 -1");
         return 0;
     }
-    const MaxConsole max = ComputeMaxConsole(*client, console.CurrentFont().dwFontSize,
+    // Without the view or the window's area the font's size is all there is to count by.
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    RECT shown{};
+    if (!console.Query(info) || !GetClientRect(State().consoleWindow, &shown)) shown = {};
+    const CellLayout cells =
+        MeasureCells(shown, info.srWindow, console.CurrentFont().dwFontSize, IsZoomed(State().consoleWindow) != FALSE);
+    const MaxConsole max = ComputeMaxConsole(*client, cells,
                                              GetSystemMetrics(SM_CXVSCROLL), GetSystemMetrics(SM_CYHSCROLL));
     Sprintf(result, L"%d %d %d %d", max.columns, max.rows, max.columnsWithScroll, max.rowsWithScroll);
     return 0;
@@ -105,17 +111,33 @@ std::optional<SIZE> QueryMaxClientSize() noexcept {
     return MaxClientIn(*work);
 }
 
-MaxConsole ComputeMaxConsole(SIZE client, COORD font, int vScrollWidth, int hScrollHeight) noexcept {
+int CellAxis::CellsIn(LONG length) const noexcept {
+    if (pixels <= 0 || cells <= 0) return -1;
+    return static_cast<int>(static_cast<long long>(length) * cells / pixels);
+}
+
+CellLayout MeasureCells(const RECT& client, const SMALL_RECT& view, COORD font, bool maximised) noexcept {
+    const auto axis = [maximised](LONG area, int shown, SHORT fontSize) {
+        if (fontSize <= 0) return CellAxis{};
+        if (area <= 0 || shown <= 0) return CellAxis{fontSize, 1};
+        const bool fits = LONG(fontSize) * shown <= area && area < LONG(fontSize) * (shown + 1);
+        return maximised && fits ? CellAxis{fontSize, 1} : CellAxis{area, shown};
+    };
+    return {axis(client.right - client.left, view.Right - view.Left + 1, font.X),
+            axis(client.bottom - client.top, view.Bottom - view.Top + 1, font.Y)};
+}
+
+MaxConsole ComputeMaxConsole(SIZE client, const CellLayout& cells, int vScrollWidth, int hScrollHeight) noexcept {
     MaxConsole m;
-    if (font.X != 0) {
-        m.columns = client.cx / font.X;
-        m.columnsWithScroll = static_cast<SHORT>(client.cx - vScrollWidth) / font.X;
-    }
-    if (font.Y != 0) {
-        m.rows = client.cy / font.Y;
-        m.rowsWithScroll = static_cast<SHORT>(client.cy - hScrollHeight) / font.Y;
-    }
+    m.columns = cells.columns.CellsIn(client.cx);
+    m.columnsWithScroll = cells.columns.CellsIn(static_cast<SHORT>(client.cx - vScrollWidth));
+    m.rows = cells.rows.CellsIn(client.cy);
+    m.rowsWithScroll = cells.rows.CellsIn(static_cast<SHORT>(client.cy - hScrollHeight));
     return m;
+}
+
+MaxConsole ComputeMaxConsole(SIZE client, COORD font, int vScrollWidth, int hScrollHeight) noexcept {
+    return ComputeMaxConsole(client, MeasureCells(RECT{}, SMALL_RECT{}, font), vScrollWidth, hScrollHeight);
 }
 
 std::wstring RulerText(int columns) {
@@ -147,13 +169,16 @@ void MouseCell(Row variable, wchar_t* result, int selector) noexcept {
         WriteResult(result, L"N/A");
         return;
     }
-    const COORD font = OpenConsoleOutput().CurrentFont().dwFontSize;
-    const int fw = font.X, fh = font.Y;
-    if (fw <= 0 || fh <= 0) {
+    const ScreenBuffer console = OpenConsoleOutput();
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    const bool viewKnown = console.Query(info);
+    const CellLayout cells = MeasureCells(viewKnown ? client : RECT{}, info.srWindow, console.CurrentFont().dwFontSize,
+                                          IsZoomed(window) != FALSE);
+    const int column = cells.columns.CellsIn(p.x), row = cells.rows.CellsIn(p.y);
+    if (column < 0 || row < 0) {
         WriteResult(result, L"N/A");
         return;
     }
-    const int column = p.x / fw, row = p.y / fh;
     if (selector == kMouseColumn) {
         Sprintf(result, L"%d", column);
         return;
@@ -162,13 +187,11 @@ void MouseCell(Row variable, wchar_t* result, int selector) noexcept {
         Sprintf(result, L"%d", row);
         return;
     }
-    CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (!QueryScreenBuffer(info)) {
+    if (!viewKnown) {
         WriteResult(result, L"N/A");
         return;
     }
     const COORD cell{static_cast<SHORT>(column + info.srWindow.Left), static_cast<SHORT>(row + info.srWindow.Top)};
-    const ScreenBuffer console = OpenConsoleOutput();
     // The cell's own UTF-16 unit: a byte of the output code page read back through the ANSI code
     // page would name another character for anything outside ASCII. Read as a cell, since a
     // one-character read gives a blank for either half of a full-width character.

@@ -14,6 +14,7 @@
 #include "frame/host.h"
 #include "frame/state.h"
 #include "frame/text.h"
+#include "keys/console_table.h"
 
 namespace zarnith {
 
@@ -52,10 +53,13 @@ uint64_t CreationTime(HANDLE process) noexcept {
     return (uint64_t(created.dwHighDateTime) << 32) | created.dwLowDateTime;
 }
 
+bool IsConsoleWindow(HWND window) noexcept {
+    wchar_t className[32] = {};
+    return GetClassNameW(window, className, 32) != 0 && lstrcmpW(className, L"ConsoleWindowClass") == 0;
+}
+
 // The start of the host program that owns `window`, a console window; 0 when it is none.
 uint64_t HostConsoleStart(HWND window) noexcept {
-    wchar_t className[32] = {};
-    if (GetClassNameW(window, className, 32) == 0 || lstrcmpW(className, L"ConsoleWindowClass") != 0) return 0;
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
     UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
@@ -95,12 +99,17 @@ int NextConsole(const ConsoleList& list, bool backward) noexcept {
 
 BOOL CALLBACK CollectConsole(HWND window, LPARAM lParam) noexcept {
     auto& list = *reinterpret_cast<ConsoleList*>(lParam);
-    if (!IsWindowVisible(window)) return TRUE;
+    if (!IsWindowVisible(window) || !IsConsoleWindow(window)) return TRUE;
     uint64_t start = HostConsoleStart(window);
     // conhost names the console's first client as the window's owner (cmd.exe, PowerShell, a
-    // launcher; src/interactivity/win32/windowio.cpp, SetConsoleWindowOwner), so this host's own
-    // window counts whatever it names, placed by this host's start.
+    // launcher; src/interactivity/win32/windowio.cpp, SetConsoleWindowOwner): this host's own
+    // window counts whatever it names, placed by this host's start; another is known by what its
+    // hosts' ZARNITHs announced, placed by the first of them.
     if (start == 0 && window == list.own) start = CreationTime(GetCurrentProcess());
+    if (start == 0)
+        for (int i = 0; i < list.announcedCount; ++i)
+            if (list.announced[i].window == window && (start == 0 || list.announced[i].created < start))
+                start = list.announced[i].created;
     if (start != 0) AddConsole(list, ConsoleEntry{start, window});
     return TRUE;
 }
@@ -108,7 +117,9 @@ BOOL CALLBACK CollectConsole(HWND window, LPARAM lParam) noexcept {
 bool CycleConsoles(bool backward) noexcept {
     HostArray<ConsoleEntry> entries(kConsoleListCapacity);
     if (!entries) return false;
-    ConsoleList list{entries.data(), 0, State().consoleWindow};
+    ConsoleEntry announced[kAnnouncedCapacity];
+    const int announcedCount = ReadAnnouncedConsoles(announced, kAnnouncedCapacity);
+    ConsoleList list{entries.data(), 0, State().consoleWindow, announced, announcedCount};
     EnumWindows(CollectConsole, reinterpret_cast<LPARAM>(&list));
     SortConsoles(list);
     const int next = NextConsole(list, backward);

@@ -14,10 +14,13 @@ struct ConsoleEntry {
 inline constexpr int kConsoleListCapacity = 128;
 
 // The host consoles found during one CYCLE; `own` is this host's window, always kept.
+// `announced` are the windows that loaded ZARNITHs named, with their host's start.
 struct ConsoleList {
     ConsoleEntry* entries = nullptr;  // kConsoleListCapacity entries
     int count = 0;
     HWND own = nullptr;
+    const ConsoleEntry* announced = nullptr;
+    int announcedCount = 0;
 };
 
 // Adds one window. A full list keeps the oldest consoles and this host's own window: the newest
@@ -30,8 +33,8 @@ void SortConsoles(ConsoleList& list) noexcept;
 // Index of the window to bring forward from `own`, or -1 when `own` is not in the sorted list.
 int NextConsole(const ConsoleList& list, bool backward) noexcept;
 
-// The window-enumeration callback: keeps visible host console windows (`lParam` a ConsoleList*),
-// this host's own among them whatever process the window names.
+// The window-enumeration callback: keeps visible host console windows (`lParam` a ConsoleList*):
+// those a host program owns, those announced, and this host's own whatever process it names.
 BOOL CALLBACK CollectConsole(HWND window, LPARAM lParam) noexcept;
 
 // Brings the next (or, backward, the previous) host console window to the front; true when that

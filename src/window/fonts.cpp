@@ -23,6 +23,30 @@ CONSOLE_FONT_INFOEX EmptyFontRecord() noexcept {
     return font;
 }
 
+// The family conhost would give `face`: its own font list keeps GDI's tmPitchAndFamily for each
+// face (src/propsheet/misc.cpp), and only a family marked TMPF_TRUETYPE makes it size the font by
+// its height alone (src/renderer/base/FontInfoDesired.cpp, GetEngineSize). A family of 0 (a
+// raster face, an unknown one, or the default raster font's empty name) keeps the typed width.
+BYTE FamilyOf(const wchar_t* face) noexcept {
+    if (face[0] == L'\0') return 0;  // an empty name would enumerate every face
+    LOGFONTW wanted{};
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    CopyBounded(wanted.lfFaceName, LF_FACESIZE, face);
+    HDC screen = GetDC(nullptr);
+    if (screen == nullptr) return 0;
+    BYTE family = 0;
+    EnumFontFamiliesExW(
+        screen, &wanted,
+        [](const LOGFONTW*, const TEXTMETRICW* metrics, DWORD type, LPARAM found) -> int {
+            if ((type & TRUETYPE_FONTTYPE) == 0) return 1;
+            *reinterpret_cast<BYTE*>(found) = BYTE(metrics->tmPitchAndFamily | TMPF_TRUETYPE);
+            return 0;
+        },
+        reinterpret_cast<LPARAM>(&family), 0);
+    ReleaseDC(nullptr, screen);
+    return family;
+}
+
 int PrintUsage() noexcept {
     Printf(L"%s\r\n", HelpTextOf(RowOf(L"SETFONT")));
     return 0;
@@ -45,6 +69,7 @@ int RunSetfont(const wchar_t* line) {
     font.dwFontSize.Y = static_cast<SHORT>(ToLong(args[3]));
     font.FontWeight = static_cast<UINT>(ToLong(args[4]));
     CopyBounded(font.FaceName, LF_FACESIZE, name);
+    font.FontFamily = FamilyOf(name);
 
     const ScreenBuffer console = OpenConsoleOutput();
     if (!SetCurrentConsoleFontEx(console.get(), FALSE, &font)) ReportWindowsError();
@@ -52,6 +77,10 @@ int RunSetfont(const wchar_t* line) {
 }
 
 int DescribeConsoleFont(wchar_t* result, int style) noexcept {
+    // conhost keeps its starting font there and never draws with it; the terminal's font is out
+    // of reach, so neither record would say what the user sees.
+    if (style == 0 ? PseudoConsoleAnswer(L"_FONTINFO", result) : PseudoConsoleAnswer(L"_FONTINFO2", result))
+        return 0;
     const CONSOLE_FONT_INFOEX font = OpenConsoleOutput().CurrentFont();
     // Quoting can add two characters, which the record's field has no room for.
     wchar_t name[kFaceNameLength + 3] = {};

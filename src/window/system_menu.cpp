@@ -1,6 +1,7 @@
 #include "window/system_menu.h"
 
 #include <cwchar>
+#include <iterator>
 #include <string>
 
 #include "console/pseudo_console.h"
@@ -21,6 +22,53 @@ bool CloseItemPresent(HMENU menu) noexcept {
     item.cbSize = sizeof(item);
     return GetMenuItemInfoW(menu, SC_CLOSE, FALSE, &item) != FALSE;
 }
+
+namespace {
+
+constexpr UINT kItemFields = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_STRING | MIIM_BITMAP | MIIM_DATA | MIIM_CHECKMARKS;
+
+// conhost gives the item a text of its own language and the close bitmap
+// (src/interactivity/win32/menu.cpp, Menu::CreateInstance); OFF keeps all of it, and where it sat.
+void KeepCloseItem(HMENU menu) noexcept {
+    KeptMenuItem kept{};
+    kept.item.cbSize = sizeof(kept.item);
+    kept.item.fMask = kItemFields;
+    kept.item.dwTypeData = kept.text;
+    kept.item.cch = UINT(std::size(kept.text));
+    if (!GetMenuItemInfoW(menu, SC_CLOSE, FALSE, &kept.item)) return;
+    kept.item.dwTypeData = nullptr;  // points into a copy that is about to go
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i)
+        if (GetMenuItemID(menu, i) == SC_CLOSE) kept.position = UINT(i);
+    kept.menu = menu;
+    WritableState().closeItem = kept;
+}
+
+// Puts back what OFF kept. When the item went some other way (another program removed it, or
+// OFF ran in another menu), nothing is known of it: a plain "Close" with the close bitmap goes
+// where the standard menu has it.
+void RestoreCloseItem(HMENU menu) noexcept {
+    KeptMenuItem& kept = WritableState().closeItem;
+    if (kept.menu == menu) {
+        MENUITEMINFOW item = kept.item;
+        item.fMask = kItemFields;
+        item.dwTypeData = kept.text;
+        InsertMenuItemW(menu, kept.position, TRUE, &item);
+    } else {
+        MENUITEMINFOW item{};
+        item.cbSize = sizeof(item);
+        item.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING | MIIM_BITMAP;
+        item.fType = MFT_STRING;
+        item.wID = SC_CLOSE;
+        wchar_t text[] = L"Close";
+        item.dwTypeData = text;
+        item.hbmpItem = HBMMENU_POPUP_CLOSE;
+        InsertMenuItemW(menu, kClosePosition, TRUE, &item);
+    }
+    kept = {};
+}
+
+}  // namespace
 
 bool CloseCommandAvailable() noexcept { return CloseItemPresent(GetSystemMenu(State().consoleWindow, FALSE)); }
 
@@ -52,6 +100,7 @@ int RunXclose(wchar_t* line) {
     if (word == L"GET_STATUS") return present ? 1 : 0;
     if (word == L"OFF") {
         if (present) {
+            KeepCloseItem(menu);
             DeleteMenu(menu, SC_CLOSE, MF_BYCOMMAND);
             DrawMenuBar(State().consoleWindow);
         }
@@ -59,7 +108,7 @@ int RunXclose(wchar_t* line) {
     }
     if (word == L"ON") {
         if (!present && menu != nullptr) {
-            InsertMenuW(menu, kClosePosition, MF_BYPOSITION | MF_STRING, SC_CLOSE, L"Close");
+            RestoreCloseItem(menu);
             DrawMenuBar(State().consoleWindow);
         }
         return 0;

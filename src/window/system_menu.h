@@ -14,7 +14,8 @@ bool CloseItemPresent(HMENU menu) noexcept;
 // Whether the console window's system menu holds the Close item (XCLOSE GET_STATUS, _XCLOSE).
 bool CloseCommandAvailable() noexcept;
 
-// Position at which "XCLOSE ON" puts the Close item back: where the standard menu has it.
+// Position at which "XCLOSE ON" puts back a Close item it did not remove: where the standard
+// menu has it.
 inline constexpr UINT kClosePosition = 6;
 
 }  // namespace zarnith

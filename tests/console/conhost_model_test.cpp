@@ -44,6 +44,11 @@ TEST_F(ConhostModelTest, AnswersAsConhostsOwnTests) {
     model.WriteText({3, 0}, L"\u4E2D");  // one unit for two cells makes room for the pair's second
     EXPECT_EQ(model.ReadText({1, 0}, 4), L"\U00010000b\u4E2D");
     model.SetBuild(conhost::Build::Current);
+    // A lone surrogate: a write replaces it, a fill stores the unit as it is.
+    model.WriteText({0, 7}, L"\xD800x");
+    EXPECT_EQ(model.ReadText({0, 7}, 2), L"\uFFFDx");
+    EXPECT_EQ(model.Fill({0, 7}, 0xDC00, 2), 2u);
+    EXPECT_EQ(model.ReadText({0, 7}, 2), L"\xDC00\xDC00");
 
     // TestDbcsBackupRestore: a backup that cuts the first and last full-width characters in half
     // restores them whole over narrow text.

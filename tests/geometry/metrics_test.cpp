@@ -215,12 +215,52 @@ TEST_F(MetricsTest, PixelsAreMeasuredInOneDpiContext) {
     const COORD font = tconsole::FontSize();
     MouseAtClient(3 * font.X + 1, 2 * font.Y + 1);
     const std::wstring maxcon = Var(L"_MAXCON");
-    const ScaledDesktop scaled(Plugin().Module());
+    {
+        const ScaledDesktop scaled(Plugin().Module());
+        ASSERT_TRUE(scaled.Applied());
+        EXPECT_EQ(Var(L"_MAXCON"), maxcon);
+        EXPECT_EQ(Var(L"_MOUSECX"), L"3");
+        EXPECT_EQ(Var(L"_MOUSECY"), L"2");
+        EXPECT_TRUE(ScaledDesktop::ContextRestored());
+    }
+
+    // A screen font of 13 x 26 real pixels, reported as 9 x 17: a window of 78 x 24 cells is
+    // 676 x 416 in 96-DPI units, its cells 8 2/3 x 17 1/3 wide and high. Counted by the reported
+    // font, column 77 would read as 74 and the largest window would be a ninth narrower.
+    tconsole::SetBufferAndWindow(90, 160, 78, 24);
+    const SMALL_RECT view = tconsole::Info().srWindow;
+    tconsole::WriteText(view.Left + 77, view.Top + 23, L"Z");
+    const ScaledDesktop scaled(Plugin().Module(), COORD{13, 26});
     ASSERT_TRUE(scaled.Applied());
-    EXPECT_EQ(Var(L"_MAXCON"), maxcon);
-    EXPECT_EQ(Var(L"_MOUSECX"), L"3");
-    EXPECT_EQ(Var(L"_MOUSECY"), L"2");
-    EXPECT_TRUE(ScaledDesktop::ContextRestored());
+    for (const auto& [column, row] : std::vector<std::pair<int, int>>{{0, 0}, {40, 12}, {77, 23}}) {
+        MouseAtClient((column * 13 + 6) * 2 / 3, (row * 26 + 13) * 2 / 3);  // a cell's middle
+        EXPECT_EQ(Var(L"_MOUSECX"), std::to_wstring(column));
+        EXPECT_EQ(Var(L"_MOUSECY"), std::to_wstring(row));
+    }
+    EXPECT_EQ(Var(L"_CURCHAR"), L"90");
+    // The largest window as conhost counts it: real pixels over the real cell.
+    const SIZE max = *QueryMaxClientSize();
+    const LONG vScroll = GetSystemMetrics(SM_CXVSCROLL), hScroll = GetSystemMetrics(SM_CYHSCROLL);
+    const auto cells = [](LONG pixels96, LONG cell) { return std::to_wstring(pixels96 * 3 / 2 / cell); };
+    EXPECT_EQ(Var(L"_MAXCON"), cells(max.cx, 13) + L" " + cells(max.cy, 26) + L" " + cells(max.cx - vScroll, 13) +
+                                   L" " + cells(max.cy - hScroll, 26));
+    StandIn_ClearOutput();
+    ASSERT_EQ(Run(L"CONSIZE", L"/Q"), 0);
+    wchar_t line[64] = {};
+    swprintf(line, 64, L"\tMax console:\t%4ld x %ld\r\n", max.cx * 3 / 2 / 13, max.cy * 3 / 2 / 26);
+    EXPECT_NE(Out().find(line), std::wstring::npos) << testing::PrintToString(Out());
+}
+
+// A maximised window spares less than a cell beyond its cells: counted by the layout, the spare
+// pixels would shift the far columns; the font's size fits that area and counts.
+TEST(CellLayout, AMaximisedWindowsSparePixelsShiftNoColumn) {
+    const RECT client{0, 0, 80 * 12 + 11, 25 * 16 + 15};
+    const SMALL_RECT view{0, 0, 79, 24};
+    const CellLayout maximised = MeasureCells(client, view, COORD{12, 16}, true);
+    EXPECT_EQ(maximised.columns.CellsIn(79 * 12 + 1), 79);
+    EXPECT_EQ(maximised.rows.CellsIn(24 * 16 + 1), 24);
+    // A font that does not fit the area (a scaled display's rounding) leaves the layout to count.
+    EXPECT_EQ(MeasureCells(client, view, COORD{13, 16}, true).columns.pixels, client.right);
 }
 
 TEST_F(MetricsTest, MouseVariablesNeedAFontSize) {

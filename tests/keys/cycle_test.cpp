@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "keys/console_table.h"
 #include "keys/cycle.h"
 #include "keys/key_handler.h"
 #include "support/import_patch.h"
@@ -132,6 +133,13 @@ public:
         CloseHandle(info_.hThread);
     }
     HWND Window() const { return window_; }
+    DWORD ProcessId() const { return info_.dwProcessId; }
+    uint64_t Start() const {
+        FILETIME created{}, exited{}, kernel{}, user{};
+        GetProcessTimes(info_.hProcess, &created, &exited, &kernel, &user);
+        return (uint64_t(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+    }
+    void End() { TerminateProcess(info_.hProcess, 0), WaitForSingleObject(info_.hProcess, 5000); }
 
 private:
     PROCESS_INFORMATION info_{};
@@ -239,6 +247,26 @@ TEST_F(CycleTest, OwnWindowCountsWhateverProgramOwnsIt) {
         EXPECT_EQ(Cycle(L""), nullptr);
         EXPECT_EQ(Cycle(L"-"), nullptr);
     }
+}
+
+// TCCs started from cmd.exe or a launcher: their windows name that program, so each host's
+// ZARNITH announces its window with its own start. One of these is announced by its window's
+// process, one by a host that ends later (its entry ends with it, the window stays).
+TEST_F(CycleTest, AnnouncedConsolesCountWhateverProgramOwnsTheirWindows) {
+    OtherConsole launched(L"othercon.exe"), fromCmd(L"othercon.exe"), host(L"othercon.exe", true);
+    ASSERT_TRUE(launched.Window() && fromCmd.Window() && host.Window());
+    RunFrom(third_->Window());
+    EXPECT_EQ(Cycle(L""), first_->Window()) << "nothing announced: both skipped";
+
+    ASSERT_TRUE(AnnounceConsole(launched.ProcessId(), launched.Start(), launched.Window()));
+    ASSERT_TRUE(AnnounceConsole(host.ProcessId(), host.Start(), fromCmd.Window()));
+    EXPECT_EQ(Cycle(L""), launched.Window());
+    RunFrom(first_->Window());
+    EXPECT_EQ(Cycle(L"-"), fromCmd.Window());  // its host started last
+    host.End();
+    EXPECT_EQ(Cycle(L"-"), launched.Window());
+    WithdrawConsole(launched.ProcessId());
+    EXPECT_EQ(Cycle(L"-"), third_->Window());
 }
 
 TEST_F(CycleTest, ShowsItsUsageForAHelpRequest) {

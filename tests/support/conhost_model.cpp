@@ -109,6 +109,11 @@ struct Model::Store {
         return written;
     }
 
+    // The one unit is the cell's text as it is, a lone surrogate too.
+    size_t Fill(COORD at, wchar_t unit, size_t count) {
+        return WriteGlyphs(at, count, [&](size_t) { return char32_t(unit); });
+    }
+
     // Answers the units of the glyphs that found a place.
     DWORD WriteText(COORD at, std::wstring_view text) {
         std::vector<char32_t> glyphs;
@@ -214,8 +219,7 @@ BOOL WINAPI WriteCharacters(HANDLE h, LPCWSTR text, DWORD count, COORD at, LPDWO
 
 BOOL WINAPI FillCharacter(HANDLE h, WCHAR ch, DWORD count, COORD at, LPDWORD done) {
     if (!active->Sync(h)) return FALSE;
-    const char32_t glyph = (ch & 0xF800) == 0xD800 ? kReplacement : ch;
-    *done = DWORD(active->WriteGlyphs(at, count, [&](size_t) { return glyph; }));
+    *done = DWORD(active->Fill(at, ch, count));
     return TRUE;
 }
 
@@ -326,6 +330,8 @@ void Model::SetBuild(Build build) noexcept { store_->build = build; }
 DWORD Model::WriteText(COORD at, std::wstring_view text) { return store_->WriteText(at, text); }
 
 std::wstring Model::ReadText(COORD at, DWORD cells) const { return store_->ReadText(at, cells); }
+
+DWORD Model::Fill(COORD at, wchar_t unit, DWORD cells) { return DWORD(store_->Fill(at, unit, cells)); }
 
 std::vector<CHAR_INFO> Model::Cells(SHORT row, SHORT left, SHORT count) const {
     std::vector<CHAR_INFO> cells;

@@ -29,8 +29,10 @@
 //   (a blank in column 0). Every cell takes its own attributes.
 // - WriteConsoleOutputCharacterW and FillConsoleOutputCharacterW follow the rows: a full-width
 //   character fills two cells; one that would start in a row's last column leaves a blank there
-//   and goes to the next row (Row.cpp:473-486); a lone surrogate is stored as U+FFFD
-//   (src/inc/til/unicode.h utf16_next). Attributes stay.
+//   and goes to the next row (Row.cpp:473-486). Attributes stay. A lone surrogate written is
+//   stored as U+FFFD (src/inc/til/unicode.h utf16_next); one filled is stored as it is, since the
+//   fill's one-character view is the unit itself (src/host/_output.cpp FillConsoleImpl,
+//   src/buffer/out/OutputCellIterator.cpp s_GenerateView(const wchar_t&)).
 // - Any write over one half of a full-width character blanks its other half, attributes kept
 //   (Row.cpp ROW::WriteHelper, _adjustBackward/_adjustForward at :559 and :865).
 // - ReadConsoleOutputAttribute adds the leading/trailing flags, except to a half glyph at either
@@ -78,6 +80,7 @@ public:
     // ReadConsoleOutputW gives them; PutCells writes them back as WriteConsoleOutputW does.
     DWORD WriteText(COORD at, std::wstring_view text);
     std::wstring ReadText(COORD at, DWORD cells) const;
+    DWORD Fill(COORD at, wchar_t unit, DWORD cells);  // as FillConsoleOutputCharacterW; answers the cells
     std::vector<CHAR_INFO> Cells(SHORT row, SHORT left = 0, SHORT count = -1) const;
     void PutCells(SHORT row, SHORT left, const std::vector<CHAR_INFO>& cells);
     // Every cell a blank in `attributes`.

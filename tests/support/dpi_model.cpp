@@ -2,11 +2,15 @@
 
 #include <cstring>
 
+#include "support/console.h"
+
 namespace {
 
 const HANDLE kAware = reinterpret_cast<HANDLE>(-4);  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
 const HANDLE kUnaware = reinterpret_cast<HANDLE>(-1);
 HANDLE context = kAware;
+
+COORD screenFont{0, 0};  // the console's real cell; 0: the console's own cells
 
 LONG Scaled(LONG v) { return context == kAware ? v * 3 / 2 : v; }
 LONG Unscaled(LONG v) { return context == kAware ? v * 2 / 3 : v; }
@@ -37,9 +41,25 @@ BOOL WINAPI WindowRect(HWND w, LPRECT r) {
     if (ok) Scale(*r);
     return ok;
 }
+decltype(&GetCurrentConsoleFontEx) realFont;
+
 BOOL WINAPI ClientRect(HWND w, LPRECT r) {
     const BOOL ok = realClientRect(w, r);
     if (ok) Scale(*r);
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!ok || screenFont.X == 0 || w != GetConsoleWindow() ||
+        !GetConsoleScreenBufferInfo(tconsole::Out(), &info))
+        return ok;
+    const auto pixels = [](int cells, SHORT cell) {
+        return context == kAware ? LONG(cells * cell) : LONG(MulDiv(cells, cell * 2, 3));
+    };
+    *r = {0, 0, pixels(info.srWindow.Right - info.srWindow.Left + 1, screenFont.X),
+          pixels(info.srWindow.Bottom - info.srWindow.Top + 1, screenFont.Y)};
+    return ok;
+}
+BOOL WINAPI Font(HANDLE h, BOOL maximum, PCONSOLE_FONT_INFOEX font) {
+    const BOOL ok = realFont(h, maximum, font);
+    if (ok) font->dwFontSize = {SHORT(MulDiv(screenFont.X, 96, 144)), SHORT(MulDiv(screenFont.Y, 96, 144))};
     return ok;
 }
 BOOL WINAPI Parameters(UINT action, UINT u, PVOID p, UINT flags) {
@@ -69,8 +89,10 @@ void Patch(std::vector<std::unique_ptr<ImportPatch>>& patches, HMODULE m, const 
 
 }  // namespace
 
-ScaledDesktop::ScaledDesktop(HMODULE m) {
+ScaledDesktop::ScaledDesktop(HMODULE m, COORD font) {
     context = kAware;
+    screenFont = font;
+    if (font.X != 0) Patch(patches_, m, "kernel32.dll", "GetCurrentConsoleFontEx", Font, realFont);
     Patch(patches_, m, "kernel32.dll", "GetProcAddress", FindProc, realProc);
     Patch(patches_, m, "user32.dll", "GetWindowRect", WindowRect, realWindowRect);
     Patch(patches_, m, "user32.dll", "GetClientRect", ClientRect, realClientRect);
@@ -82,6 +104,7 @@ ScaledDesktop::ScaledDesktop(HMODULE m) {
 
 ScaledDesktop::~ScaledDesktop() {
     while (!patches_.empty()) patches_.pop_back();  // the last patch first, so chained ones unwind
+    screenFont = {0, 0};
 }
 
 bool ScaledDesktop::Applied() const {

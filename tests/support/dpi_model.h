@@ -4,6 +4,12 @@
 // reports font sizes in any context (src/host/getset.cpp: GetConsoleFontSizeImpl and
 // GetCurrentConsoleFontExImpl return GetUnscaledSize()). SetThreadDpiAwarenessContext is supplied
 // through the plug-in's run-time look-up, the rest through its imports, for the model's scope.
+//
+// Given the screen font's real cell, the console window is laid out as conhost lays it out: its
+// client area is the view's columns and rows times that cell (src/interactivity/win32/window.cpp,
+// s_CalculateWindowRect), in real pixels, and 96-DPI units in the unaware context; the font
+// reports its width rounded to 96-DPI units, MulDiv(width, 96, 144) (src/renderer/gdi/state.cpp,
+// _GetProposedFont; math.cpp, s_ShrinkByDpi), its height the one asked for, here rounded the same.
 #pragma once
 #include <windows.h>
 
@@ -14,7 +20,7 @@
 
 class ScaledDesktop {
 public:
-    explicit ScaledDesktop(HMODULE plugin);
+    explicit ScaledDesktop(HMODULE plugin, COORD screenFont = {0, 0});
     ~ScaledDesktop();
     bool Applied() const;
     // Whether the thread is back in the aware context it started in.

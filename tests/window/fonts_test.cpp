@@ -77,12 +77,45 @@ TEST_F(FontTest, ValuesReachTheConsoleAsGiven) {
     EXPECT_EQ(asked.dwFontSize.X, 8);  // cut to 16 bits
     EXPECT_EQ(asked.dwFontSize.Y, -2);
     EXPECT_EQ(asked.FontWeight, 700u);
-    EXPECT_EQ(asked.FontFamily, 0u);
     EXPECT_STREQ(asked.FaceName, L"Lucida Console");
     // Exactly 31 characters still fit.
     EXPECT_EQ(Run(L"SETFONT", L"x 8 16 400 ABCDEFGHIJKLMNOPQRSTUVWXYZabcde"), 0);
     EXPECT_EQ(asked.nFont, 0u);
     EXPECT_STREQ(asked.FaceName, L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcde");
+}
+
+// conhost sizes a font by its height alone only when its family is marked TrueType
+// (src/renderer/base/FontInfoDesired.cpp, GetEngineSize); a family of 0 stretches a TrueType face
+// to the typed width. Raster and unknown faces keep 0 and their width.
+TEST_F(FontTest, TrueTypeFacesAreMarkedSoTheirWidthFollowsTheHeight) {
+    struct Faces {
+        std::wstring trueType, raster;
+    } faces;
+    LOGFONTW every{};
+    every.lfCharSet = DEFAULT_CHARSET;
+    HDC screen = GetDC(nullptr);
+    EnumFontFamiliesExW(
+        screen, &every,
+        [](const LOGFONTW* font, const TEXTMETRICW*, DWORD type, LPARAM found) -> int {
+            auto& f = *reinterpret_cast<Faces*>(found);
+            std::wstring& slot = (type & TRUETYPE_FONTTYPE) ? f.trueType : f.raster;
+            if (slot.empty() && font->lfFaceName[0] != L'@') slot = font->lfFaceName;  // '@': vertical
+            return 1;
+        },
+        reinterpret_cast<LPARAM>(&faces), 0);
+    ReleaseDC(nullptr, screen);
+    ASSERT_FALSE(faces.trueType.empty()) << "no TrueType face to try";
+
+    ImportPatch patch(Plugin().Module(), "kernel32.dll", "SetCurrentConsoleFontEx", (void*)CaptureFont);
+    ASSERT_TRUE(patch.Applied());
+    const std::pair<std::wstring, bool> cases[] = {
+        {faces.trueType, true}, {faces.raster, false}, {L"No Such Face Anywhere", false}};
+    for (const auto& [face, trueType] : cases) {
+        if (face.empty()) continue;  // no raster face installed
+        EXPECT_EQ(Run(L"SETFONT", L"0 12 24 400 \"" + face + L"\""), 0);
+        EXPECT_EQ((asked.FontFamily & TMPF_TRUETYPE) != 0, trueType) << face;
+        EXPECT_EQ(asked.dwFontSize.X, 12) << face;
+    }
 }
 
 TEST_F(FontTest, ARefusalIsReportedAndStillReturnsZero) {

@@ -56,12 +56,57 @@ TEST_F(XcloseTest, OffAndOnInAnyLetterCase) {
 
     EXPECT_EQ(Run(L"XCLOSE", L"on"), 0);
     EXPECT_EQ(GetMenuItemID(TestMenu, zarnith::kClosePosition), UINT(SC_CLOSE));
-    wchar_t text[32] = {};
-    GetMenuStringW(TestMenu, SC_CLOSE, text, 32, MF_BYCOMMAND);
-    EXPECT_STREQ(text, L"Close");
     EXPECT_EQ(Run(L"XCLOSE", L"ON"), 0);
     EXPECT_EQ(GetMenuItemCount(TestMenu), items) << "a second ON inserts nothing";
     EXPECT_EQ(Var(L"_XCLOSE"), L"1");
+}
+
+struct CloseItem {
+    std::wstring text;
+    HBITMAP bitmap;
+    UINT state;
+    int position;
+    bool operator==(const CloseItem&) const = default;
+};
+CloseItem ReadCloseItem() {
+    wchar_t text[64] = {};
+    MENUITEMINFOW item{};
+    item.cbSize = sizeof(item);
+    item.fMask = MIIM_STRING | MIIM_BITMAP | MIIM_STATE;
+    item.dwTypeData = text;
+    item.cch = 64;
+    GetMenuItemInfoW(TestMenu, SC_CLOSE, FALSE, &item);
+    int position = -1;
+    for (int i = 0; i < GetMenuItemCount(TestMenu); ++i)
+        if (GetMenuItemID(TestMenu, i) == SC_CLOSE) position = i;
+    return {text, item.hbmpItem, item.fState, position};
+}
+void SetCloseItem(const wchar_t* text, UINT state) {
+    MENUITEMINFOW item{};
+    item.cbSize = sizeof(item);
+    item.fMask = MIIM_STRING | MIIM_BITMAP | MIIM_STATE;
+    item.dwTypeData = const_cast<wchar_t*>(text);
+    item.hbmpItem = HBMMENU_POPUP_CLOSE;
+    item.fState = state;
+    ASSERT_TRUE(SetMenuItemInfoW(TestMenu, SC_CLOSE, FALSE, &item));
+}
+
+// conhost's Close item has a text in the user's language and the close bitmap
+// (src/interactivity/win32/menu.cpp, Menu::CreateInstance): ON puts back what OFF removed.
+TEST_F(XcloseTest, OnPutsBackTheItemOffRemoved) {
+    SetCloseItem(L"Schlie\u00DFen", MFS_GRAYED);
+    ASSERT_TRUE(RemoveMenu(TestMenu, 0, MF_BYPOSITION));  // the item no longer where the standard menu has it
+    const CloseItem before = ReadCloseItem();
+    ASSERT_EQ(before.position, int(zarnith::kClosePosition) - 1);
+    Run(L"XCLOSE", L"OFF");
+    Run(L"XCLOSE", L"OFF");  // a second OFF keeps what the first took
+    Run(L"XCLOSE", L"ON");
+    EXPECT_EQ(ReadCloseItem(), before);
+
+    // Removed by another program: nothing is known of it, so the plain item comes back.
+    ASSERT_TRUE(DeleteMenu(TestMenu, SC_CLOSE, MF_BYCOMMAND));
+    Run(L"XCLOSE", L"ON");
+    EXPECT_EQ(ReadCloseItem(), (CloseItem{L"Close", HBMMENU_POPUP_CLOSE, 0, int(zarnith::kClosePosition)}));
 }
 
 TEST_F(XcloseTest, StatusHelpAndWrongArguments) {
