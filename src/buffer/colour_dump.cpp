@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "buffer/text_dump.h"
+#include "console/row_text.h"
 #include "console/screen.h"
 #include "console/transfer.h"
 #include "frame/handles.h"
@@ -64,18 +65,23 @@ struct Glyph {
 
 // Calls each(Glyph) for the characters of a row's cells, in order. The console gives a full-width
 // character in two cells (the second flagged COMMON_LVB_TRAILING_BYTE): it is written once. A
-// surrogate pair over two cells is one character. Every character takes its one place and none
-// acts: a NUL is a blank, and any other control character (an ESC would start a sequence in the
-// viewer) or a lone surrogate is U+FFFD.
+// surrogate pair over two cells is one character, and so is one that `pairs` recovered for a
+// cell. Every character takes its one place and none acts: a NUL is a blank, and any other
+// control character (an ESC would start a sequence in the viewer) or a lone surrogate is U+FFFD.
 template <class Each>
-void ForEachGlyph(std::span<const CHAR_INFO> row, Each&& each) {
+void ForEachGlyph(std::span<const CHAR_INFO> row, const RowPairs* pairs, Each&& each) {
     for (size_t i = 0; i < row.size(); ++i) {
         const CHAR_INFO& cell = row[i];
         if (cell.Attributes & COMMON_LVB_TRAILING_BYTE) continue;
         Glyph glyph;
         glyph.look = WORD(cell.Attributes & kLookBits);
         wchar_t c = cell.Char.UnicodeChar;
-        if (IsHighSurrogate(c) && i + 1 < row.size() && IsLowSurrogate(row[i + 1].Char.UnicodeChar)) {
+        if (const char32_t code = pairs ? pairs->At(i) : 0) {
+            glyph.code = code;
+            glyph.units[0] = wchar_t(0xD800 + ((code - 0x10000) >> 10));
+            glyph.units[1] = wchar_t(0xDC00 + (code & 0x3FF));
+            glyph.count = 2;
+        } else if (IsHighSurrogate(c) && i + 1 < row.size() && IsLowSurrogate(row[i + 1].Char.UnicodeChar)) {
             const wchar_t low = row[++i].Char.UnicodeChar;
             glyph.code = 0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(low) - 0xDC00);
             glyph.units[0] = c;
@@ -91,15 +97,19 @@ void ForEachGlyph(std::span<const CHAR_INFO> row, Each&& each) {
     }
 }
 
-// Calls row(cells) for rows 0 .. rows - 1, read as cells in the same large pieces as the plain
-// dump reads characters.
+// Calls row(cells, pairs) for rows 0 .. rows - 1, read as cells in the same large pieces as the
+// plain dump reads characters; `pairs` (or null) holds the characters outside the BMP that the
+// row's character read gives for cells read as U+FFFD.
 template <class Row>
 void ForEachCellRow(const ScreenBuffer& screen, int rows, int width, HostArray<CHAR_INFO>& cells, Row&& row) {
     const int chunkRows = int(cells.size() / size_t(width));
+    RowPairs pairs(screen, width);
     ForEachRowChunk(0, rows, chunkRows, [&](int top, int n) {
         (void)screen.ReadRows(top, n, width, cells.data());  // an unreadable row is dumped blank
-        for (int i = 0; i < n; ++i)
-            row(std::span<const CHAR_INFO>(cells.data() + size_t(i) * size_t(width), size_t(width)));
+        for (int i = 0; i < n; ++i) {
+            const std::span<const CHAR_INFO> cellRow(cells.data() + size_t(i) * size_t(width), size_t(width));
+            row(cellRow, pairs.Read(top + i, cellRow) ? &pairs : nullptr);
+        }
         return true;
     });
 }
@@ -143,7 +153,8 @@ wchar_t* PutSequence(wchar_t* at, WORD look) noexcept {
 
 // A row's text with its looks, as a NUL-terminated line: explicit colours first, a sequence where
 // the look changes, a reset at the end. A line too small for the row (never, as allocated) is empty.
-void ComposeRow(std::span<const CHAR_INFO> row, WORD current, HostArray<wchar_t>& line) noexcept {
+void ComposeRow(std::span<const CHAR_INFO> row, const RowPairs* pairs, WORD current,
+                HostArray<wchar_t>& line) noexcept {
     wchar_t* at = line.data();
     if (line.size() < LineCapacity(row.size())) {
         *at = L'\0';
@@ -151,7 +162,7 @@ void ComposeRow(std::span<const CHAR_INFO> row, WORD current, HostArray<wchar_t>
     }
     bool started = false;
     WORD shown = 0;
-    ForEachGlyph(row.first(ShownCells(row, current)), [&](const Glyph& glyph) {
+    ForEachGlyph(row.first(ShownCells(row, current)), pairs, [&](const Glyph& glyph) {
         if (!started || glyph.look != shown) at = PutSequence(at, glyph.look);
         started = true;
         shown = glyph.look;
@@ -169,10 +180,11 @@ int WriteSequences(const ScreenBuffer& screen, const CONSOLE_SCREEN_BUFFER_INFO&
     const int count = WriteLines(file, DumpBeginLine(stamp));
     WriteLines(file, DumpFirstRule(count));
     // One row and its line end per host call, as in the plain dump.
-    ForEachCellRow(screen, info.dwCursorPosition.Y + 1, width, cells, [&](std::span<const CHAR_INFO> row) {
-        ComposeRow(row, info.wAttributes, line);
-        Qprintf(file, L"%s\r\n", line.data());
-    });
+    ForEachCellRow(screen, info.dwCursorPosition.Y + 1, width, cells,
+                   [&](std::span<const CHAR_INFO> row, const RowPairs* pairs) {
+                       ComposeRow(row, pairs, info.wAttributes, line);
+                       Qprintf(file, L"%s\r\n", line.data());
+                   });
     WriteLines(file, DumpEnd(count, stamp, info.dwSize.X));
     return 0;
 }
@@ -286,10 +298,11 @@ void PutStyle(PageWriter& out, WORD look, const COLORREF (&table)[16]) noexcept 
     if (look & COMMON_LVB_UNDERSCORE) out.Ascii(";text-decoration:underline");
 }
 
-void PutPageRow(PageWriter& out, std::span<const CHAR_INFO> row, WORD current, const COLORREF (&table)[16]) {
+void PutPageRow(PageWriter& out, std::span<const CHAR_INFO> row, const RowPairs* pairs, WORD current,
+                const COLORREF (&table)[16]) {
     bool open = false;
     WORD shown = 0;
-    ForEachGlyph(row.first(ShownCells(row, current)), [&](const Glyph& glyph) {
+    ForEachGlyph(row.first(ShownCells(row, current)), pairs, [&](const Glyph& glyph) {
         if (!open || glyph.look != shown) {
             if (open) out.Ascii("</span>");
             out.Ascii("<span style=\"");
@@ -320,7 +333,9 @@ int WritePage(const ScreenBuffer& screen, const CONSOLE_SCREEN_BUFFER_INFO& info
     PutStyle(out, WORD(info.wAttributes & kLookBits & ~COMMON_LVB_UNDERSCORE), table);
     out.Ascii("\">\n");
     ForEachCellRow(screen, info.dwCursorPosition.Y + 1, std::max<int>(info.dwSize.X, 1), cells,
-                   [&](std::span<const CHAR_INFO> row) { PutPageRow(out, row, info.wAttributes, table); });
+                   [&](std::span<const CHAR_INFO> row, const RowPairs* pairs) {
+                       PutPageRow(out, row, pairs, info.wAttributes, table);
+                   });
     out.Ascii("</pre>\n</body>\n</html>\n");
     if (const DWORD error = out.Flush()) return ReportWindowsError(name, error);
     return 0;

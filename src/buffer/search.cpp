@@ -93,7 +93,7 @@ Found FindMatch(const CompiledPattern& pattern, std::wstring_view text) noexcept
         result = onig_search(pattern.regex_, start, end, start, end, pattern.region_, ONIG_OPTION_NONE);
     }
     if (result == ONIG_MISMATCH) return {};
-    if (result < 0) return Found{std::nullopt, true};
+    if (result < 0) return Found{std::nullopt, result};
     if (pattern.region_->num_regs < 1) return {};
     // A high surrogate at the end of the text is taken with the unit after it, so a match can
     // reach one unit past the end: it is cut there.
@@ -104,23 +104,43 @@ Found FindMatch(const CompiledPattern& pattern, std::wstring_view text) noexcept
 
 namespace {
 
+// The first search that gave up: its row and Oniguruma's code.
+struct Stopped {
+    int row = -1;
+    int error = 0;
+};
+
+// Tells why a row was not searched to its end. Rows are numbered from 0, as _BUFY and GOTOXY
+// number them.
+void TellStopped(const Stopped& stopped) noexcept {
+    switch (stopped.error) {
+    case ONIGERR_MATCH_STACK_LIMIT_OVER:
+    case ONIGERR_RETRY_LIMIT_IN_MATCH_OVER:
+    case ONIGERR_RETRY_LIMIT_IN_SEARCH_OVER:
+    case ONIGERR_SUBEXP_CALL_LIMIT_IN_SEARCH_OVER: ReportLine(message::kSearchLimit, stopped.row); return;
+    default: break;
+    }
+    OnigUChar text[ONIG_MAX_ERROR_MESSAGE_LEN + 6] = {};
+    onig_error_code_to_str(text, stopped.error);
+    wchar_t wide[100] = {};
+    ASCIIToUnicode(reinterpret_cast<const char*>(text), wide, int(std::size(wide)));
+    ReportLine(message::kSearchFailed, wide, stopped.row);
+}
+
 // Shows each match of rows 0 .. rows-1, waiting for a key after each, until "q" or the last row.
 // Places are cells: a full-width character before a match moves it two cells, one inside it
-// widens the highlight by two.
-void ShowMatches(const ScreenBuffer& screen, const CompiledPattern& pattern, int width, int rows, RowReader& reader,
-                 HostArray<WORD>& scratch) noexcept {
-    bool limitTold = false;
+// widens the highlight by two. Answers the first search that gave up, for telling once the
+// cursor is back: told now, the line would land over the row of the match shown last.
+Stopped ShowMatches(const ScreenBuffer& screen, const CompiledPattern& pattern, int width, int rows,
+                    RowReader& reader, HostArray<WORD>& scratch) noexcept {
+    Stopped stopped;
     reader.ForEachRow(0, rows, [&](int y, const ScreenRow& row) {
         // A NUL cell ends the text, as it would end a string.
         const size_t end = std::min(row.text.find(L'\0'), row.text.size());
         size_t position = 0;
         while (position <= end) {
             const Found found = FindMatch(pattern, row.text.substr(position, end - position));
-            if (found.stopped && !limitTold) {
-                // Rows are numbered from 0, as _BUFY and GOTOXY number them.
-                ReportLine(message::kSearchLimit, y);
-                limitTold = true;
-            }
+            if (found.error != 0 && stopped.row < 0) stopped = Stopped{y, found.error};
             if (!found.match) break;
             const size_t start = position + found.match->start;
             const int first = row.CellOf(start);
@@ -137,6 +157,7 @@ void ShowMatches(const ScreenBuffer& screen, const CompiledPattern& pattern, int
         }
         return true;
     });
+    return stopped;
 }
 
 }  // namespace
@@ -161,6 +182,7 @@ int RunCsbfind(wchar_t* line) {
     // The cursor's row and the two above it (the command line that started the search) are left out.
     const int rows = info.dwCursorPosition.Y - 2;
     COORD cursor = info.dwCursorPosition;
+    Stopped stopped;
     if (rows > 0 && info.dwSize.X > 0) {
         const int width = info.dwSize.X;
         RowReader reader(console, width);
@@ -169,7 +191,7 @@ int RunCsbfind(wchar_t* line) {
         CompiledPattern compiled;
         if (compiled.Compile(pattern, syntax)) {
             compiled.LimitRetries(kSearchRetryLimit);
-            ShowMatches(console, compiled, width, rows, reader, scratch);
+            stopped = ShowMatches(console, compiled, width, rows, reader, scratch);
         } else {
             // The message took a line of its own.
             cursor.Y = SHORT(std::min<int>(cursor.Y + 1, info.dwSize.Y - 1));
@@ -177,6 +199,8 @@ int RunCsbfind(wchar_t* line) {
     }
     SetConsoleWindowInfo(console.get(), TRUE, &info.srWindow);
     SetConsoleCursorPosition(console.get(), cursor);
+    // From the cursor on, where the next prompt would go; the line's end moves the cursor below it.
+    if (stopped.row >= 0) TellStopped(stopped);
     return 0;
 }
 

@@ -25,12 +25,12 @@ struct Match {
     size_t length = 0;  // in UTF-16 units
 };
 
-// What one search found: a match, or none; `stopped` when the search gave up before the end of
-// the text (a retry limit reached, or another error inside the search), so that "no match" is
-// not the whole truth.
+// What one search found: a match, or none; `error` (Oniguruma's negative code) when the search
+// gave up before the end of the text (a retry limit reached, or another error inside the
+// search), so that "no match" is not the whole truth.
 struct Found {
     std::optional<Match> match;
-    bool stopped = false;
+    int error = 0;
 };
 
 // A pattern compiled once for UTF-16LE text, searched in many subjects. Each search is bounded

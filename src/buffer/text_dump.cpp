@@ -47,12 +47,14 @@ std::wstring DumpBeginLine(const DumpStamp& stamp) {
 std::wstring DumpFirstRule(int count) { return std::wstring(size_t(std::max(count - 2, 0)), L'-') + L"\r\n\r\n"; }
 
 namespace {
-// Characters of a row's text: up to a NUL cell, trailing blanks removed. Plain loops: this runs
-// over every cell of the buffer.
+// Characters of a row's text: trailing blanks removed from the whole row, then cut at a NUL cell,
+// as a row written with "%s" after trimming ends ("ab  ", NUL, "cd" keeps its two blanks). Plain
+// loops: this runs over every cell of the buffer.
 size_t RowTextLength(std::wstring_view cells) noexcept {
+    size_t trimmed = cells.size();
+    while (trimmed > 0 && cells[trimmed - 1] == L' ') --trimmed;
     size_t n = 0;
-    while (n < cells.size() && cells[n] != L'\0') ++n;
-    while (n > 0 && cells[n - 1] == L' ') --n;
+    while (n < trimmed && cells[n] != L'\0') ++n;
     return n;
 }
 }  // namespace

@@ -19,7 +19,7 @@ DumpStamp CurrentDumpStamp();
 // end included), from which both rules take their length.
 std::wstring DumpBeginLine(const DumpStamp& stamp);
 std::wstring DumpFirstRule(int count);
-std::wstring DumpRowLine(std::wstring_view cells);  // cut at a NUL, trailing blanks removed
+std::wstring DumpRowLine(std::wstring_view cells);  // trailing blanks removed, then cut at a NUL
 std::wstring DumpEnd(int count, const DumpStamp& stamp, int width);
 
 // A whole dump as the command writes it, from rows of cells (for checking the layout).

@@ -51,11 +51,19 @@ CHAR_INFO* FirstCell(const RectTransfer& t, CHAR_INFO* cells) noexcept {
     return cells + t.offset + size_t(t.at.Y) * size_t(t.size.X) + size_t(t.at.X);
 }
 
+// A read the console answered as done while delivering less sets no error code of its own: this
+// one says the cells were not read, rather than whatever an earlier call left.
+bool ShortRead() noexcept {
+    SetLastError(ERROR_READ_FAULT);
+    return false;
+}
+
 bool ReadTransfer(HANDLE console, const RectTransfer& t, CHAR_INFO* cells) noexcept {
     SMALL_RECT region = t.region;
     // The console answers with the region it read: one cut short (a buffer that shrank since it
     // was measured) leaves cells unread, as a failure leaves them all.
-    return ReadConsoleOutputW(console, cells + t.offset, t.size, t.at, &region) && SameRect(region, t.region);
+    if (!ReadConsoleOutputW(console, cells + t.offset, t.size, t.at, &region)) return false;
+    return SameRect(region, t.region) || ShortRead();
 }
 
 // A row the console will not give as cells: blanks, in the row's own colours where those can be
@@ -126,7 +134,7 @@ bool ScreenBuffer::ReadAttributes(COORD start, uint32_t count, int width, WORD* 
         DWORD done = 0;
         if (!ReadConsoleOutputAttribute(get(), into + offset, n, at, &done)) return false;
         read += std::min<DWORD>(done, n);
-        return done >= n;
+        return done >= n || ShortRead();
     });
     return read == count;
 }

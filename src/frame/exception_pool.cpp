@@ -55,7 +55,7 @@ void WriteSlot(void** slot, void* value) noexcept {
 // while malloc is made to fail once takes the pool path while memory is plentiful, so the mutex
 // exists before it is ever needed.
 void PrimeExceptionPool(HMODULE self) noexcept {
-    void** slot = MallocSlot(self);
+    void** slot = self ? MallocSlot(self) : nullptr;
     if (slot == nullptr) return;
     RealMalloc = reinterpret_cast<MallocFn>(*slot);
     WriteSlot(slot, reinterpret_cast<void*>(&MallocFailingOnce));

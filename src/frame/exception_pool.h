@@ -4,7 +4,7 @@
 
 namespace zarnith {
 
-// Called once when the library is attached to the host process.
+// Called once, by the host's first call (never under the loader lock); a null module does nothing.
 void PrimeExceptionPool(HMODULE self) noexcept;
 
 }  // namespace zarnith

@@ -41,6 +41,7 @@ inline constexpr const wchar_t* kCannotOpenConsole = L"TCC: Can't open console s
 inline constexpr const wchar_t* kRegexError = L"Regex: %s\r\n";
 inline constexpr const wchar_t* kSearchLimit =
     L"Regex: search limit reached in row %d; the rest of that row was not searched\r\n";
+inline constexpr const wchar_t* kSearchFailed = L"Regex: %s in row %d; the rest of that row was not searched\r\n";
 inline constexpr const wchar_t* kXcloseUse = L"Use: XCLOSE [ OFF | ON ]\r\n";
 inline constexpr const wchar_t* kNoIcon = L"No icon: %s %s\r\n";
 inline constexpr const wchar_t* kSeticonError = L"SETICON error: code = %d\r\n";

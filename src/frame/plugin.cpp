@@ -187,18 +187,31 @@ void ReadKeyActions() noexcept {
 
 using namespace zarnith;
 
+namespace {
+
+// Work that may not run under the loader lock (patching an import, throwing) waits for the
+// host's first call; the host may make either of the two first.
+void PrepareOnFirstCall() noexcept {
+    static bool prepared = false;
+    if (prepared) return;
+    prepared = true;
+    PrimeExceptionPool(State().module);  // null in a program that links the frame itself
+    FindHostError();
+}
+
+}  // namespace
+
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         WritableState().module = instance;
         DisableThreadLibraryCalls(instance);
-        PrimeExceptionPool(instance);
     }
     return TRUE;
 }
 
 int InitializePlugin() noexcept {
+    PrepareOnFirstCall();
     return GuardedAs(L"InitializePlugin", [] {
-        FindHostError();
         PluginState& state = WritableState();
         // Before the tab test: the key handler notes F1 inside a Take Command tab as well.
         state.keyNames = HostHandsKeysByName();
@@ -213,7 +226,7 @@ int InitializePlugin() noexcept {
 }
 
 PluginInfo* GetPluginInfo() noexcept {
-    FindHostError();
+    PrepareOnFirstCall();
     wchar_t* list = new (std::nothrow) wchar_t[kNameListCapacity];
     if (list == nullptr) return &Info;  // keep whatever list the host already has
     list[0] = L'\0';

@@ -36,11 +36,13 @@ DWORD ReadInputMode(HANDLE input) noexcept {
 
 std::wstring_view LineView(const wchar_t* line) noexcept { return line ? std::wstring_view(line) : std::wstring_view(); }
 
-// Whether the line starts with a duration: plain digits that fit 32 bits. " %u" alone would take
-// a sign (-1 becoming a bell of 66 hours) and wrap larger numbers; those count as no number.
+// Whether the line starts with a duration: digits that fit 32 bits, after at most a "+" as " %u"
+// reads it. " %u" alone would take a minus (-1 becoming a bell of 66 hours) and wrap larger
+// numbers; those count as no number.
 bool StartsWithTicks(std::wstring_view line) noexcept {
     size_t i = 0;
     while (i < line.size() && std::iswspace(line[i])) ++i;
+    if (i < line.size() && line[i] == L'+') ++i;
     const size_t first = i;
     uint64_t value = 0;
     for (; i < line.size() && line[i] >= L'0' && line[i] <= L'9'; ++i) {

@@ -189,6 +189,42 @@ TEST_F(CsbfindTest, RunawayPatternEndsAndOldLibrariesStillSearch) {
     EXPECT_EQ(Matches(), (Places{{0, 0}}));
 }
 
+int WINAPI FailingSearch(OnigRegex, const OnigUChar*, const OnigUChar*, const OnigUChar*, const OnigUChar*,
+                         OnigRegion*, OnigOptionType) {
+    return ONIGERR_MEMORY;
+}
+
+// A search that gave up is told after the view and cursor are back, on the rows where the next
+// prompt would go: never over the rows searched. It names what stopped it.
+TEST_F(CsbfindTest, AStoppedSearchIsToldBelowTheSearchedRows) {
+    tconsole::WriteText(0, 0, L"x ab");
+    tconsole::WriteText(0, 1, std::wstring(kWidth - 1, L'a'));  // exponential for the pattern
+    tconsole::WriteText(0, 2, L"ab");
+    const auto rows = [] {
+        std::vector<std::pair<std::wstring, std::vector<WORD>>> cells;
+        for (SHORT y = 0; y < 10; ++y) cells.emplace_back(tconsole::ReadRow(y), tconsole::ReadAttributes(0, y, kWidth));
+        return cells;
+    };
+    const auto before = rows();
+    const std::wstring limit = L"Regex: search limit reached in row 1; the rest of that row was not searched";
+    StandIn_SetEcho(1);  // the message reaches the console
+    EXPECT_EQ(Find(L"(a|aa)+[bc]", L"12", 10), 0);
+    EXPECT_EQ(Matches(), (Places{{2, 0}, {0, 2}}));
+    EXPECT_EQ(Err(), limit + L"\r\n");
+    EXPECT_TRUE(rows() == before);
+    EXPECT_EQ(tconsole::ReadText(5, 10, DWORD(limit.size())), limit);  // from the saved cursor on
+    EXPECT_EQ(tconsole::Cursor(), (COORD{0, 12}));
+
+    // Any other failure inside the search is named by the library, not taken for a limit.
+    ImportPatch noLookUp(Plugin().Module(), "kernel32.dll", "GetProcAddress",
+                         reinterpret_cast<void*>(+[](HMODULE, LPCSTR) -> FARPROC { return nullptr; }));
+    ImportPatch failing(Plugin().Module(), "onig.dll", "onig_search", reinterpret_cast<void*>(FailingSearch));
+    ASSERT_TRUE(noLookUp.Applied() && failing.Applied());
+    StandIn_ClearOutput();
+    EXPECT_EQ(Find(L"b", L"", 10), 0);
+    EXPECT_EQ(Err(), L"Regex: fail to memory allocation in row 0; the rest of that row was not searched\r\n");
+}
+
 TEST_F(CsbfindTest, RedirectedOutputAndNoMemory) {
     tconsole::WriteText(0, 0, L"hit");
     {

@@ -19,10 +19,18 @@ TEST(DumpLayoutTest, RulesMatchTheirLines) {
 }
 
 TEST(DumpLayoutTest, RowsLoseOnlyTrailingBlanks) {
-    EXPECT_EQ(DumpRowLine(L"   "), L"\r\n");
-    EXPECT_EQ(DumpRowLine(L" a b  "), L" a b\r\n");
-    EXPECT_EQ(DumpRowLine(L"a\t \u3000"), L"a\t \u3000\r\n");
-    EXPECT_EQ(DumpRowLine(std::wstring_view(L"ab\0cd  ", 7)), L"ab\r\n");  // a NUL cell ends the text
+    // Blanks are trimmed from the row's end first; a NUL cell then ends what is written.
+    const struct {
+        std::wstring_view cells, line;
+    } kRows[] = {
+        {L"   ", L"\r\n"},
+        {L" a b  ", L" a b\r\n"},
+        {L"a\t \u3000", L"a\t \u3000\r\n"},
+        {{L"ab\0cd  ", 7}, L"ab\r\n"},
+        {{L"ab  \0cd", 7}, L"ab  \r\n"},
+        {{L"ab \0  ", 6}, L"ab \r\n"},
+    };
+    for (const auto& row : kRows) EXPECT_EQ(DumpRowLine(row.cells), row.line) << row.cells.size();
     EXPECT_EQ(DumpFirstRule(1), L"\r\n\r\n");  // a nonsense count never makes a negative rule
     EXPECT_EQ(DumpEnd(0, {}, 0), L"\r\nEnd saved console screen buffer:   \r\n\r\n\r\n\r\n");
 }

@@ -74,9 +74,11 @@ TEST_F(ScreenTest, RegionsLargerThanOneTransferGoWhole) {
     EXPECT_TRUE(screen.ReadAttributes(COORD{0, 0}, uint32_t(attributes.size()), 200, attributes.data(), read));
     EXPECT_EQ(read, 60000u);
     EXPECT_EQ(attributes[40000], cells[40000].Attributes);
-    // A run past the buffer's end reads what there is and says how much.
+    // A run past the buffer's end reads what there is, says how much, and why the rest is missing.
+    SetLastError(ERROR_ALREADY_EXISTS);
     EXPECT_FALSE(screen.ReadAttributes(COORD{0, 299}, 400, 200, attributes.data(), read));
     EXPECT_EQ(read, 200u);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_READ_FAULT));
 
     const WORD block[2 * 200] = {};
     EXPECT_TRUE(screen.RepeatAttributeRows(10, 290, 200, block, 2));

@@ -33,13 +33,16 @@ TEST_F(RegistrationTest, InformationRecordAsTheHostReadsIt) {
     EXPECT_EQ(info->WebAddress, nullptr);
     EXPECT_NE(info->Author, nullptr);
     EXPECT_NE(info->Email, nullptr);
+    EXPECT_EQ(info->Major, 6);
+    EXPECT_EQ(info->Minor, 6);
+    EXPECT_EQ(info->Build, 6);
     EXPECT_EQ(info->HostField1, 0u);
     EXPECT_EQ(info->HostField2, 0u);
     EXPECT_EQ(Plugin().InitializeResult(), 0);
 }
 
-// The version the host's PLUGIN listing shows and the one in the DLL's properties are both the
-// build's project version (passed in by the test build, not taken from the plug-in's sources).
+// The version the host's PLUGIN listing shows and the one in the DLL's properties are one number:
+// the build's project version (passed in by the test build, not taken from the plug-in's sources).
 TEST_F(RegistrationTest, VersionResourceAndRecordCarryTheProjectVersion) {
     wchar_t path[MAX_PATH] = {};
     ASSERT_GT(GetModuleFileNameW(Plugin().Module(), path, MAX_PATH), 0u);

@@ -122,13 +122,28 @@ TEST_F(MetricsTest, TaskBarAndFullScreen) {
     EXPECT_EQ(Var(L"_FSMODE"), L"1");
 }
 
-TEST_F(MetricsTest, MaxconMatchesTheReportOfConsize) {
+// Frame, caption and scroll bars of distinct sizes, so that one taken for another shows.
+int WINAPI DistinctMetrics(int index) {
+    switch (index) {
+    case SM_CXFRAME: return 4;
+    case SM_CYFRAME: return 7;
+    case SM_CYCAPTION: return 23;
+    case SM_CXVSCROLL: return 17;
+    case SM_CYHSCROLL: return 13;
+    default: return GetSystemMetrics(index);
+    }
+}
+
+TEST_F(MetricsTest, MaxconFitsAFramedCaptionedWindowIntoTheWorkArea) {
+    ImportPatch patch(Plugin().Module(), "user32.dll", "GetSystemMetrics", (void*)DistinctMetrics);
+    ASSERT_TRUE(patch.Applied());
+    RECT work{};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+    const int cw = work.right - work.left - 2 * 4, ch = work.bottom - work.top - 2 * 7 - 23;
     const COORD font = tconsole::FontSize();
-    const MaxConsole m = ComputeMaxConsole(*QueryMaxClientSize(), font, GetSystemMetrics(SM_CXVSCROLL),
-                                           GetSystemMetrics(SM_CYHSCROLL));
-    ASSERT_GT(m.columns, 0);
-    EXPECT_EQ(Var(L"_MAXCON"), std::to_wstring(m.columns) + L" " + std::to_wstring(m.rows) + L" " +
-                                   std::to_wstring(m.columnsWithScroll) + L" " + std::to_wstring(m.rowsWithScroll));
+    ASSERT_GT(font.X, 0);
+    EXPECT_EQ(Var(L"_MAXCON"), std::to_wstring(cw / font.X) + L" " + std::to_wstring(ch / font.Y) + L" " +
+                                   std::to_wstring((cw - 17) / font.X) + L" " + std::to_wstring((ch - 13) / font.Y));
 }
 
 TEST_F(MetricsTest, MouseVariablesCountCellsOfTheWindow) {

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <type_traits>
 
@@ -81,10 +82,36 @@ std::wstring UpperCase(std::wstring s) {
     return s;
 }
 
+// What stood at a path: nothing, or a file of this size last written then.
+struct FileState {
+    bool exists = false;
+    ULONGLONG size = 0;
+    FILETIME written{};
+    bool operator==(const FileState& o) const {
+        return exists == o.exists && size == o.size && CompareFileTime(&written, &o.written) == 0;
+    }
+};
+
+FileState StateOf(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return {};
+    return {true, (ULONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow, data.ftLastWriteTime};
+}
+
+// Every path outside the fence that the plug-in named, with what stood there when it first did.
+std::map<std::wstring, FileState> namedOutside;
+
+void NoteOutside(const wchar_t* path) {
+    const std::wstring full = FullPath(path);
+    if (full.empty() || full.rfind(L"\\\\.\\", 0) == 0) return;  // devices store nothing
+    if (!namedOutside.count(full)) namedOutside.emplace(full, StateOf(full));
+}
+
 // Refuses with ERROR_ACCESS_DENIED when any of the paths lies outside the fence.
 bool Refuse(std::initializer_list<const wchar_t*> paths) {
     for (const wchar_t* path : paths)
         if (path && !FileFence::Allows(fenceFolder, path)) {
+            NoteOutside(path);
             ++refusedPaths;
             SetLastError(ERROR_ACCESS_DENIED);
             return true;
@@ -250,6 +277,15 @@ FileFence::FileFence(HMODULE plugin, const std::wstring& folder) {
 
 FileFence::~FileFence() = default;
 long FileFence::Refused() { return refusedPaths; }
+
+std::vector<std::wstring> FileFence::Strays() {
+    std::vector<std::wstring> strays;
+    for (const auto& [path, before] : namedOutside) {
+        const FileState now = StateOf(path);
+        if (now.exists && !(now == before)) strays.push_back(path);
+    }
+    return strays;
+}
 
 bool FileFence::Allows(const std::wstring& folder, const wchar_t* path) {
     // What the system makes of the name: relative parts, "..", drive-relative "C:x", "NUL".

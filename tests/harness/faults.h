@@ -35,6 +35,10 @@ public:
     ~FileFence();
     static bool Allows(const std::wstring& folder, const wchar_t* path);
     static long Refused();  // paths refused so far
+    // The paths outside the folder that the plug-in named, under any fence so far, that now hold
+    // a file they did not hold as it was when first named: a write that got past the fence.
+    // Files other programs write meanwhile are not among them unless the plug-in named them.
+    static std::vector<std::wstring> Strays();
 
 private:
     std::vector<std::unique_ptr<ImportPatch>> patches_;

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <set>
 
 #include "support/plugin_test.h"
 #include "harness/driver.h"
@@ -41,47 +40,15 @@ int WeightOf(const std::wstring& name) {
     }
 }
 
-// The sweep may write only into its own folder. After the run, no new file may stand where a
-// stray Wine path lands outside the build tree: the root of every drive (Z: is the Linux root),
-// the profile folders Wine links to the Linux home folder, and the folders above the test program.
+// The sweep may write only into its own folder. After the run, no path outside it that the
+// plug-in named may hold a file it did not hold before: only those paths are the plug-in's, as
+// other programs write into shared folders (the temporary folder) while the sweep runs.
 class NothingWrittenOutside : public ::testing::Environment {
 public:
-    void SetUp() override { before_ = Listing(); }
     void TearDown() override {
-        for (const auto& path : Listing())
-            if (!before_.count(path)) ADD_FAILURE() << "the sweep left a file outside its folder: " << Printable(path);
+        for (const auto& path : FileFence::Strays())
+            ADD_FAILURE() << "the sweep left a file outside its folder: " << Printable(path);
     }
-
-private:
-    static std::set<std::wstring> Listing() {
-        std::vector<std::wstring> folders;
-        const DWORD drives = GetLogicalDrives();
-        for (int d = 0; d < 26; ++d)
-            if (drives & (1u << d)) folders.push_back(std::wstring(1, wchar_t(L'A' + d)) + L":");
-        wchar_t profile[MAX_PATH] = {};
-        const DWORD length = GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH);
-        if (length > 0 && length < MAX_PATH)
-            for (const wchar_t* linked : {L"\\Desktop", L"\\Documents", L"\\Downloads"})
-                folders.push_back(profile + std::wstring(linked));
-        wchar_t here[MAX_PATH] = {};
-        GetCurrentDirectoryW(MAX_PATH, here);
-        for (std::wstring folder = here; folder.size() > 3;) {
-            folder.erase(folder.find_last_of(L'\\'));
-            folders.push_back(folder);
-        }
-        std::set<std::wstring> files;
-        for (const auto& folder : folders) {
-            WIN32_FIND_DATAW data{};
-            HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-            if (find == INVALID_HANDLE_VALUE) continue;
-            do {
-                if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.insert(folder + L"\\" + data.cFileName);
-            } while (FindNextFileW(find, &data));
-            FindClose(find);
-        }
-        return files;
-    }
-    std::set<std::wstring> before_;
 };
 [[maybe_unused]] auto* const nothingWrittenOutside = ::testing::AddGlobalTestEnvironment(new NothingWrittenOutside);
 

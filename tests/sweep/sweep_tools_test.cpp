@@ -194,4 +194,45 @@ TEST(SweepTools, FileFenceLetsOnlyTheFolderThrough) {
     RemoveDirectoryW(folder.c_str());
 }
 
+std::wstring Full(const std::wstring& path) {
+    wchar_t full[MAX_PATH] = {};
+    GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr);
+    return full;
+}
+void Write(const std::wstring& path, const char* text) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD done = 0;
+    WriteFile(file, text, DWORD(strlen(text)), &done, nullptr);
+    CloseHandle(file);
+}
+
+// After the sweep, a file outside the folder counts only where the plug-in named that path and
+// the file was not there as it is now: files other programs write meanwhile are theirs.
+TEST(SweepTools, FileFenceFindsOnlyWritesToPathsThePluginNamed) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"fence-own", named = Full(std::wstring(temp) + L"fence-named.txt"),
+                       kept = Full(std::wstring(temp) + L"fence-kept.txt"), other = std::wstring(temp) + L"fence-other.txt";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    DeleteFileW(named.c_str());
+    Write(kept, "");
+    {
+        const FileFence fence(Plugin().Module(), folder);
+        for (const std::wstring& path : {named, kept}) {
+            bool found = false;
+            Plugin().RunCommand(L"SAVECSB", path, &found);  // refused by the fence
+            EXPECT_TRUE(found);
+        }
+    }
+    Write(other, "another program's");
+    EXPECT_TRUE(FileFence::Strays().empty()) << Printable(FileFence::Strays().front());
+    // Writes that got past a fence: a new file where the plug-in named one, an old one changed.
+    Write(named, "stray");
+    Write(kept, "changed");
+    EXPECT_EQ(FileFence::Strays(), (std::vector<std::wstring>{kept, named}));
+    for (const std::wstring& path : {named, kept, other}) DeleteFileW(path.c_str());
+    RemoveDirectoryW(folder.c_str());
+    EXPECT_TRUE(FileFence::Strays().empty());
+}
+
 }  // namespace

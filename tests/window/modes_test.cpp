@@ -243,7 +243,7 @@ private:
 TEST_F(VbeepTest, DurationsInTicksAndTheirDefault) {
     Paint();
     for (const auto& [line, ms] : std::vector<std::pair<std::wstring, DWORD>>{
-             {L"", 250}, {L"0", 250}, {L"1", 55}, {L"9", 500}, {L"18", 1000}, {L"soon", 250}}) {
+             {L"", 250}, {L"0", 250}, {L"1", 55}, {L"9", 500}, {L"18", 1000}, {L" +18", 1000}, {L"soon", 250}}) {
         SCOPED_TRACE(line);
         Bell = BellRecord{};
         EXPECT_EQ(Run(L"VBEEP", line), 0);
@@ -259,7 +259,7 @@ TEST_F(VbeepTest, SignedOrOversizedDurationsAreNoNumberAndLongOnesDoNotWrap) {
     Paint();
     const auto ms = [](uint64_t ticks) { return ticks * 1000 / 18; };  // 1/18 s ticks, never wrapped
     for (const auto& [line, total] : std::vector<std::pair<std::wstring, uint64_t>>{
-             {L"-1", 250}, {L"+18", 250}, {L"-1 440", 250}, {L"4294967314", 250},  // 2^32 + 18
+             {L"-1", 250}, {L"+-18", 250}, {L"-1 440", 250}, {L"4294967314", 250},  // 2^32 + 18
              {L"4294968", ms(4294968)}, {L"4294967295", ms(4294967295)}}) {
         SCOPED_TRACE(line);
         Bell = BellRecord{};
@@ -294,10 +294,13 @@ TEST_F(VbeepTest, ToneOrHostSoundDuringTheFlash) {
     ExpectFlashed();
     ExpectRestored();
 
-    Bell = BellRecord{};
-    EXPECT_EQ(Run(L"VBEEP", L"0 880"), 0);
-    ASSERT_EQ(Bell.beeps.size(), 1u);
-    EXPECT_EQ(Bell.beeps[0], std::make_pair(DWORD(880), DWORD(250)));
+    for (const auto& [line, tone] : std::vector<std::pair<std::wstring, std::pair<DWORD, DWORD>>>{
+             {L"0 880", {880, 250}}, {L"+18 660", {660, 1000}}}) {
+        Bell = BellRecord{};
+        EXPECT_EQ(Run(L"VBEEP", line), 0);
+        ASSERT_EQ(Bell.beeps.size(), 1u) << line;
+        EXPECT_EQ(Bell.beeps[0], tone);
+    }
 
     Bell = BellRecord{};
     EXPECT_EQ(Run(L"VBEEP", L"9 asterisk"), 0);
