@@ -105,11 +105,24 @@ private:
     HWINEVENTHOOK hook_ = nullptr;
 };
 
-// Waits until the window has followed a console change: the location-change event, a changed
-// window rectangle (Wine sends no event), or the time limit, so a resize can never hang the host.
-void WaitForWindow(const RECT& before) noexcept {
+bool SameRect(const SMALL_RECT& a, const SMALL_RECT& b) noexcept {
+    return a.Left == b.Left && a.Top == b.Top && a.Right == b.Right && a.Bottom == b.Bottom;
+}
+
+bool SameSize(const SMALL_RECT& a, const SMALL_RECT& b) noexcept {
+    return WindowColumns(a) == WindowColumns(b) && WindowRows(a) == WindowRows(b);
+}
+
+// Waits until the console has taken a window change: its record shows the asked window (conhost
+// sets the view at once and resizes the frame later, or never when the frame is already the
+// size or the window is maximised: src/interactivity/win32/window.cpp, _InternalSetWindowSize),
+// the location-change event, a changed window rectangle (Wine sends no event), or the time limit,
+// so a resize can never hang the host. Without `asked` only the frame counts.
+void WaitForWindow(const ScreenBuffer& console, const SMALL_RECT* asked, const RECT& before) noexcept {
     const ULONGLONG deadline = GetTickCount64() + kResizeWaitLimitMs;
     for (;;) {
+        CONSOLE_SCREEN_BUFFER_INFO record{};
+        if (asked && console.Query(record) && SameSize(record.srWindow, *asked)) return;
         if (State().resizeEvent && WaitForSingleObject(State().resizeEvent, 0) != WAIT_TIMEOUT) return;
         RECT now{};
         if (State().consoleWindow && GetWindowRect(State().consoleWindow, &now) && !EqualRect(&now, &before)) return;
@@ -301,17 +314,23 @@ ConsoleLimits QueryConsoleLimits(HANDLE console, COORD font) noexcept {
 }
 
 // Applies one step; false (the system's error code kept) when a console call fails.
-bool ResizeStep(HANDLE console, const ResizeStepPlan& step) noexcept {
+bool ResizeStep(const ScreenBuffer& console, const ResizeStepPlan& step) noexcept {
     // A window reports one change more than once, some reports arriving after the wait they end:
     // one left over from the step before must not end this step's wait before its window follows.
     if (const HANDLE event = State().resizeEvent) ResetEvent(event);
     RECT before{};
     if (State().consoleWindow) GetWindowRect(State().consoleWindow, &before);
-    if (step.windowChanges && step.windowFirst && !SetConsoleWindowInfo(console, TRUE, &step.window)) return false;
-    if (step.bufferChanges && !SetConsoleScreenBufferSize(console, step.buffer)) return false;
-    if (!step.windowChanges) return true;
-    if (!step.windowFirst && !SetConsoleWindowInfo(console, TRUE, &step.window)) return false;
-    WaitForWindow(before);
+    // What the console already has is neither asked for again nor waited for.
+    CONSOLE_SCREEN_BUFFER_INFO now{};
+    const bool known = console.Query(now);
+    const bool windowChanges = step.windowChanges && !(known && SameRect(now.srWindow, step.window));
+    const bool bufferChanges =
+        step.bufferChanges && !(known && now.dwSize.X == step.buffer.X && now.dwSize.Y == step.buffer.Y);
+    if (windowChanges && step.windowFirst && !SetConsoleWindowInfo(console.get(), TRUE, &step.window)) return false;
+    if (bufferChanges && !SetConsoleScreenBufferSize(console.get(), step.buffer)) return false;
+    if (!windowChanges) return true;
+    if (!step.windowFirst && !SetConsoleWindowInfo(console.get(), TRUE, &step.window)) return false;
+    WaitForWindow(console, &step.window, before);
     return true;
 }
 
@@ -345,7 +364,9 @@ int ApplyConsoleSize(const ScreenBuffer& console, const ConsoleMeasures& m, cons
         if (plan.WindowChanges()) watch.emplace();
         // Reported before the watch closes its handles, which could change the error code.
         for (const auto* step : {&plan.widthStep, &plan.heightStep})
-            if (*step && !ResizeStep(console.get(), **step)) return ReportFailure();
+            if (*step && !ResizeStep(console, **step)) return ReportFailure();
+        // A cell of the work area is measured from the resized frame, which follows the view later.
+        if (watch && request.canonical != 0) WaitForWindow(console, nullptr, m.window);
     }
 
     if (pseudo) return 0;  // nothing asked of the window (RunConsize refused that)
