@@ -117,12 +117,12 @@ bool SameSize(const SMALL_RECT& a, const SMALL_RECT& b) noexcept {
 // sets the view at once and resizes the frame later, or never when the frame is already the
 // size or the window is maximised: src/interactivity/win32/window.cpp, _InternalSetWindowSize),
 // the location-change event, a changed window rectangle (Wine sends no event), or the time limit,
-// so a resize can never hang the host. Without `asked` only the frame counts.
-void WaitForWindow(const ScreenBuffer& console, const SMALL_RECT* asked, const RECT& before) noexcept {
+// so a resize can never hang the host.
+void WaitForWindow(const ScreenBuffer& console, const SMALL_RECT& asked, const RECT& before) noexcept {
     const ULONGLONG deadline = GetTickCount64() + kResizeWaitLimitMs;
     for (;;) {
         CONSOLE_SCREEN_BUFFER_INFO record{};
-        if (asked && console.Query(record) && SameSize(record.srWindow, *asked)) return;
+        if (console.Query(record) && SameSize(record.srWindow, asked)) return;
         if (State().resizeEvent && WaitForSingleObject(State().resizeEvent, 0) != WAIT_TIMEOUT) return;
         RECT now{};
         if (State().consoleWindow && GetWindowRect(State().consoleWindow, &now) && !EqualRect(&now, &before)) return;
@@ -130,6 +130,19 @@ void WaitForWindow(const ScreenBuffer& console, const SMALL_RECT* asked, const R
         Sleep(1);
         tty_yield(0);
     }
+}
+
+// Waits, within the time limit, until the frame holds `columns` x `rows` cells of the size the
+// window showed when measured: a work-area cell is worked out from the frame's final size.
+void WaitForFrame(const ConsoleMeasures& m, SHORT columns, SHORT rows) noexcept {
+    const LONG cellWidth = m.client.right / std::max<LONG>(WindowColumns(m.info.srWindow), 1);
+    const LONG cellHeight = m.client.bottom / std::max<LONG>(WindowRows(m.info.srWindow), 1);
+    if (cellWidth <= 0 || cellHeight <= 0) return;
+    const ULONGLONG deadline = GetTickCount64() + kResizeWaitLimitMs;
+    for (RECT client{}; GetTickCount64() < deadline; Sleep(1), tty_yield(0))
+        if (GetClientRect(State().consoleWindow, &client) && client.right / cellWidth == columns &&
+            client.bottom / cellHeight == rows)
+            return;
 }
 
 // Under a pseudo console only the record is the console's: the window, its font and the largest
@@ -330,7 +343,7 @@ bool ResizeStep(const ScreenBuffer& console, const ResizeStepPlan& step) noexcep
     if (bufferChanges && !SetConsoleScreenBufferSize(console.get(), step.buffer)) return false;
     if (!windowChanges) return true;
     if (!step.windowFirst && !SetConsoleWindowInfo(console.get(), TRUE, &step.window)) return false;
-    WaitForWindow(console, &step.window, before);
+    WaitForWindow(console, step.window, before);
     return true;
 }
 
@@ -365,8 +378,8 @@ int ApplyConsoleSize(const ScreenBuffer& console, const ConsoleMeasures& m, cons
         // Reported before the watch closes its handles, which could change the error code.
         for (const auto* step : {&plan.widthStep, &plan.heightStep})
             if (*step && !ResizeStep(console, **step)) return ReportFailure();
-        // A cell of the work area is measured from the resized frame, which follows the view later.
-        if (watch && request.canonical != 0) WaitForWindow(console, nullptr, m.window);
+        // The frame follows the view later, maybe in several moves.
+        if (watch && request.canonical != 0) WaitForFrame(m, plan.windowColumns, plan.windowRows);
     }
 
     if (pseudo) return 0;  // nothing asked of the window (RunConsize refused that)

@@ -107,6 +107,18 @@ BOOL WINAPI TaskBarLeftAndTop(UINT action, UINT, PVOID value, UINT) {
     return TRUE;
 }
 
+// The console window's rectangle once Wine's frame, which follows the console late, has settled.
+RECT SettledRect() {
+    RECT last = ConsoleRect();
+    for (int i = 0; i < 20; ++i) {
+        Sleep(50);
+        const RECT now = ConsoleRect();
+        if (EqualRect(&now, &last)) break;
+        last = now;
+    }
+    return last;
+}
+
 class ConsizeTest : public PluginTest {
 protected:
     void SetUp() override {
@@ -207,7 +219,8 @@ TEST_F(ConsizeTest, AWindowChangeHooksForItsDurationOnly) {
     EXPECT_EQ(windowInfoCalls + hookCalls + unhookCalls, 0);
 
     windowInfoCalls = bufferSizeCalls = hookCalls = unhookCalls = 0;
-    const RECT before = ConsoleRect();
+    const RECT before = SettledRect();
+    ExpectConsole(70, 20, 80, 400);  // the frame that followed late changed nothing
     EXPECT_EQ(Run(L"CONSIZE", L"/P 37 41"), 0);
     EXPECT_EQ(windowInfoCalls + bufferSizeCalls + hookCalls + unhookCalls, 0);
     const RECT after = ConsoleRect();
@@ -333,6 +346,7 @@ TEST_F(ConsizeTest, ImpossibleSizesAreRefusedBeforeTheConsoleSeesThem) {
 }
 
 TEST_F(ConsizeTest, QueryMeasuresInOneDpiContext) {
+    SettledRect();  // both reports must see the same frame
     ASSERT_EQ(Run(L"CONSIZE", L"/Q"), 0);
     const std::wstring unscaled = Out();
     StandIn_ClearOutput();
