@@ -230,6 +230,13 @@ SizePlan PlanConsoleSize(const SizeRequest& r, const CONSOLE_SCREEN_BUFFER_INFO&
     // A window dimension no larger than the largest window, where that is known.
     const auto fitted = [](SHORT cells, SHORT most) { return most > 0 ? std::min(cells, most) : cells; };
     SizePlan plan;
+    // Options that ask for no size (/P, /C or /R alone, or sizes of 0) change none, not even that
+    // of a window larger than the largest (one dragged from a larger screen).
+    if (r.windowColumns <= 0 && r.windowRows <= 0 && r.bufferColumns == 0 && r.bufferRows == 0) {
+        plan.windowColumns = cw, plan.windowRows = ch;
+        plan.bufferColumns = dx, plan.bufferRows = dy;
+        return plan;
+    }
     const auto refuse = [&](const wchar_t* message, SHORT x, SHORT y) {
         plan.refusal = message;
         plan.refused = {x, y};
