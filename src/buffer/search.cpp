@@ -126,7 +126,7 @@ void ShowMatches(const ScreenBuffer& screen, const CompiledPattern& pattern, int
             const int first = row.CellOf(start);
             const uint32_t cells = uint32_t(row.CellOf(start + found.match->length) - first);
             // An empty match after the row's last cell is shown with the cursor on that cell.
-            SetConsoleCursorPosition(screen.get(), COORD{SHORT(std::min(first, width - 1)), SHORT(y)});
+            (void)screen.SetCursor(COORD{SHORT(std::min(first, width - 1)), SHORT(y)});  // the colours still show it
             const COORD at{SHORT(first), SHORT(y)};
             SwapMatchColours(screen, width, at, cells, scratch.data());
             // An empty match steps one character on, or it would be found again forever.
@@ -175,8 +175,9 @@ int RunCsbfind(wchar_t* line) {
             cursor.Y = SHORT(std::min<int>(cursor.Y + 1, info.dwSize.Y - 1));
         }
     }
-    SetConsoleWindowInfo(console.get(), TRUE, &info.srWindow);
-    SetConsoleCursorPosition(console.get(), cursor);
+    // A tab resized during the search keeps its new view.
+    (void)console.SetWindow(info.srWindow);
+    (void)console.SetCursor(cursor);
     return 0;
 }
 

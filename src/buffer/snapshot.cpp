@@ -241,11 +241,11 @@ int RunRstrcon(wchar_t* line) {
         for (int r = 1; r < blockRows; ++r) std::copy_n(block, width, block + size_t(r) * size_t(width));
         (void)screen.RepeatRows(saved, height - saved, width, block, blockRows);  // blanks: nothing saved lost
     }
-    SetConsoleCursorPosition(screen.get(), COORD{header.cursorX, header.cursorY});
+    (void)screen.SetCursor(COORD{header.cursorX, header.cursorY});
     // The view last: placing the cursor scrolls it to the cursor (conhost's
     // SetConsoleCursorPositionImpl, src/host/getset.cpp:754; Wine's too), and the saved view need
     // not hold the cursor, as when the user had scrolled back.
-    SetConsoleWindowInfo(screen.get(), TRUE, &header.window);
+    (void)screen.SetWindow(header.window);
     if (lostFrom < saved) {
         const std::wstring rows = std::to_wstring(lostFrom) + L"-" + std::to_wstring(saved - 1);
         return ReportCommandError(RowOf(L"RSTRCON"), message::kRowsNotRestored, rows.c_str());

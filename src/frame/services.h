@@ -16,7 +16,6 @@ struct SizeRequest {
     int canonical = 0;                        // 1-9: a cell of the work area's 3 x 3 grid
     Precedence precedence = Precedence::None;
     bool query = false;
-    bool touchesWindow = false;  // /W, /P, /C or /R given: the window itself is asked for
     bool exactBuffer = false;    // the buffer as asked up to the console's own limit, not CONSIZE's cap
 };
 

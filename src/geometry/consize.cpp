@@ -178,7 +178,6 @@ bool ParseConsizeOptions(std::span<const wchar_t* const> arguments, SizeRequest&
         switch (std::towupper(option[1])) {
         case L'W':
             if (remaining < 2) return false;
-            request.touchesWindow = true;
             request.windowColumns = value(1);
             request.windowRows = value(2);
             if (request.precedence == Precedence::None) request.precedence = Precedence::Window;
@@ -193,20 +192,17 @@ bool ParseConsizeOptions(std::span<const wchar_t* const> arguments, SizeRequest&
             break;
         case L'P':
             if (remaining < 2) return false;
-            request.touchesWindow = true;
             request.position = {value(1), value(2)};
             i += 2;
             break;
         case L'C':
             if (remaining < 1) return false;
-            request.touchesWindow = true;
             request.canonical = arguments[i + 1][0] - L'0';
             request.position = {0, 0};
             i += 1;
             break;
         case L'R':
             if (remaining < 2) return false;
-            request.touchesWindow = true;
             // Positions are 16-bit values, so the sum wraps as they do.
             request.position.x = static_cast<SHORT>(request.position.x + value(1));
             request.position.y = static_cast<SHORT>(request.position.y + value(2));
@@ -316,9 +312,9 @@ namespace {
 
 // The limits of the console behind `console` whose font cell is `font` (unknown ones left as
 // ConsoleLimits has them).
-ConsoleLimits QueryConsoleLimits(HANDLE console, COORD font) noexcept {
+ConsoleLimits QueryConsoleLimits(const ScreenBuffer& console, COORD font) noexcept {
     ConsoleLimits limits;
-    limits.largestWindow = GetLargestConsoleWindowSize(console);
+    limits.largestWindow = console.LargestWindow();
     if (font.X <= 0 || font.Y <= 0 || State().consoleWindow == nullptr) return limits;
     // The client area of a window at the system's minimum size, in the console window's styles,
     // in cells (conhost: WindowMetrics::GetMinClientRectInPixels, src/interactivity/win32).
@@ -346,10 +342,10 @@ bool ResizeStep(const ScreenBuffer& console, const ResizeStepPlan& step) noexcep
     const bool windowChanges = step.windowChanges && !(known && SameRect(now.srWindow, step.window));
     const bool bufferChanges =
         step.bufferChanges && !(known && now.dwSize.X == step.buffer.X && now.dwSize.Y == step.buffer.Y);
-    if (windowChanges && step.windowFirst && !SetConsoleWindowInfo(console.get(), TRUE, &step.window)) return false;
-    if (bufferChanges && !SetConsoleScreenBufferSize(console.get(), step.buffer)) return false;
+    if (windowChanges && step.windowFirst && !console.SetWindow(step.window)) return false;
+    if (bufferChanges && !console.Resize(step.buffer)) return false;
     if (!windowChanges) return true;
-    if (!step.windowFirst && !SetConsoleWindowInfo(console.get(), TRUE, &step.window)) return false;
+    if (!step.windowFirst && !console.SetWindow(step.window)) return false;
     WaitForWindow(console, step.window, before);
     return true;
 }
@@ -369,7 +365,7 @@ int ApplyConsoleSize(const ScreenBuffer& console, const ConsoleMeasures& m, cons
     }
 
     // Checked against the console's rules before the first step, so a size is never half applied.
-    const SizePlan plan = PlanConsoleSize(request, m.info, pseudo ? ConsoleLimits{} : QueryConsoleLimits(console.get(), m.font));
+    const SizePlan plan = PlanConsoleSize(request, m.info, pseudo ? ConsoleLimits{} : QueryConsoleLimits(console, m.font));
     if (plan.refusal != nullptr) {
         const std::wstring size = std::to_wstring(plan.refused.X) + L" x " + std::to_wstring(plan.refused.Y);
         ReportCommandError(RowOf(L"CONSIZE"), plan.refusal, size.c_str());
@@ -443,8 +439,10 @@ int RunConsize(wchar_t* line) {
     std::vector<const wchar_t*> options;
     for (int i = 1; i < args.count(); ++i) options.push_back(args[i]);
     if (!ParseConsizeOptions(options, request)) return PrintUsage();
-    // The buffer alone can still change; /Q only reports.
-    if (request.touchesWindow && !request.query)
+    // /Q only reports. Not even the buffer may change: the console would no longer match the
+    // terminal's view, and the terminal is never told (src/host/getset.cpp,
+    // SetConsoleScreenBufferSizeImpl, microsoft/terminal#5094).
+    if (!request.query)
         if (const auto refused = PseudoConsoleAnswer(L"CONSIZE")) return *refused;
     return call.Apply(request);
 }

@@ -155,8 +155,7 @@ void ClearLine(KeyRecord& record) noexcept {
     record.CursorRow = plan.newRow;
 
     if (known && info.srWindow.Top > 0) {
-        SMALL_RECT up{0, -1, 0, -1};
-        SetConsoleWindowInfo(out.get(), FALSE, &up);
+        (void)out.ScrollWindow(-1);  // a keystroke has no one to tell
     }
 }
 
@@ -166,7 +165,7 @@ void ResizeWindow(int rows) noexcept {
     if (!out.Query(info)) return;
     SMALL_RECT window = info.srWindow;
     window.Bottom = static_cast<SHORT>(window.Bottom + rows);
-    const bool resized = SetConsoleWindowInfo(out.get(), TRUE, &window) != FALSE;
+    const bool resized = out.SetWindow(window);
     // Shrinking takes the bottom row away; scroll one line so the cursor's row stays in view.
     // A window that could not shrink keeps its view.
     if (rows < 0 && resized && info.dwCursorPosition.Y > info.srWindow.Top)

@@ -47,7 +47,7 @@ int RunSetfont(const wchar_t* line) {
     CopyBounded(font.FaceName, LF_FACESIZE, name);
 
     const ScreenBuffer console = OpenConsoleOutput();
-    if (!SetCurrentConsoleFontEx(console.get(), FALSE, &font)) ReportWindowsError();
+    if (!console.SetFont(font)) ReportWindowsError();
     return 0;
 }
 

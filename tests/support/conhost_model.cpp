@@ -43,6 +43,7 @@ char32_t NextGlyph(std::wstring_view text, size_t& i) {
 
 struct Model::Store {
     Build build = Build::Current;
+    bool pseudoConsole = false;
     int width = 0, height = 0;
     std::vector<Cell> cells;
     std::vector<std::unique_ptr<ImportPatch>> patches;
@@ -273,6 +274,26 @@ BOOL WINAPI FillAttribute(HANDLE h, WORD attribute, DWORD count, COORD at, LPDWO
     return SetAttributes(h, count, at, done, [&](size_t) { return attribute; });
 }
 
+decltype(&SetConsoleWindowInfo) realWindowInfo = nullptr;
+
+BOOL WINAPI WindowInfo(HANDLE h, BOOL absolute, const SMALL_RECT* window) {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!active->pseudoConsole || !GetConsoleScreenBufferInfo(h, &info)) return realWindowInfo(h, absolute, window);
+    SMALL_RECT asked = *window;
+    if (!absolute) {
+        asked = {SHORT(info.srWindow.Left + asked.Left), SHORT(info.srWindow.Top + asked.Top),
+                 SHORT(info.srWindow.Right + asked.Right), SHORT(info.srWindow.Bottom + asked.Bottom)};
+    }
+    const COORD size{SHORT(asked.Right - asked.Left + 1), SHORT(asked.Bottom - asked.Top + 1)};
+    if (size.X < 1 || size.Y < 1) return realWindowInfo(h, absolute, window);
+    // The buffer takes the window's size; the view is then all of it.
+    const SMALL_RECT corner{0, 0, 0, 0};
+    realWindowInfo(h, TRUE, &corner);
+    SetConsoleScreenBufferSize(h, size);
+    const SMALL_RECT all{0, 0, SHORT(size.X - 1), SHORT(size.Y - 1)};
+    return realWindowInfo(h, TRUE, &all);
+}
+
 }  // namespace
 
 Model::Model(HMODULE module, Build build) : store_(std::make_unique<Store>()) {
@@ -305,9 +326,11 @@ Model::Model(HMODULE module, Build build) : store_(std::make_unique<Store>()) {
                  {"WriteConsoleOutputW", (void*)WriteCells},
                  {"ReadConsoleOutputAttribute", (void*)ReadAttributes},
                  {"WriteConsoleOutputAttribute", (void*)WriteAttributes},
-                 {"FillConsoleOutputAttribute", (void*)FillAttribute}};
+                 {"FillConsoleOutputAttribute", (void*)FillAttribute},
+                 {"SetConsoleWindowInfo", (void*)WindowInfo}};
     for (const auto& call : calls)
         store_->patches.push_back(std::make_unique<ImportPatch>(module, "kernel32.dll", call.name, call.function));
+    realWindowInfo = store_->patches.back()->OriginalAs<BOOL WINAPI(HANDLE, BOOL, const SMALL_RECT*)>();
 }
 
 Model::~Model() {
@@ -322,6 +345,8 @@ bool Model::Applied() const noexcept {
 COORD Model::Size() const noexcept { return COORD{SHORT(store_->width), SHORT(store_->height)}; }
 
 void Model::SetBuild(Build build) noexcept { store_->build = build; }
+
+void Model::SetPseudoConsole(bool on) noexcept { store_->pseudoConsole = on; }
 
 DWORD Model::WriteText(COORD at, std::wstring_view text) { return store_->WriteText(at, text); }
 
