@@ -268,8 +268,12 @@ SizePlan PlanConsoleSize(const SizeRequest& r, const CONSOLE_SCREEN_BUFFER_INFO&
     const SHORT w = plan.windowColumns, h = plan.windowRows;
     const SHORT bx = plan.bufferColumns, by = plan.bufferRows;
     if (w != cw || bx != dx) {
-        plan.widthStep = ResizeStepPlan{{0, info.srWindow.Top, static_cast<SHORT>(w - 1), info.srWindow.Bottom},
-                                        {bx, dy}, w != cw, w <= dx, bx != dx};
+        // The current rows stay for this step, but never more than the largest window (one dragged
+        // from a larger screen): conhost would refuse the step.
+        const SHORT rows = fitted(ch, largest.Y);
+        plan.widthStep = ResizeStepPlan{
+            {0, info.srWindow.Top, static_cast<SHORT>(w - 1), static_cast<SHORT>(info.srWindow.Top + rows - 1)},
+            {bx, dy}, w != cw || rows != ch, w <= dx, bx != dx};
     }
     if (h != ch || by != dy) {
         plan.heightStep = ResizeStepPlan{{0, 0, static_cast<SHORT>(w - 1), static_cast<SHORT>(h - 1)},

@@ -221,6 +221,11 @@ TEST(ConsizePlan, ConsoleLimitsRefuseWhatCannotBeHadAndFitTheRest) {
         if (c.refused) continue;
         ExpectSizes(p, c.window.X, c.window.Y, c.buffer.X, c.buffer.Y);
         ExpectLegalOrder(p, c.console);
+        for (const auto* step : {&p.widthStep, &p.heightStep})
+            if (*step && (*step)->windowChanges) {
+                EXPECT_LE(WindowSize((*step)->window).X, limits.largestWindow.X);
+                EXPECT_LE(WindowSize((*step)->window).Y, limits.largestWindow.Y);
+            }
         if (c.window == WindowSize(c.console.srWindow) && c.buffer == c.console.dwSize)
             EXPECT_FALSE(p.widthStep || p.heightStep) << "nothing to change";
     }
