@@ -22,6 +22,8 @@ inline constexpr const wchar_t* kBufferBelowWindow = L"a screen buffer of %s is 
 inline constexpr const wchar_t* kWindowBeyondScreen = L"a window of %s is larger than the console's largest window";
 // RSTRCON: saved rows the console did not take; "%s" takes the rows ("9999-15000").
 inline constexpr const wchar_t* kRowsNotRestored = L"rows %s could not be restored: the console did not take the saved size";
+// RSTRCON: a saved view the console did not take; "%s" takes "columns x rows".
+inline constexpr const wchar_t* kViewNotRestored = L"the saved window of %s could not be restored: the console did not take its size";
 
 // Why a snapshot file cannot be restored; "%s" takes the file name. A file refused for its
 // header is most likely some other file given by mistake: that comes first, the detail after it.

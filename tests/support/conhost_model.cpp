@@ -44,9 +44,11 @@ char32_t NextGlyph(std::wstring_view text, size_t& i) {
 struct Model::Store {
     Build build = Build::Current;
     bool pseudoConsole = false;
+    COORD largest{0, 0};  // {0, 0}: the real console's rule
     int width = 0, height = 0;
     std::vector<Cell> cells;
     std::vector<std::unique_ptr<ImportPatch>> patches;
+    HMODULE module = nullptr;
 
     Cell& At(int x, int y) { return cells[size_t(y) * size_t(width) + size_t(x)]; }
     const Cell& At(int x, int y) const { return cells[size_t(y) * size_t(width) + size_t(x)]; }
@@ -278,7 +280,7 @@ decltype(&SetConsoleWindowInfo) realWindowInfo = nullptr;
 
 BOOL WINAPI WindowInfo(HANDLE h, BOOL absolute, const SMALL_RECT* window) {
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (!active->pseudoConsole || !GetConsoleScreenBufferInfo(h, &info)) return realWindowInfo(h, absolute, window);
+    if (!GetConsoleScreenBufferInfo(h, &info)) return realWindowInfo(h, absolute, window);
     SMALL_RECT asked = *window;
     if (!absolute) {
         asked = {SHORT(info.srWindow.Left + asked.Left), SHORT(info.srWindow.Top + asked.Top),
@@ -286,6 +288,13 @@ BOOL WINAPI WindowInfo(HANDLE h, BOOL absolute, const SMALL_RECT* window) {
     }
     const COORD size{SHORT(asked.Right - asked.Left + 1), SHORT(asked.Bottom - asked.Top + 1)};
     if (size.X < 1 || size.Y < 1) return realWindowInfo(h, absolute, window);
+    const COORD largest = active->largest;
+    if (!active->pseudoConsole && largest.X > 0 &&
+        (size.X > std::min(largest.X, info.dwSize.X) || size.Y > std::min(largest.Y, info.dwSize.Y))) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!active->pseudoConsole) return realWindowInfo(h, absolute, window);
     // The buffer takes the window's size; the view is then all of it.
     const SMALL_RECT corner{0, 0, 0, 0};
     realWindowInfo(h, TRUE, &corner);
@@ -294,10 +303,13 @@ BOOL WINAPI WindowInfo(HANDLE h, BOOL absolute, const SMALL_RECT* window) {
     return realWindowInfo(h, TRUE, &all);
 }
 
+COORD WINAPI LargestWindow(HANDLE) { return active->largest; }
+
 }  // namespace
 
 Model::Model(HMODULE module, Build build) : store_(std::make_unique<Store>()) {
     store_->build = build;
+    store_->module = module;
     // The real console's cells, one unit each, are where the store starts.
     const HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                        nullptr, OPEN_EXISTING, 0, nullptr);
@@ -347,6 +359,13 @@ COORD Model::Size() const noexcept { return COORD{SHORT(store_->width), SHORT(st
 void Model::SetBuild(Build build) noexcept { store_->build = build; }
 
 void Model::SetPseudoConsole(bool on) noexcept { store_->pseudoConsole = on; }
+
+void Model::SetLargestWindow(COORD largest) {
+    if (store_->largest.X == 0)
+        store_->patches.push_back(std::make_unique<ImportPatch>(store_->module, "kernel32.dll",
+                                                                "GetLargestConsoleWindowSize", (void*)LargestWindow));
+    store_->largest = largest;
+}
 
 DWORD Model::WriteText(COORD at, std::wstring_view text) { return store_->WriteText(at, text); }
 
