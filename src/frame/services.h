@@ -23,4 +23,9 @@ struct SizeRequest {
 // 0 done (or refused), 1 after a reported failure.
 int SizeConsole(const SizeRequest& request) noexcept;
 
+// Geometry: the console window is maximised or full screen, where conhost changes only the view,
+// never the frame (src/interactivity/win32/window.cpp, _InternalSetWindowSize): its state as a
+// word ("maximised", "full screen"), or null when its frame follows the console's window.
+const wchar_t* FrameFixedAs() noexcept;
+
 }  // namespace zarnith

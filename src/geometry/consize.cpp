@@ -16,6 +16,7 @@
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/messages.h"
+#include "frame/os_module.h"
 #include "frame/plugin.h"
 #include "frame/rows.h"
 #include "frame/report.h"
@@ -375,6 +376,14 @@ int ApplyConsoleSize(const ScreenBuffer& console, const ConsoleMeasures& m, cons
         ReportCommandError(RowOf(L"CONSIZE"), plan.refusal, size.c_str());
         return 1;
     }
+    // A maximised or full-screen frame would never follow (nor wait) and a move would leave it
+    // where it is: nothing is done, and the user hears why.
+    const bool moves = request.canonical != 0 || request.position.x != m.window.left || request.position.y != m.window.top;
+    const wchar_t* fixed = !pseudo && (plan.WindowChanges() || moves) ? FrameFixedAs() : nullptr;
+    if (fixed != nullptr) {
+        ReportCommandError(RowOf(L"CONSIZE"), message::kFrameFixed, fixed);
+        return 1;
+    }
     if (!plan.Valid()) {
         // A size of 0 or less cannot be a console; the console must not be asked for one.
         return ReportFailure(ERROR_INVALID_PARAMETER);
@@ -452,6 +461,15 @@ int RunConsize(wchar_t* line) {
 }
 
 }  // namespace
+
+const wchar_t* FrameFixedAs() noexcept {
+    const HWND window = State().consoleWindow;
+    if (window != nullptr && IsZoomed(window)) return L"maximised";
+    // Not linked directly: systems without it must still load the plug-in.
+    const RunTimeFunction<BOOL(LPDWORD)> query(OsModule::Named(L"kernel32.dll"), "GetConsoleDisplayMode");
+    DWORD flags = 0;
+    return query && query(&flags) && flags != 0 ? L"full screen" : nullptr;
+}
 
 int SizeConsole(const SizeRequest& request) noexcept {
     if (RefusedInTab()) return 0;

@@ -11,6 +11,7 @@
 #include "frame/guard.h"
 #include "frame/plugin.h"
 #include "frame/protocol.h"
+#include "frame/services.h"
 #include "frame/state.h"
 #include "keys/cycle.h"
 
@@ -64,6 +65,8 @@ KeyPlan PlanKey(int32_t code, const KeyContext& context) noexcept {
     // The other bindings act on the console window; under a pseudo console the key goes on to
     // the host (and so to the terminal), rather than to a hidden stand-in.
     if (context.pseudoConsole) return plan;
+    // A maximised or full-screen window would change only its view: the key goes on to the host.
+    if (context.frameFixed && (code == key::CtrlDown || code == key::CtrlUp)) return plan;
     switch (code) {
         case key::CtrlDown: plan.step = KeyStep::GrowWindow; return plan;
         case key::CtrlUp: plan.step = KeyStep::ShrinkWindow; return plan;
@@ -187,6 +190,7 @@ int HandleKey(KeyRecord* record) {
     if (code != key::F1 && code != key::CtrlF1) {
         context.inTakeCommandTab = InTakeCommandTab();
         context.pseudoConsole = InPseudoConsole();
+        context.frameFixed = (code == key::CtrlUp || code == key::CtrlDown) && FrameFixedAs() != nullptr;
         context.scrollLock = (GetKeyState(VK_SCROLL) & 1) != 0;
         if (context.scrollLock && (code == key::CtrlLeft || code == key::CtrlRight))
             context.altDown = named.alt || GetAsyncKeyState(VK_MENU) < 0;

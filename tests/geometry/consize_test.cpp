@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
+#include <tuple>
 
 #include "geometry/metrics.h"
 #include "support/console_types.h"
@@ -98,6 +100,18 @@ DWORD WINAPI PollResize(HANDLE event, DWORD ms) {
     const DWORD result = realWait(event, ms);
     if (windowChanges == 2 && heightSignalledAt == 0 && result == WAIT_OBJECT_0) heightSignalledAt = heightPolls;
     return result;
+}
+
+// A maximised console window; or one in full screen (GetConsoleDisplayMode, looked up at run time).
+BOOL WINAPI Zoomed(HWND) { return TRUE; }
+BOOL WINAPI FullScreen(LPDWORD flags) {
+    *flags = CONSOLE_FULLSCREEN_MODE;
+    return TRUE;
+}
+decltype(&GetProcAddress) realProc;
+FARPROC WINAPI FullScreenExported(HMODULE module, LPCSTR name) {
+    if (!IS_INTRESOURCE(name) && std::string_view(name) == "GetConsoleDisplayMode") return (FARPROC)FullScreen;
+    return realProc(module, name);
 }
 
 // The primary monitor's work area with a task bar 60 pixels wide on the left and 30 high at the top.
@@ -278,6 +292,32 @@ TEST_F(ConsizeTest, CellsLieWithinAWorkAreaThatStartsRightOfOrBelowTheTaskBar) {
     r = ConsoleRect();
     EXPECT_EQ(r.left, work.left + 1920);
     EXPECT_EQ(r.bottom, work.bottom);
+}
+
+// There conhost changes only the view, and the frame never follows (window.cpp,
+// _InternalSetWindowSize): neither size nor place is touched, and the user hears why at once.
+TEST_F(ConsizeTest, AMaximisedOrFullScreenWindowSaysWhyItKeepsItsFrame) {
+    ImportPatch count(Plugin().Module(), "kernel32.dll", "SetConsoleWindowInfo", (void*)CountWindowInfo);
+    ASSERT_TRUE(count.Applied());
+    realWindowInfo = count.OriginalAs<BOOL WINAPI(HANDLE, BOOL, const SMALL_RECT*)>();
+    for (auto [module, function, replacement, state] :
+         {std::tuple{"user32.dll", "IsZoomed", (void*)Zoomed, L"maximised"},
+          {"kernel32.dll", "GetProcAddress", (void*)FullScreenExported, L"full screen"}}) {
+        ImportPatch patch(Plugin().Module(), module, function, replacement);
+        ASSERT_TRUE(patch.Applied()) << function;
+        realProc = patch.OriginalAs<FARPROC WINAPI(HMODULE, LPCSTR)>();
+        for (const wchar_t* line : {L"/W 70 20", L"/P 10 10"}) {
+            StandIn_ClearOutput();
+            EXPECT_EQ(Run(L"CONSIZE", line), 1);
+            EXPECT_EQ(Err(), L"CONSIZE: the window is " + std::wstring(state) +
+                                 L", where the console changes only its view: restore the window first\r\n");
+        }
+        EXPECT_EQ(StandIn_YieldCount(), 0);
+        EXPECT_EQ(Run(L"CONSIZE", L"/B 0 200"), 0);  // the buffer alone needs no frame
+    }
+    EXPECT_EQ(windowInfoCalls, 0);
+    ExpectConsole(80, 25, 80, 200);
+    EXPECT_EQ(ConsoleRect().left, corner_.left);
 }
 
 TEST_F(ConsizeTest, ALineComposedFromTheCurrentStateChangesNothing) {
