@@ -301,8 +301,8 @@ TEST_F(ConsizeTest, AMaximisedOrFullScreenWindowSaysWhyItKeepsItsFrame) {
     ASSERT_TRUE(count.Applied());
     realWindowInfo = count.OriginalAs<BOOL WINAPI(HANDLE, BOOL, const SMALL_RECT*)>();
     for (auto [module, function, replacement, state] :
-         {std::tuple{"user32.dll", "IsZoomed", (void*)Zoomed, L"maximised"},
-          {"kernel32.dll", "GetProcAddress", (void*)FullScreenExported, L"full screen"}}) {
+         {std::tuple{"kernel32.dll", "GetProcAddress", (void*)FullScreenExported, L"full screen"},
+          {"user32.dll", "IsZoomed", (void*)Zoomed, L"maximised"}}) {
         ImportPatch patch(Plugin().Module(), module, function, replacement);
         ASSERT_TRUE(patch.Applied()) << function;
         realProc = patch.OriginalAs<FARPROC WINAPI(HMODULE, LPCSTR)>();
