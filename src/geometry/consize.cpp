@@ -315,22 +315,41 @@ std::array<int, 18> ReportValues(const ConsoleMeasures& m, bool windowUnknown) n
 
 namespace {
 
-// The limits of the console behind `console` whose font cell is `font` (unknown ones left as
-// ConsoleLimits has them).
-ConsoleLimits QueryConsoleLimits(const ScreenBuffer& console, COORD font) noexcept {
+// The smallest window in cells of `cellX` x `cellY` pixels, measured in the thread's DPI context:
+// the client area of a window at the system's minimum size in the console window's styles
+// (conhost: WindowMetrics::GetMinClientRectInPixels, src/interactivity/win32/WindowMetrics.cpp).
+bool SmallestWindowIn(HWND window, LONG cellX, LONG cellY, COORD& smallest) noexcept {
+    if (cellX <= 0 || cellY <= 0) return false;
+    RECT frame{0, 0, 0, 0};
+    const auto style = DWORD(GetWindowLongW(window, GWL_STYLE));
+    const auto extended = DWORD(GetWindowLongW(window, GWL_EXSTYLE));
+    if (!AdjustWindowRectEx(&frame, style, FALSE, extended)) return false;
+    const LONG columns = (GetSystemMetrics(SM_CXMIN) - (frame.right - frame.left)) / cellX;
+    const LONG rows = (GetSystemMetrics(SM_CYMIN) - (frame.bottom - frame.top)) / cellY;
+    smallest = {SHORT(std::clamp<LONG>(columns, 1, kConsoleBufferLimit)), SHORT(std::clamp<LONG>(rows, 1, kConsoleBufferLimit))};
+    return true;
+}
+
+// The limits of the console measured in `m` (unknown ones left as ConsoleLimits has them).
+ConsoleLimits QueryConsoleLimits(const ScreenBuffer& console, const ConsoleMeasures& m) noexcept {
     ConsoleLimits limits;
     limits.largestWindow = console.LargestWindow();
-    if (font.X <= 0 || font.Y <= 0 || State().consoleWindow == nullptr) return limits;
-    // The client area of a window at the system's minimum size, in the console window's styles,
-    // in cells (conhost: WindowMetrics::GetMinClientRectInPixels, src/interactivity/win32).
-    RECT frame{0, 0, 0, 0};
-    const auto style = DWORD(GetWindowLongW(State().consoleWindow, GWL_STYLE));
-    const auto extended = DWORD(GetWindowLongW(State().consoleWindow, GWL_EXSTYLE));
-    if (!AdjustWindowRectEx(&frame, style, FALSE, extended)) return limits;
-    const LONG columns = (GetSystemMetrics(SM_CXMIN) - (frame.right - frame.left)) / font.X;
-    const LONG rows = (GetSystemMetrics(SM_CYMIN) - (frame.bottom - frame.top)) / font.Y;
-    limits.smallestWindow = {SHORT(std::clamp<LONG>(columns, 1, kConsoleBufferLimit)),
-                             SHORT(std::clamp<LONG>(rows, 1, kConsoleBufferLimit))};
+    const HWND window = State().consoleWindow;
+    if (window == nullptr) return limits;
+    // conhost's own figures (src/host/screenInfo.cpp, GetMinWindowSizeInCharacters): real pixels
+    // over the screen font's real cell, which the window's client area over the cells it shows
+    // gives. The font's reported size is rounded to 96-DPI units: on a scaled display it would be
+    // a column off, and a buffer refused only after the window step.
+    const LONG columns = WindowColumns(m.info.srWindow), rows = WindowRows(m.info.srWindow);
+    {
+        const PhysicalPixels physical;
+        RECT client{};
+        if (columns > 0 && rows > 0 && GetClientRect(window, &client) && client.right >= columns &&
+            client.bottom >= rows && SmallestWindowIn(window, client.right / columns, client.bottom / rows, limits.smallestWindow))
+            return limits;
+    }
+    // No layout to measure (a minimised window): the font, in its own 96-DPI units.
+    SmallestWindowIn(window, m.font.X, m.font.Y, limits.smallestWindow);
     return limits;
 }
 
@@ -370,7 +389,7 @@ int ApplyConsoleSize(const ScreenBuffer& console, const ConsoleMeasures& m, cons
     }
 
     // Checked against the console's rules before the first step, so a size is never half applied.
-    const SizePlan plan = PlanConsoleSize(request, m.info, pseudo ? ConsoleLimits{} : QueryConsoleLimits(console, m.font));
+    const SizePlan plan = PlanConsoleSize(request, m.info, pseudo ? ConsoleLimits{} : QueryConsoleLimits(console, m));
     if (plan.refusal != nullptr) {
         const std::wstring size = std::to_wstring(plan.refused.X) + L" x " + std::to_wstring(plan.refused.Y);
         ReportCommandError(RowOf(L"CONSIZE"), plan.refusal, size.c_str());

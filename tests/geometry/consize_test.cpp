@@ -385,6 +385,46 @@ TEST_F(ConsizeTest, ImpossibleSizesAreRefusedBeforeTheConsoleSeesThem) {
     EXPECT_FALSE(Err().empty());
 }
 
+void SetFontHeight(SHORT height) {
+    CONSOLE_FONT_INFOEX font{};
+    font.cbSize = sizeof font;
+    GetCurrentConsoleFontEx(tconsole::Out(), FALSE, &font);
+    font.dwFontSize = {0, height};
+    SetCurrentConsoleFontEx(tconsole::Out(), FALSE, &font);
+    SettledRect();
+}
+
+// conhost's smallest window is real pixels over the screen font's real cell (src/host/screenInfo.cpp
+// GetMinWindowSizeInCharacters, src/interactivity/win32/WindowMetrics.cpp GetMinClientRectInPixels),
+// and it refuses a smaller buffer (getset.cpp SetConsoleScreenBufferSizeImpl). At 150 % Wine's
+// 11-pixel font is laid out in 16-pixel cells, not 16.5: the 96-DPI figures allow a column less.
+TEST_F(ConsizeTest, TheSmallestBufferIsConhostsFromRealPixels) {
+    SetFontHeight(22);
+    if (tconsole::FontSize().X != 11) GTEST_SKIP() << "Wine gave no 11-pixel font";
+    const HWND window = GetConsoleWindow();
+    RECT frame{0, 0, 0, 0}, client{};
+    AdjustWindowRectEx(&frame, DWORD(GetWindowLongW(window, GWL_STYLE)), FALSE, DWORD(GetWindowLongW(window, GWL_EXSTYLE)));
+    GetClientRect(window, &client);
+    const auto scaled = [](LONG v) { return v * 3 / 2; };  // as the model scales
+    const LONG cell = scaled(client.right) / Columns(tconsole::Info());
+    const LONG smallest = (scaled(GetSystemMetrics(SM_CXMIN)) - (scaled(frame.right) - scaled(frame.left))) / cell;
+    ASSERT_GT(smallest, 1);
+
+    const ScaledDesktop desktop(Plugin().Module());
+    ImportPatch a(Plugin().Module(), "kernel32.dll", "SetConsoleWindowInfo", (void*)CountWindowInfo);
+    ImportPatch b(Plugin().Module(), "kernel32.dll", "SetConsoleScreenBufferSize", (void*)CountBufferSize);
+    ASSERT_TRUE(desktop.Applied() && a.Applied() && b.Applied());
+    realWindowInfo = a.OriginalAs<BOOL WINAPI(HANDLE, BOOL, const SMALL_RECT*)>();
+    realBufferSize = b.OriginalAs<BOOL WINAPI(HANDLE, COORD)>();
+    EXPECT_EQ(Run(L"CONSIZE", L"/B " + std::to_wstring(smallest - 1) + L" 50"), 1);
+    EXPECT_NE(Err().find(L"smaller than the console's smallest window"), std::wstring::npos);
+    EXPECT_EQ(windowInfoCalls + bufferSizeCalls, 0) << "refused before any step";
+    EXPECT_EQ(Run(L"CONSIZE", L"/B " + std::to_wstring(smallest) + L" 50"), 0);
+    EXPECT_EQ(tconsole::Info().dwSize.X, smallest);
+    Sleep(100);  // Wine's console host needs a moment before the buffer grows again
+    SetFontHeight(16);
+}
+
 TEST_F(ConsizeTest, QueryMeasuresInOneDpiContext) {
     SettledRect();  // both reports must see the same frame
     ASSERT_EQ(Run(L"CONSIZE", L"/Q"), 0);
