@@ -255,7 +255,8 @@ int RunRstrcon(wchar_t* line) {
         result = ReportCommandError(RowOf(L"RSTRCON"), message::kRowsNotRestored, rows.c_str());
     }
     if (viewLost) {
-        const std::wstring view = std::to_wstring(Width(header.window)) + L" x " + std::to_wstring(Height(header.window));
+        const std::wstring view =
+            std::to_wstring(Width(header.window)) + L" x " + std::to_wstring(Height(header.window));
         result = ReportCommandError(RowOf(L"RSTRCON"), message::kViewNotRestored, view.c_str());
     }
     return result;

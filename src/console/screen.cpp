@@ -184,7 +184,8 @@ bool SizeAllowed(const ScreenBuffer& screen, SHORT columns, SHORT rows) noexcept
 bool ScreenBuffer::SetCursor(COORD at) const noexcept { return SetConsoleCursorPosition(get(), at); }
 
 bool ScreenBuffer::SetWindow(const SMALL_RECT& window) const noexcept {
-    return SizeAllowed(*this, SHORT(Width(window)), SHORT(Height(window))) && SetConsoleWindowInfo(get(), TRUE, &window);
+    return SizeAllowed(*this, SHORT(Width(window)), SHORT(Height(window))) &&
+           SetConsoleWindowInfo(get(), TRUE, &window);
 }
 
 bool ScreenBuffer::ScrollWindow(SHORT rows) const noexcept {

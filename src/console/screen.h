@@ -62,8 +62,8 @@ public:
 
     // The cursor, the view and the size. Inside a pseudo console conhost makes its buffer the size
     // of any window set there and never tells the terminal (src/host/getset.cpp,
-    // SetConsoleWindowInfoImpl; microsoft/terminal#5094), so there a window or buffer of another
-    // size than the buffer has is not asked for: false with ERROR_INVALID_PARAMETER, nothing changed.
+    // SetConsoleWindowInfoImpl), so there a window or buffer of another size than the buffer has
+    // is not asked for: false with ERROR_INVALID_PARAMETER, nothing changed.
     [[nodiscard]] bool SetCursor(COORD at) const noexcept;
     // `window` in buffer coordinates (inclusive).
     [[nodiscard]] bool SetWindow(const SMALL_RECT& window) const noexcept;

@@ -326,7 +326,8 @@ bool SmallestWindowIn(HWND window, LONG cellX, LONG cellY, COORD& smallest) noex
     if (!AdjustWindowRectEx(&frame, style, FALSE, extended)) return false;
     const LONG columns = (GetSystemMetrics(SM_CXMIN) - (frame.right - frame.left)) / cellX;
     const LONG rows = (GetSystemMetrics(SM_CYMIN) - (frame.bottom - frame.top)) / cellY;
-    smallest = {SHORT(std::clamp<LONG>(columns, 1, kConsoleBufferLimit)), SHORT(std::clamp<LONG>(rows, 1, kConsoleBufferLimit))};
+    smallest = {SHORT(std::clamp<LONG>(columns, 1, kConsoleBufferLimit)),
+                SHORT(std::clamp<LONG>(rows, 1, kConsoleBufferLimit))};
     return true;
 }
 
@@ -344,8 +345,9 @@ ConsoleLimits QueryConsoleLimits(const ScreenBuffer& console, const ConsoleMeasu
     {
         const PhysicalPixels physical;
         RECT client{};
-        if (columns > 0 && rows > 0 && GetClientRect(window, &client) && client.right >= columns &&
-            client.bottom >= rows && SmallestWindowIn(window, client.right / columns, client.bottom / rows, limits.smallestWindow))
+        const bool laidOut = columns > 0 && rows > 0 && GetClientRect(window, &client) &&
+                             client.right >= columns && client.bottom >= rows;
+        if (laidOut && SmallestWindowIn(window, client.right / columns, client.bottom / rows, limits.smallestWindow))
             return limits;
     }
     // No layout to measure (a minimised window): the font, in its own 96-DPI units.
@@ -397,7 +399,8 @@ int ApplyConsoleSize(const ScreenBuffer& console, const ConsoleMeasures& m, cons
     }
     // A maximised or full-screen frame would never follow (nor wait) and a move would leave it
     // where it is: nothing is done, and the user hears why.
-    const bool moves = request.canonical != 0 || request.position.x != m.window.left || request.position.y != m.window.top;
+    const bool moves =
+        request.canonical != 0 || request.position.x != m.window.left || request.position.y != m.window.top;
     const wchar_t* fixed = !pseudo && (plan.WindowChanges() || moves) ? FrameFixedAs() : nullptr;
     if (fixed != nullptr) {
         ReportCommandError(RowOf(L"CONSIZE"), message::kFrameFixed, fixed);
@@ -473,7 +476,7 @@ int RunConsize(wchar_t* line) {
     if (!ParseConsizeOptions(options, request)) return PrintUsage();
     // /Q only reports. Not even the buffer may change: the console would no longer match the
     // terminal's view, and the terminal is never told (src/host/getset.cpp,
-    // SetConsoleScreenBufferSizeImpl, microsoft/terminal#5094).
+    // SetConsoleScreenBufferSizeImpl).
     if (!request.query)
         if (const auto refused = PseudoConsoleAnswer(L"CONSIZE")) return *refused;
     return call.Apply(request);

@@ -210,7 +210,8 @@ TEST(ConsizePlan, ConsoleLimitsRefuseWhatCannotBeHadAndFitTheRest) {
         {{L"/W", L"0", L"30"}, false, Console(200, 100, 200, 30), false, {150, 30}, {200, 100}},
         // Asking for no size changes none, even of a window dragged from a larger screen.
         {{L"/P", L"100", L"50"}, false, Console(200, 100, 200, 70), false, {200, 70}, {200, 100}},
-        {{L"/C", L"5", L"/W", L"0", L"0", L"/B", L"0", L"0"}, false, Console(200, 100, 200, 70), false, {200, 70}, {200, 100}},
+        {{L"/C", L"5", L"/W", L"0", L"0", L"/B", L"0", L"0"}, false, Console(200, 100, 200, 70), false, {200, 70},
+         {200, 100}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "line starting " << c.line[0] << " " << c.line[1] << " " << c.line[2]);

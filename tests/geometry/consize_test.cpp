@@ -403,7 +403,8 @@ TEST_F(ConsizeTest, TheSmallestBufferIsConhostsFromRealPixels) {
     if (tconsole::FontSize().X != 11) GTEST_SKIP() << "Wine gave no 11-pixel font";
     const HWND window = GetConsoleWindow();
     RECT frame{0, 0, 0, 0}, client{};
-    AdjustWindowRectEx(&frame, DWORD(GetWindowLongW(window, GWL_STYLE)), FALSE, DWORD(GetWindowLongW(window, GWL_EXSTYLE)));
+    AdjustWindowRectEx(&frame, DWORD(GetWindowLongW(window, GWL_STYLE)), FALSE,
+                       DWORD(GetWindowLongW(window, GWL_EXSTYLE)));
     GetClientRect(window, &client);
     const auto scaled = [](LONG v) { return v * 3 / 2; };  // as the model scales
     const LONG cell = scaled(client.right) / Columns(tconsole::Info());

@@ -38,7 +38,7 @@
 //   keeps no flag of a half, src/buffer/out/TextAttribute.hpp:63).
 // - Inside a pseudo console (VT I/O mode, SetPseudoConsole) SetConsoleWindowInfo first makes the
 //   buffer the window's size, and the terminal is never told (src/host/getset.cpp,
-//   SetConsoleWindowInfoImpl: ResizeScreenBuffer; microsoft/terminal#5094).
+//   SetConsoleWindowInfoImpl: ResizeScreenBuffer).
 // - SetConsoleWindowInfo refuses a window larger than the largest (SetLargestWindow; the smaller
 //   of it and the buffer: getset.cpp SetConsoleWindowInfoImpl, GetMaxWindowSizeInCharacters of
 //   src/host/screenInfo.cpp), which GetLargestConsoleWindowSize then answers.
