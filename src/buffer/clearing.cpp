@@ -49,7 +49,7 @@ int RunFcls() {
     (void)out.FillAttribute(COORD{0, 0}, cells, info.wAttributes);  // FCLS answers 0 whatever happens
     (void)out.FillCharacter(COORD{0, 0}, cells, L' ');
     // The console brings the window to the cursor, so this also shows the top of the buffer.
-    SetConsoleCursorPosition(out.get(), COORD{0, 0});
+    (void)out.SetCursor(COORD{0, 0});
     return 0;
 }
 
@@ -66,8 +66,8 @@ int RunClup(wchar_t* line) {
     if (line == nullptr || Sscanf(line, L"%d", &n) != 1) n = 1;
     const ClupPlan plan = PlanClup(info, n);
     (void)BlankRows(out, info, plan.firstRow, plan.rowCount);  // CLUP answers 0 whatever the console did
-    SetConsoleCursorPosition(out.get(), COORD{0, plan.cursorRow});
-    SetConsoleWindowInfo(out.get(), TRUE, &plan.window);
+    (void)out.SetCursor(COORD{0, plan.cursorRow});
+    (void)out.SetWindow(plan.window);
     return 0;
 }
 

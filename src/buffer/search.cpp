@@ -146,7 +146,7 @@ Stopped ShowMatches(const ScreenBuffer& screen, const CompiledPattern& pattern, 
             const int first = row.CellOf(start);
             const uint32_t cells = uint32_t(row.CellOf(start + found.match->length) - first);
             // An empty match after the row's last cell is shown with the cursor on that cell.
-            SetConsoleCursorPosition(screen.get(), COORD{SHORT(std::min(first, width - 1)), SHORT(y)});
+            (void)screen.SetCursor(COORD{SHORT(std::min(first, width - 1)), SHORT(y)});  // the colours still show it
             const COORD at{SHORT(first), SHORT(y)};
             SwapMatchColours(screen, width, at, cells, scratch.data());
             // An empty match steps one character on, or it would be found again forever.
@@ -197,8 +197,9 @@ int RunCsbfind(wchar_t* line) {
             cursor.Y = SHORT(std::min<int>(cursor.Y + 1, info.dwSize.Y - 1));
         }
     }
-    SetConsoleWindowInfo(console.get(), TRUE, &info.srWindow);
-    SetConsoleCursorPosition(console.get(), cursor);
+    // A tab resized during the search keeps its new view.
+    (void)console.SetWindow(info.srWindow);
+    (void)console.SetCursor(cursor);
     // From the cursor on, where the next prompt would go; the line's end moves the cursor below it.
     if (stopped.row >= 0) TellStopped(stopped);
     return 0;

@@ -226,7 +226,8 @@ int RunRstrcon(wchar_t* line) {
 
     // The sizing reports its own failures; the cells are restored into whatever geometry results.
     // Under a pseudo console the terminal owns the size: the cells go into the view as it is.
-    if (!InPseudoConsole()) SizeConsole(SnapshotSizeRequest(header));
+    const bool pseudo = InPseudoConsole();
+    if (!pseudo) SizeConsole(SnapshotSizeRequest(header));
     // Saved rows beyond the buffer the console now has are lost: that is said, not kept quiet.
     CONSOLE_SCREEN_BUFFER_INFO restored{};
     const int lostFrom = screen.Query(restored) ? restored.dwSize.Y : saved;
@@ -241,16 +242,24 @@ int RunRstrcon(wchar_t* line) {
         for (int r = 1; r < blockRows; ++r) std::copy_n(block, width, block + size_t(r) * size_t(width));
         (void)screen.RepeatRows(saved, height - saved, width, block, blockRows);  // blanks: nothing saved lost
     }
-    SetConsoleCursorPosition(screen.get(), COORD{header.cursorX, header.cursorY});
+    (void)screen.SetCursor(COORD{header.cursorX, header.cursorY});
     // The view last: placing the cursor scrolls it to the cursor (conhost's
     // SetConsoleCursorPositionImpl, src/host/getset.cpp:754; Wine's too), and the saved view need
-    // not hold the cursor, as when the user had scrolled back.
-    SetConsoleWindowInfo(screen.get(), TRUE, &header.window);
+    // not hold the cursor, as when the user had scrolled back. A view larger than the largest
+    // window here is refused (getset.cpp, SetConsoleWindowInfoImpl) and said so; under a pseudo
+    // console the view is the whole buffer, the terminal's.
+    const bool viewLost = !pseudo && !screen.SetWindow(header.window);
+    int result = 0;
     if (lostFrom < saved) {
         const std::wstring rows = std::to_wstring(lostFrom) + L"-" + std::to_wstring(saved - 1);
-        return ReportCommandError(RowOf(L"RSTRCON"), message::kRowsNotRestored, rows.c_str());
+        result = ReportCommandError(RowOf(L"RSTRCON"), message::kRowsNotRestored, rows.c_str());
     }
-    return 0;
+    if (viewLost) {
+        const std::wstring view =
+            std::to_wstring(Width(header.window)) + L" x " + std::to_wstring(Height(header.window));
+        result = ReportCommandError(RowOf(L"RSTRCON"), message::kViewNotRestored, view.c_str());
+    }
+    return result;
 }
 
 }  // namespace zarnith

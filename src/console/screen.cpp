@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "console/pseudo_console.h"
 #include "console/transfer.h"
 
 namespace zarnith {
@@ -174,6 +175,56 @@ bool ScreenBuffer::WriteCharacterAt(COORD cell, wchar_t character) const noexcep
     DWORD done = 0;
     return WriteConsoleOutputCharacterW(get(), &character, 1, cell, &done);
 }
+
+namespace {
+
+// Inside a pseudo console only the buffer's own size may be asked for (see screen.h).
+bool SizeAllowed(const ScreenBuffer& screen, SHORT columns, SHORT rows) noexcept {
+    if (!InPseudoConsole()) return true;
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (screen.Query(info) && info.dwSize.X == columns && info.dwSize.Y == rows) return true;
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+}
+
+}  // namespace
+
+bool ScreenBuffer::SetCursor(COORD at) const noexcept { return SetConsoleCursorPosition(get(), at); }
+
+bool ScreenBuffer::SetWindow(const SMALL_RECT& window) const noexcept {
+    return SizeAllowed(*this, SHORT(Width(window)), SHORT(Height(window))) &&
+           SetConsoleWindowInfo(get(), TRUE, &window);
+}
+
+bool ScreenBuffer::ScrollWindow(SHORT rows) const noexcept {
+    const SMALL_RECT by{0, rows, 0, rows};
+    return SetConsoleWindowInfo(get(), FALSE, &by);
+}
+
+bool ScreenBuffer::Resize(COORD size) const noexcept {
+    return SizeAllowed(*this, size.X, size.Y) && SetConsoleScreenBufferSize(get(), size);
+}
+
+COORD ScreenBuffer::LargestWindow() const noexcept { return GetLargestConsoleWindowSize(get()); }
+
+bool ScreenBuffer::CursorInfo(CONSOLE_CURSOR_INFO& info) const noexcept { return GetConsoleCursorInfo(get(), &info); }
+
+bool ScreenBuffer::SetCursorInfo(const CONSOLE_CURSOR_INFO& info) const noexcept {
+    return SetConsoleCursorInfo(get(), &info);
+}
+
+bool ScreenBuffer::SetFont(CONSOLE_FONT_INFOEX& font) const noexcept {
+    return SetCurrentConsoleFontEx(get(), FALSE, &font);
+}
+
+bool StandardInputMode(DWORD& mode) noexcept {
+    DWORD read = 0;
+    if (!GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &read)) return false;
+    mode = read;
+    return true;
+}
+
+bool SetStandardInputMode(DWORD mode) noexcept { return SetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), mode); }
 
 ScreenBuffer OpenConsoleOutput() noexcept {
     return ScreenBuffer(UniqueHandle(

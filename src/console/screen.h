@@ -22,7 +22,6 @@ class ScreenBuffer {
 public:
     explicit ScreenBuffer(UniqueHandle handle = UniqueHandle()) noexcept : handle_(std::move(handle)) {}
 
-    HANDLE get() const noexcept { return handle_.get(); }
     bool valid() const noexcept { return handle_.valid(); }
     explicit operator bool() const noexcept { return valid(); }
 
@@ -61,9 +60,31 @@ public:
     [[nodiscard]] bool ReadCellAt(COORD cell, CHAR_INFO& info) const noexcept;
     [[nodiscard]] bool WriteCharacterAt(COORD cell, wchar_t character) const noexcept;
 
+    // The cursor, the view and the size. Inside a pseudo console conhost makes its buffer the size
+    // of any window set there and never tells the terminal (src/host/getset.cpp,
+    // SetConsoleWindowInfoImpl), so there a window or buffer of another size than the buffer has
+    // is not asked for: false with ERROR_INVALID_PARAMETER, nothing changed.
+    [[nodiscard]] bool SetCursor(COORD at) const noexcept;
+    // `window` in buffer coordinates (inclusive).
+    [[nodiscard]] bool SetWindow(const SMALL_RECT& window) const noexcept;
+    // The view moved by `rows` rows (up when negative), its size kept.
+    [[nodiscard]] bool ScrollWindow(SHORT rows) const noexcept;
+    [[nodiscard]] bool Resize(COORD size) const noexcept;
+    // The largest window the screen holds, in cells; {0, 0} when unknown.
+    COORD LargestWindow() const noexcept;
+    [[nodiscard]] bool CursorInfo(CONSOLE_CURSOR_INFO& info) const noexcept;
+    [[nodiscard]] bool SetCursorInfo(const CONSOLE_CURSOR_INFO& info) const noexcept;
+    [[nodiscard]] bool SetFont(CONSOLE_FONT_INFOEX& font) const noexcept;
+
 private:
+    friend class RowReader;  // its character reads, pieced as rows need them
+    HANDLE get() const noexcept { return handle_.get(); }
     UniqueHandle handle_;
 };
+
+// Standard input's console mode; false (`mode` untouched) when standard input is no console.
+[[nodiscard]] bool StandardInputMode(DWORD& mode) noexcept;
+[[nodiscard]] bool SetStandardInputMode(DWORD mode) noexcept;
 
 // The active screen buffer ("CONOUT$", read and write), even when standard output is redirected.
 ScreenBuffer OpenConsoleOutput() noexcept;

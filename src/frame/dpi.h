@@ -10,22 +10,36 @@
 
 namespace zarnith {
 
-class UnscaledPixels {
+// The calling thread's DPI context for a scope. A Windows without per-thread contexts (before
+// 10 1607) gives every thread the process's context, and nothing changes.
+class ThreadDpiContext {
 public:
-    UnscaledPixels() noexcept : set_(OsModule::Named(L"user32.dll"), "SetThreadDpiAwarenessContext") {
-        // DPI_AWARENESS_CONTEXT_UNAWARE; a Windows without per-thread contexts (before 10 1607)
-        // gives every thread the process's context, and nothing changes.
-        if (set_) previous_ = set_(reinterpret_cast<HANDLE>(-1));
+    explicit ThreadDpiContext(HANDLE context) noexcept
+        : set_(OsModule::Named(L"user32.dll"), "SetThreadDpiAwarenessContext") {
+        if (set_) previous_ = set_(context);
     }
-    ~UnscaledPixels() {
+    ~ThreadDpiContext() {
         if (previous_ != nullptr) set_(previous_);
     }
-    UnscaledPixels(const UnscaledPixels&) = delete;
-    UnscaledPixels& operator=(const UnscaledPixels&) = delete;
+    ThreadDpiContext(const ThreadDpiContext&) = delete;
+    ThreadDpiContext& operator=(const ThreadDpiContext&) = delete;
 
 private:
     RunTimeFunction<HANDLE(HANDLE)> set_;
     HANDLE previous_ = nullptr;  // the context to go back to; null when none was changed
+};
+
+// DPI_AWARENESS_CONTEXT_UNAWARE: the 96-DPI units of the console's font sizes.
+class UnscaledPixels : ThreadDpiContext {
+public:
+    UnscaledPixels() noexcept : ThreadDpiContext(reinterpret_cast<HANDLE>(-1)) {}
+};
+
+// DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2: the real pixels conhost itself (per-monitor aware)
+// lays its window out in and takes its limits from.
+class PhysicalPixels : ThreadDpiContext {
+public:
+    PhysicalPixels() noexcept : ThreadDpiContext(reinterpret_cast<HANDLE>(-4)) {}
 };
 
 }  // namespace zarnith

@@ -84,16 +84,16 @@ public:
         if (!blanks) return;
         std::fill_n(blanks.data(), blanks.size(), CHAR_INFO{{L' '}, info.wAttributes});
         (void)screen_.RepeatRows(window_.Top, rows_, width_, blanks.data(), blankRows);  // else the old screen shows
-        SetConsoleCursorPosition(screen_.get(), COORD{0, window_.Top});
+        (void)screen_.SetCursor(COORD{0, window_.Top});  // the help still shows, from the cursor
     }
 
     void Restore() noexcept {
         if (!cells_) return;
         (void)screen_.WriteRows(window_.Top, rows_, width_, cells_.data());  // the most that can be put back
         cells_.reset();
-        SetConsoleWindowInfo(screen_.get(), TRUE, &window_);
+        (void)screen_.SetWindow(window_);  // a tab resized meanwhile keeps its view
         // The host goes on editing its line where the cursor was before the help.
-        SetConsoleCursorPosition(screen_.get(), cursor_);
+        (void)screen_.SetCursor(cursor_);
     }
 
 private:
@@ -122,7 +122,7 @@ public:
         const std::wstring_view fresh = expansion_.Expand();
         close_.Compose({L"%@FILECLOSE[", fresh, L"]"});
         switched_ = true;
-        SetConsoleCursorPosition(OpenStandardOutputBuffer().get(), COORD{0, 0});
+        (void)OpenStandardOutputBuffer().SetCursor(COORD{0, 0});
     }
 
     void Restore() noexcept {

@@ -20,8 +20,12 @@ inline constexpr const wchar_t* kNotInPseudoConsole = L"not available in a termi
 inline constexpr const wchar_t* kBufferBeyondLimit = L"a screen buffer of %s is more than a console holds (32,766 columns and rows at most)";
 inline constexpr const wchar_t* kBufferBelowWindow = L"a screen buffer of %s is smaller than the console's smallest window";
 inline constexpr const wchar_t* kWindowBeyondScreen = L"a window of %s is larger than the console's largest window";
+// CONSIZE: a window that keeps its frame; "%s" takes its state ("maximised", "full screen").
+inline constexpr const wchar_t* kFrameFixed = L"the window is %s, where the console changes only its view: restore the window first";
 // RSTRCON: saved rows the console did not take; "%s" takes the rows ("9999-15000").
 inline constexpr const wchar_t* kRowsNotRestored = L"rows %s could not be restored: the console did not take the saved size";
+// RSTRCON: a saved view the console did not take; "%s" takes "columns x rows".
+inline constexpr const wchar_t* kViewNotRestored = L"the saved window of %s could not be restored: the console did not take its size";
 
 // Why a snapshot file cannot be restored; "%s" takes the file name. A file refused for its
 // header is most likely some other file given by mistake: that comes first, the detail after it.

@@ -37,7 +37,7 @@
     ROW(L"ALTENTER", ALTENTER, nullptr, Refused(0, L"its state and /E")) \
     ROW(L"CLUP", CLUP, L"CLUP [N] clear console progressively upward 1 [N] rows") \
     ROW(L"CONHELP", CONHELP, nullptr) \
-    ROW(L"CONSIZE", CONSIZE, nullptr, Refused(1, L"/Q, and /B alone")) \
+    ROW(L"CONSIZE", CONSIZE, nullptr, Refused(1, L"/Q")) \
     ROW(L"CSBFIND", CSBFIND, nullptr) \
     ROW(L"CURSOR", CURSOR, L"CURSOR OFF | ON") \
     ROW(L"CYCLE", CYCLE, nullptr, Refused(0)) \

@@ -16,12 +16,16 @@ struct SizeRequest {
     int canonical = 0;                        // 1-9: a cell of the work area's 3 x 3 grid
     Precedence precedence = Precedence::None;
     bool query = false;
-    bool touchesWindow = false;  // /W, /P, /C or /R given: the window itself is asked for
     bool exactBuffer = false;    // the buffer as asked up to the console's own limit, not CONSIZE's cap
 };
 
 // Geometry: carries out `request` as CONSIZE does, refusal inside a Take Command tab included;
 // 0 done (or refused), 1 after a reported failure.
 int SizeConsole(const SizeRequest& request) noexcept;
+
+// Geometry: the console window is maximised or full screen, where conhost changes only the view,
+// never the frame (src/interactivity/win32/window.cpp, _InternalSetWindowSize): its state as a
+// word ("maximised", "full screen"), or null when its frame follows the console's window.
+const wchar_t* FrameFixedAs() noexcept;
 
 }  // namespace zarnith

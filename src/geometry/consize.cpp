@@ -16,6 +16,7 @@
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/messages.h"
+#include "frame/os_module.h"
 #include "frame/plugin.h"
 #include "frame/rows.h"
 #include "frame/report.h"
@@ -105,11 +106,24 @@ private:
     HWINEVENTHOOK hook_ = nullptr;
 };
 
-// Waits until the window has followed a console change: the location-change event, a changed
-// window rectangle (Wine sends no event), or the time limit, so a resize can never hang the host.
-void WaitForWindow(const RECT& before) noexcept {
+bool SameRect(const SMALL_RECT& a, const SMALL_RECT& b) noexcept {
+    return a.Left == b.Left && a.Top == b.Top && a.Right == b.Right && a.Bottom == b.Bottom;
+}
+
+bool SameSize(const SMALL_RECT& a, const SMALL_RECT& b) noexcept {
+    return WindowColumns(a) == WindowColumns(b) && WindowRows(a) == WindowRows(b);
+}
+
+// Waits until the console has taken a window change: its record shows the asked window (conhost
+// sets the view at once and resizes the frame later, or never when the frame is already the
+// size or the window is maximised: src/interactivity/win32/window.cpp, _InternalSetWindowSize),
+// the location-change event, a changed window rectangle (Wine sends no event), or the time limit,
+// so a resize can never hang the host.
+void WaitForWindow(const ScreenBuffer& console, const SMALL_RECT& asked, const RECT& before) noexcept {
     const ULONGLONG deadline = GetTickCount64() + kResizeWaitLimitMs;
     for (;;) {
+        CONSOLE_SCREEN_BUFFER_INFO record{};
+        if (console.Query(record) && SameSize(record.srWindow, asked)) return;
         if (State().resizeEvent && WaitForSingleObject(State().resizeEvent, 0) != WAIT_TIMEOUT) return;
         RECT now{};
         if (State().consoleWindow && GetWindowRect(State().consoleWindow, &now) && !EqualRect(&now, &before)) return;
@@ -117,6 +131,19 @@ void WaitForWindow(const RECT& before) noexcept {
         Sleep(1);
         tty_yield(0);
     }
+}
+
+// Waits, within the time limit, until the frame holds `columns` x `rows` cells of the size the
+// window showed when measured: a work-area cell is worked out from the frame's final size.
+void WaitForFrame(const ConsoleMeasures& m, SHORT columns, SHORT rows) noexcept {
+    const LONG cellWidth = m.client.right / std::max<LONG>(WindowColumns(m.info.srWindow), 1);
+    const LONG cellHeight = m.client.bottom / std::max<LONG>(WindowRows(m.info.srWindow), 1);
+    if (cellWidth <= 0 || cellHeight <= 0) return;
+    const ULONGLONG deadline = GetTickCount64() + kResizeWaitLimitMs;
+    for (RECT client{}; GetTickCount64() < deadline; Sleep(1), tty_yield(0))
+        if (GetClientRect(State().consoleWindow, &client) && client.right / cellWidth == columns &&
+            client.bottom / cellHeight == rows)
+            return;
 }
 
 // Under a pseudo console only the record is the console's: the window, its font and the largest
@@ -152,7 +179,6 @@ bool ParseConsizeOptions(std::span<const wchar_t* const> arguments, SizeRequest&
         switch (std::towupper(option[1])) {
         case L'W':
             if (remaining < 2) return false;
-            request.touchesWindow = true;
             request.windowColumns = value(1);
             request.windowRows = value(2);
             if (request.precedence == Precedence::None) request.precedence = Precedence::Window;
@@ -167,20 +193,17 @@ bool ParseConsizeOptions(std::span<const wchar_t* const> arguments, SizeRequest&
             break;
         case L'P':
             if (remaining < 2) return false;
-            request.touchesWindow = true;
             request.position = {value(1), value(2)};
             i += 2;
             break;
         case L'C':
             if (remaining < 1) return false;
-            request.touchesWindow = true;
             request.canonical = arguments[i + 1][0] - L'0';
             request.position = {0, 0};
             i += 1;
             break;
         case L'R':
             if (remaining < 2) return false;
-            request.touchesWindow = true;
             // Positions are 16-bit values, so the sum wraps as they do.
             request.position.x = static_cast<SHORT>(request.position.x + value(1));
             request.position.y = static_cast<SHORT>(request.position.y + value(2));
@@ -204,6 +227,13 @@ SizePlan PlanConsoleSize(const SizeRequest& r, const CONSOLE_SCREEN_BUFFER_INFO&
     // A window dimension no larger than the largest window, where that is known.
     const auto fitted = [](SHORT cells, SHORT most) { return most > 0 ? std::min(cells, most) : cells; };
     SizePlan plan;
+    // Options that ask for no size (/P, /C or /R alone, or sizes of 0) change none, not even that
+    // of a window larger than the largest (one dragged from a larger screen).
+    if (r.windowColumns <= 0 && r.windowRows <= 0 && r.bufferColumns == 0 && r.bufferRows == 0) {
+        plan.windowColumns = cw, plan.windowRows = ch;
+        plan.bufferColumns = dx, plan.bufferRows = dy;
+        return plan;
+    }
     const auto refuse = [&](const wchar_t* message, SHORT x, SHORT y) {
         plan.refusal = message;
         plan.refused = {x, y};
@@ -239,8 +269,12 @@ SizePlan PlanConsoleSize(const SizeRequest& r, const CONSOLE_SCREEN_BUFFER_INFO&
     const SHORT w = plan.windowColumns, h = plan.windowRows;
     const SHORT bx = plan.bufferColumns, by = plan.bufferRows;
     if (w != cw || bx != dx) {
-        plan.widthStep = ResizeStepPlan{{0, info.srWindow.Top, static_cast<SHORT>(w - 1), info.srWindow.Bottom},
-                                        {bx, dy}, w != cw, w <= dx, bx != dx};
+        // The current rows stay for this step, but never more than the largest window (one dragged
+        // from a larger screen): conhost would refuse the step.
+        const SHORT rows = fitted(ch, largest.Y);
+        plan.widthStep = ResizeStepPlan{
+            {0, info.srWindow.Top, static_cast<SHORT>(w - 1), static_cast<SHORT>(info.srWindow.Top + rows - 1)},
+            {bx, dy}, w != cw || rows != ch, w <= dx, bx != dx};
     }
     if (h != ch || by != dy) {
         plan.heightStep = ResizeStepPlan{{0, 0, static_cast<SHORT>(w - 1), static_cast<SHORT>(h - 1)},
@@ -283,37 +317,64 @@ std::array<int, 18> ReportValues(const ConsoleMeasures& m, bool windowUnknown) n
 
 namespace {
 
-// The limits of the console behind `console` whose font cell is `font` (unknown ones left as
-// ConsoleLimits has them).
-ConsoleLimits QueryConsoleLimits(HANDLE console, COORD font) noexcept {
-    ConsoleLimits limits;
-    limits.largestWindow = GetLargestConsoleWindowSize(console);
-    if (font.X <= 0 || font.Y <= 0 || State().consoleWindow == nullptr) return limits;
-    // The client area of a window at the system's minimum size, in the console window's styles,
-    // in cells (conhost: WindowMetrics::GetMinClientRectInPixels, src/interactivity/win32).
+// The smallest window in cells of `cellX` x `cellY` pixels, measured in the thread's DPI context:
+// the client area of a window at the system's minimum size in the console window's styles
+// (conhost: WindowMetrics::GetMinClientRectInPixels, src/interactivity/win32/WindowMetrics.cpp).
+bool SmallestWindowIn(HWND window, LONG cellX, LONG cellY, COORD& smallest) noexcept {
+    if (cellX <= 0 || cellY <= 0) return false;
     RECT frame{0, 0, 0, 0};
-    const auto style = DWORD(GetWindowLongW(State().consoleWindow, GWL_STYLE));
-    const auto extended = DWORD(GetWindowLongW(State().consoleWindow, GWL_EXSTYLE));
-    if (!AdjustWindowRectEx(&frame, style, FALSE, extended)) return limits;
-    const LONG columns = (GetSystemMetrics(SM_CXMIN) - (frame.right - frame.left)) / font.X;
-    const LONG rows = (GetSystemMetrics(SM_CYMIN) - (frame.bottom - frame.top)) / font.Y;
-    limits.smallestWindow = {SHORT(std::clamp<LONG>(columns, 1, kConsoleBufferLimit)),
-                             SHORT(std::clamp<LONG>(rows, 1, kConsoleBufferLimit))};
+    const auto style = DWORD(GetWindowLongW(window, GWL_STYLE));
+    const auto extended = DWORD(GetWindowLongW(window, GWL_EXSTYLE));
+    if (!AdjustWindowRectEx(&frame, style, FALSE, extended)) return false;
+    const LONG columns = (GetSystemMetrics(SM_CXMIN) - (frame.right - frame.left)) / cellX;
+    const LONG rows = (GetSystemMetrics(SM_CYMIN) - (frame.bottom - frame.top)) / cellY;
+    smallest = {SHORT(std::clamp<LONG>(columns, 1, kConsoleBufferLimit)),
+                SHORT(std::clamp<LONG>(rows, 1, kConsoleBufferLimit))};
+    return true;
+}
+
+// The limits of the console measured in `m` (unknown ones left as ConsoleLimits has them).
+ConsoleLimits QueryConsoleLimits(const ScreenBuffer& console, const ConsoleMeasures& m) noexcept {
+    ConsoleLimits limits;
+    limits.largestWindow = console.LargestWindow();
+    const HWND window = State().consoleWindow;
+    if (window == nullptr) return limits;
+    // conhost's own figures (src/host/screenInfo.cpp, GetMinWindowSizeInCharacters): real pixels
+    // over the screen font's real cell, which the window's client area over the cells it shows
+    // gives. The font's reported size is rounded to 96-DPI units: on a scaled display it would be
+    // a column off, and a buffer refused only after the window step.
+    const LONG columns = WindowColumns(m.info.srWindow), rows = WindowRows(m.info.srWindow);
+    {
+        const PhysicalPixels physical;
+        RECT client{};
+        const bool laidOut = columns > 0 && rows > 0 && GetClientRect(window, &client) &&
+                             client.right >= columns && client.bottom >= rows;
+        if (laidOut && SmallestWindowIn(window, client.right / columns, client.bottom / rows, limits.smallestWindow))
+            return limits;
+    }
+    // No layout to measure (a minimised window): the font, in its own 96-DPI units.
+    SmallestWindowIn(window, m.font.X, m.font.Y, limits.smallestWindow);
     return limits;
 }
 
 // Applies one step; false (the system's error code kept) when a console call fails.
-bool ResizeStep(HANDLE console, const ResizeStepPlan& step) noexcept {
+bool ResizeStep(const ScreenBuffer& console, const ResizeStepPlan& step) noexcept {
     // A window reports one change more than once, some reports arriving after the wait they end:
     // one left over from the step before must not end this step's wait before its window follows.
     if (const HANDLE event = State().resizeEvent) ResetEvent(event);
     RECT before{};
     if (State().consoleWindow) GetWindowRect(State().consoleWindow, &before);
-    if (step.windowChanges && step.windowFirst && !SetConsoleWindowInfo(console, TRUE, &step.window)) return false;
-    if (step.bufferChanges && !SetConsoleScreenBufferSize(console, step.buffer)) return false;
-    if (!step.windowChanges) return true;
-    if (!step.windowFirst && !SetConsoleWindowInfo(console, TRUE, &step.window)) return false;
-    WaitForWindow(before);
+    // What the console already has is neither asked for again nor waited for.
+    CONSOLE_SCREEN_BUFFER_INFO now{};
+    const bool known = console.Query(now);
+    const bool windowChanges = step.windowChanges && !(known && SameRect(now.srWindow, step.window));
+    const bool bufferChanges =
+        step.bufferChanges && !(known && now.dwSize.X == step.buffer.X && now.dwSize.Y == step.buffer.Y);
+    if (windowChanges && step.windowFirst && !console.SetWindow(step.window)) return false;
+    if (bufferChanges && !console.Resize(step.buffer)) return false;
+    if (!windowChanges) return true;
+    if (!step.windowFirst && !console.SetWindow(step.window)) return false;
+    WaitForWindow(console, step.window, before);
     return true;
 }
 
@@ -332,10 +393,19 @@ int ApplyConsoleSize(const ScreenBuffer& console, const ConsoleMeasures& m, cons
     }
 
     // Checked against the console's rules before the first step, so a size is never half applied.
-    const SizePlan plan = PlanConsoleSize(request, m.info, pseudo ? ConsoleLimits{} : QueryConsoleLimits(console.get(), m.font));
+    const SizePlan plan = PlanConsoleSize(request, m.info, pseudo ? ConsoleLimits{} : QueryConsoleLimits(console, m));
     if (plan.refusal != nullptr) {
         const std::wstring size = std::to_wstring(plan.refused.X) + L" x " + std::to_wstring(plan.refused.Y);
         ReportCommandError(RowOf(L"CONSIZE"), plan.refusal, size.c_str());
+        return 1;
+    }
+    // A maximised or full-screen frame would never follow (nor wait) and a move would leave it
+    // where it is: nothing is done, and the user hears why.
+    const bool moves =
+        request.canonical != 0 || request.position.x != m.window.left || request.position.y != m.window.top;
+    const wchar_t* fixed = !pseudo && (plan.WindowChanges() || moves) ? FrameFixedAs() : nullptr;
+    if (fixed != nullptr) {
+        ReportCommandError(RowOf(L"CONSIZE"), message::kFrameFixed, fixed);
         return 1;
     }
     if (!plan.Valid()) {
@@ -347,7 +417,9 @@ int ApplyConsoleSize(const ScreenBuffer& console, const ConsoleMeasures& m, cons
         if (plan.WindowChanges()) watch.emplace();
         // Reported before the watch closes its handles, which could change the error code.
         for (const auto* step : {&plan.widthStep, &plan.heightStep})
-            if (*step && !ResizeStep(console.get(), **step)) return ReportFailure();
+            if (*step && !ResizeStep(console, **step)) return ReportFailure();
+        // The frame follows the view later, maybe in several moves.
+        if (watch && request.canonical != 0) WaitForFrame(m, plan.windowColumns, plan.windowRows);
     }
 
     if (pseudo) return 0;  // nothing asked of the window (RunConsize refused that)
@@ -404,13 +476,24 @@ int RunConsize(wchar_t* line) {
     std::vector<const wchar_t*> options;
     for (int i = 1; i < args.count(); ++i) options.push_back(args[i]);
     if (!ParseConsizeOptions(options, request)) return PrintUsage();
-    // The buffer alone can still change; /Q only reports.
-    if (request.touchesWindow && !request.query)
+    // /Q only reports. Not even the buffer may change: the console would no longer match the
+    // terminal's view, and the terminal is never told (src/host/getset.cpp,
+    // SetConsoleScreenBufferSizeImpl).
+    if (!request.query)
         if (const auto refused = PseudoConsoleAnswer(L"CONSIZE")) return *refused;
     return call.Apply(request);
 }
 
 }  // namespace
+
+const wchar_t* FrameFixedAs() noexcept {
+    const HWND window = State().consoleWindow;
+    if (window != nullptr && IsZoomed(window)) return L"maximised";
+    // Not linked directly: systems without it must still load the plug-in.
+    const RunTimeFunction<BOOL(LPDWORD)> query(OsModule::Named(L"kernel32.dll"), "GetConsoleDisplayMode");
+    DWORD flags = 0;
+    return query && query(&flags) && flags != 0 ? L"full screen" : nullptr;
+}
 
 int SizeConsole(const SizeRequest& request) noexcept {
     if (RefusedInTab()) return 0;

@@ -73,15 +73,16 @@ int RunGotoxy(wchar_t* line) {
     else CharUpperW(line);
 
     if (std::wcschr(line, L'R') && State().gotoxyCursor.X != -1) {
-        SetConsoleCursorPosition(output.get(), State().gotoxyCursor);
-        SetConsoleWindowInfo(output.get(), TRUE, &State().gotoxyWindow);
+        // GOTOXY answers 0 whatever happens; a view of another size is refused in a pseudo console.
+        (void)output.SetCursor(State().gotoxyCursor);
+        (void)output.SetWindow(State().gotoxyWindow);
     } else if (std::wcschr(line, L'?')) {
         return PrintHelp(RowOf(L"GOTOXY"));
     } else {
         unsigned int x = 0, y = 0;
         // Fewer than two numbers leave nothing to place the cursor at.
         if (Sscanf(line, L" %u %u", &x, &y) == 2)
-            SetConsoleCursorPosition(output.get(), COORD{static_cast<SHORT>(x & 0xFFFF), static_cast<SHORT>(y & 0xFFFF)});
+            (void)output.SetCursor(COORD{static_cast<SHORT>(x & 0xFFFF), static_cast<SHORT>(y & 0xFFFF)});
     }
     // An unreadable record would save garbage; the earlier place stays saved instead.
     if (known) {

@@ -11,6 +11,7 @@
 #include "frame/guard.h"
 #include "frame/plugin.h"
 #include "frame/protocol.h"
+#include "frame/services.h"
 #include "frame/state.h"
 #include "keys/cycle.h"
 
@@ -64,6 +65,8 @@ KeyPlan PlanKey(int32_t code, const KeyContext& context) noexcept {
     // The other bindings act on the console window; under a pseudo console the key goes on to
     // the host (and so to the terminal), rather than to a hidden stand-in.
     if (context.pseudoConsole) return plan;
+    // A maximised or full-screen window would change only its view: the key goes on to the host.
+    if (context.frameFixed && (code == key::CtrlDown || code == key::CtrlUp)) return plan;
     switch (code) {
         case key::CtrlDown: plan.step = KeyStep::GrowWindow; return plan;
         case key::CtrlUp: plan.step = KeyStep::ShrinkWindow; return plan;
@@ -155,8 +158,7 @@ void ClearLine(KeyRecord& record) noexcept {
     record.CursorRow = plan.newRow;
 
     if (known && info.srWindow.Top > 0) {
-        SMALL_RECT up{0, -1, 0, -1};
-        SetConsoleWindowInfo(out.get(), FALSE, &up);
+        (void)out.ScrollWindow(-1);  // a keystroke has no one to tell
     }
 }
 
@@ -166,7 +168,7 @@ void ResizeWindow(int rows) noexcept {
     if (!out.Query(info)) return;
     SMALL_RECT window = info.srWindow;
     window.Bottom = static_cast<SHORT>(window.Bottom + rows);
-    const bool resized = SetConsoleWindowInfo(out.get(), TRUE, &window) != FALSE;
+    const bool resized = out.SetWindow(window);
     // Shrinking takes the bottom row away; scroll one line so the cursor's row stays in view.
     // A window that could not shrink keeps its view.
     if (rows < 0 && resized && info.dwCursorPosition.Y > info.srWindow.Top)
@@ -188,6 +190,7 @@ int HandleKey(KeyRecord* record) {
     if (code != key::F1 && code != key::CtrlF1) {
         context.inTakeCommandTab = InTakeCommandTab();
         context.pseudoConsole = InPseudoConsole();
+        context.frameFixed = (code == key::CtrlUp || code == key::CtrlDown) && FrameFixedAs() != nullptr;
         context.scrollLock = (GetKeyState(VK_SCROLL) & 1) != 0;
         if (context.scrollLock && (code == key::CtrlLeft || code == key::CtrlRight))
             context.altDown = named.alt || GetAsyncKeyState(VK_MENU) < 0;

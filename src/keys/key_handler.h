@@ -68,6 +68,7 @@ struct KeyContext {
     bool scrollLock = false;  // toggled on
     bool altDown = false;
     bool pseudoConsole = false;  // the terminal owns the window: nothing to resize, scroll or cycle
+    bool frameFixed = false;     // maximised or full screen: the frame cannot grow or shrink
     const uint8_t* actions = nullptr;  // the five KeyActions values
 };
 

@@ -72,7 +72,7 @@ int RunSetfont(const wchar_t* line) {
     font.FontFamily = FamilyOf(name);
 
     const ScreenBuffer console = OpenConsoleOutput();
-    if (!SetCurrentConsoleFontEx(console.get(), FALSE, &font)) ReportWindowsError();
+    if (!console.SetFont(font)) ReportWindowsError();
     return 0;
 }
 

@@ -28,10 +28,9 @@ constexpr DWORD kExtendedFlags = ENABLE_EXTENDED_FLAGS;   // 0x80
 constexpr DWORD kQuickEdit = ENABLE_QUICK_EDIT_MODE;      // 0x40
 
 // An input mode that cannot be read (standard input not a console) counts as no flags at all.
-DWORD ReadInputMode(HANDLE input) noexcept {
+DWORD ReadInputMode() noexcept {
     DWORD mode = 0;
-    if (!GetConsoleMode(input, &mode)) return 0;
-    return mode;
+    return StandardInputMode(mode) ? mode : 0;
 }
 
 std::wstring_view LineView(const wchar_t* line) noexcept { return line ? std::wstring_view(line) : std::wstring_view(); }
@@ -71,7 +70,7 @@ public:
         width_ = info.dwSize.X > 0 ? info.dwSize.X : 0;
         const int rows = Height(info.srWindow);
         cells_ = rows > 0 ? size_t(rows) * size_t(width_) : 0;
-        cursorSaved_ = GetConsoleCursorInfo(screen_.get(), &cursor_) != FALSE;
+        cursorSaved_ = screen_.CursorInfo(cursor_);
         attribute_ = Attribute(info.wAttributes).Inverted().value();
     }
     Flash(const Flash&) = delete;
@@ -84,7 +83,7 @@ public:
         (void)screen_.ReadAttributes(start_, uint32_t(cells_), width_, saved_.data(), count_);
         if (cursorSaved_) {
             CONSOLE_CURSOR_INFO hidden{1, FALSE};
-            SetConsoleCursorInfo(screen_.get(), &hidden);
+            (void)screen_.SetCursorInfo(hidden);  // a cursor left shown is no harm
         }
         if (count_ > 0) (void)screen_.FillAttribute(start_, count_, attribute_);  // a refused flash is not seen
         started_ = true;
@@ -94,7 +93,7 @@ public:
     ~Flash() {
         if (!started_) return;
         (void)screen_.WriteAttributes(start_, count_, width_, saved_.data());  // the most that can be put back
-        if (cursorSaved_) SetConsoleCursorInfo(screen_.get(), &cursor_);
+        if (cursorSaved_) (void)screen_.SetCursorInfo(cursor_);
     }
 
 private:
@@ -120,21 +119,21 @@ int RunQe(const wchar_t* line) {
         PrintLines(L"Manipulate and query QuickEdit\r\n\r\nQE [ OFF | ON ]\r\n");
         return -1;
     }
-    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-    const DWORD mode = ReadInputMode(input);
+    const DWORD mode = ReadInputMode();
     if ((mode & kExtendedFlags) == 0)
         return ReportCommandError(RowOf(L"QE"), message::kNoExtendedFlags);
     if (given == 0) {
         Printf(L"QuickEdit is %s\r\n", (mode & kQuickEdit) ? L"ON" : L"OFF");
     } else if (given == 1) {
-        if (_wcsicmp(args[1], L"OFF") == 0) SetConsoleMode(input, mode & ~kQuickEdit);
-        else if (_wcsicmp(args[1], L"ON") == 0) SetConsoleMode(input, mode | kQuickEdit);
+        // QE reports no failure: _QE tells what the mode is.
+        if (_wcsicmp(args[1], L"OFF") == 0) (void)SetStandardInputMode(mode & ~kQuickEdit);
+        else if (_wcsicmp(args[1], L"ON") == 0) (void)SetStandardInputMode(mode | kQuickEdit);
     }
     return 0;
 }
 
 void QueryQe(wchar_t* result) noexcept {
-    const DWORD mode = ReadInputMode(GetStdHandle(STD_INPUT_HANDLE));
+    const DWORD mode = ReadInputMode();
     WriteResult(result, (mode & kExtendedFlags) == 0 ? L"-1" : (mode & kQuickEdit) ? L"1" : L"0");
 }
 
@@ -148,9 +147,9 @@ int RunCursor(const wchar_t* line) {
     const ScreenBuffer out = OpenConsoleOutput();
     CONSOLE_CURSOR_INFO info{};
     // Writing back a record that was never read would set a size of 0; leave such a cursor alone.
-    if (out && GetConsoleCursorInfo(out.get(), &info)) {
+    if (out && out.CursorInfo(info)) {
         info.bVisible = on ? TRUE : FALSE;
-        SetConsoleCursorInfo(out.get(), &info);
+        (void)out.SetCursorInfo(info);  // CURSOR answers 0 whatever happens
     }
     return 0;
 }
@@ -158,7 +157,7 @@ int RunCursor(const wchar_t* line) {
 void QueryCursor(wchar_t* result) noexcept {
     const ScreenBuffer out = OpenConsoleOutput();
     CONSOLE_CURSOR_INFO info{};
-    const bool visible = out && GetConsoleCursorInfo(out.get(), &info) && info.bVisible;
+    const bool visible = out && out.CursorInfo(info) && info.bVisible;
     WriteResult(result, visible ? L"1" : L"0");
 }
 

@@ -6,6 +6,7 @@
 
 #include "buffer/snapshot.h"
 #include "support/console_types.h"
+#include "support/conhost_model.h"
 #include "support/import_patch.h"
 #include "support/plugin_test.h"
 
@@ -466,6 +467,20 @@ TEST_F(SnapshotTest, ATallBufferComesBackWholeOrSaysWhatIsLost) {
     EXPECT_EQ(Run(L"RSTRCON", file.Path()), -1);
     EXPECT_NE(Err().find(L"RSTRCON: rows 120-10500 "), std::wstring::npos) << Err();
     EXPECT_EQ(tconsole::ReadRow(119), L"000119..............");
+}
+
+// conhost refuses a window larger than its largest (src/host/getset.cpp, SetConsoleWindowInfoImpl):
+// the saved view that cannot be had is said to be lost, as rows are.
+TEST_F(SnapshotTest, AViewLargerThanTheLargestWindowIsSaidToBeLost) {
+    TempFile file(L"view");
+    ASSERT_EQ(Run(L"SAVECON", file.Path()), 0);
+    conhost::Model model(Plugin().Module());
+    model.SetLargestWindow(COORD{50, 15});
+    ASSERT_TRUE(model.Applied());
+    EXPECT_EQ(Run(L"RSTRCON", file.Path()), -1);
+    EXPECT_EQ(Err(), L"RSTRCON: the saved window of 60 x 20 could not be restored: the console did not take its size\r\n");
+    EXPECT_EQ(WindowSize(tconsole::Window()), (COORD{50, 15}));
+    EXPECT_EQ(tconsole::Cursor(), (COORD{7, 45}));
 }
 
 TEST_F(SnapshotTest, RestoreIntoAnotherWidth) {

@@ -208,6 +208,10 @@ TEST(ConsizePlan, ConsoleLimitsRefuseWhatCannotBeHadAndFitTheRest) {
         {{L"/W", L"10", L"1", L"/B", L"-1", L"-1"}, false, usual, false, {10, 1}, {15, 1}},
         {{L"/B", L"0", L"300"}, false, Console(200, 100, 200, 70), false, {150, 60}, {200, 300}},
         {{L"/W", L"0", L"30"}, false, Console(200, 100, 200, 30), false, {150, 30}, {200, 100}},
+        // Asking for no size changes none, even of a window dragged from a larger screen.
+        {{L"/P", L"100", L"50"}, false, Console(200, 100, 200, 70), false, {200, 70}, {200, 100}},
+        {{L"/C", L"5", L"/W", L"0", L"0", L"/B", L"0", L"0"}, false, Console(200, 100, 200, 70), false, {200, 70},
+         {200, 100}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "line starting " << c.line[0] << " " << c.line[1] << " " << c.line[2]);
@@ -218,6 +222,13 @@ TEST(ConsizePlan, ConsoleLimitsRefuseWhatCannotBeHadAndFitTheRest) {
         if (c.refused) continue;
         ExpectSizes(p, c.window.X, c.window.Y, c.buffer.X, c.buffer.Y);
         ExpectLegalOrder(p, c.console);
+        for (const auto* step : {&p.widthStep, &p.heightStep})
+            if (*step && (*step)->windowChanges) {
+                EXPECT_LE(WindowSize((*step)->window).X, limits.largestWindow.X);
+                EXPECT_LE(WindowSize((*step)->window).Y, limits.largestWindow.Y);
+            }
+        if (c.window == WindowSize(c.console.srWindow) && c.buffer == c.console.dwSize)
+            EXPECT_FALSE(p.widthStep || p.heightStep) << "nothing to change";
     }
 }
 

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
+#include <tuple>
 
 #include "geometry/metrics.h"
 #include "support/console_types.h"
@@ -59,18 +61,32 @@ BOOL WINAPI FrozenWindowRect(HWND, LPRECT r) {
     return TRUE;
 }
 
-// A console window that reports each change late and more than once: the width step's change
-// raises one location-change signal during its wait and another just as that wait ends; the height
-// step's change is reported on the third poll of its wait.
+// A console window that reports each change late and more than once, and whose record shows a
+// window change only once it has been reported: the width step's change raises one
+// location-change signal during its wait and another just as that wait ends; the height step's
+// change is reported on the third poll of its wait.
 WINEVENTPROC locationCallback = nullptr;
 int windowChanges = 0, heightPolls = 0, heightSignalledAt = 0;
+bool recordLags = false;
+SMALL_RECT shownWindow{};
 decltype(&WaitForSingleObject) realWait;
-void LocationChanged() { locationCallback(nullptr, EVENT_OBJECT_LOCATIONCHANGE, GetConsoleWindow(), 0, 0, 0, 0); }
+decltype(&GetConsoleScreenBufferInfo) realInfo;
+void LocationChanged() {
+    recordLags = false;
+    locationCallback(nullptr, EVENT_OBJECT_LOCATIONCHANGE, GetConsoleWindow(), 0, 0, 0, 0);
+}
 HWINEVENTHOOK WINAPI CaptureHook(DWORD a, DWORD b, HMODULE m, WINEVENTPROC p, DWORD c, DWORD d, DWORD f) {
     locationCallback = p;
     return realHook(a, b, m, p, c, d, f);
 }
+BOOL WINAPI LaggingRecord(HANDLE h, PCONSOLE_SCREEN_BUFFER_INFO info) {
+    const BOOL ok = realInfo(h, info);
+    if (ok && recordLags) info->srWindow = shownWindow;
+    return ok;
+}
 BOOL WINAPI CountWindowChanges(HANDLE h, BOOL a, const SMALL_RECT* r) {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (realInfo(h, &info)) shownWindow = info.srWindow, recordLags = true;
     return ++windowChanges, realWindowInfo(h, a, r);
 }
 DWORD WINAPI PollResize(HANDLE event, DWORD ms) {
@@ -86,11 +102,35 @@ DWORD WINAPI PollResize(HANDLE event, DWORD ms) {
     return result;
 }
 
+// A maximised console window; or one in full screen (GetConsoleDisplayMode, looked up at run time).
+BOOL WINAPI Zoomed(HWND) { return TRUE; }
+BOOL WINAPI FullScreen(LPDWORD flags) {
+    *flags = CONSOLE_FULLSCREEN_MODE;
+    return TRUE;
+}
+decltype(&GetProcAddress) realProc;
+FARPROC WINAPI FullScreenExported(HMODULE module, LPCSTR name) {
+    if (!IS_INTRESOURCE(name) && std::string_view(name) == "GetConsoleDisplayMode") return (FARPROC)FullScreen;
+    return realProc(module, name);
+}
+
 // The primary monitor's work area with a task bar 60 pixels wide on the left and 30 high at the top.
 BOOL WINAPI TaskBarLeftAndTop(UINT action, UINT, PVOID value, UINT) {
     if (action != SPI_GETWORKAREA) return FALSE;
     *static_cast<RECT*>(value) = RECT{60, 30, 900, 700};
     return TRUE;
+}
+
+// The console window's rectangle once Wine's frame, which follows the console late, has settled.
+RECT SettledRect() {
+    RECT last = ConsoleRect();
+    for (int i = 0; i < 20; ++i) {
+        Sleep(50);
+        const RECT now = ConsoleRect();
+        if (EqualRect(&now, &last)) break;
+        last = now;
+    }
+    return last;
 }
 
 class ConsizeTest : public PluginTest {
@@ -208,7 +248,8 @@ TEST_F(ConsizeTest, AWindowChangeHooksForItsDurationOnly) {
     EXPECT_EQ(windowInfoCalls + hookCalls + unhookCalls, 0);
 
     windowInfoCalls = bufferSizeCalls = hookCalls = unhookCalls = 0;
-    const RECT before = ConsoleRect();
+    const RECT before = SettledRect();
+    ExpectConsole(70, 20, 80, 400);  // the frame that followed late changed nothing
     EXPECT_EQ(Run(L"CONSIZE", L"/P 37 41"), 0);
     EXPECT_EQ(windowInfoCalls + bufferSizeCalls + hookCalls + unhookCalls, 0);
     const RECT after = ConsoleRect();
@@ -238,6 +279,11 @@ TEST_F(ConsizeTest, PlacesTheWindowAtPositionsAndCells) {
     EXPECT_EQ(Run(L"CONSIZE", L"/C 0"), 0);
     EXPECT_EQ(ConsoleRect().left, 0);
     EXPECT_EQ(ConsoleRect().top, 0);
+    // A cell is measured from the frame the new size gives.
+    EXPECT_EQ(Run(L"CONSIZE", L"/W 60 20 /C 9"), 0);
+    r = ConsoleRect();
+    EXPECT_EQ(r.right, work.right);
+    EXPECT_EQ(r.bottom, work.bottom);
 }
 
 TEST_F(ConsizeTest, CellsLieWithinAWorkAreaThatStartsRightOfOrBelowTheTaskBar) {
@@ -261,6 +307,32 @@ TEST_F(ConsizeTest, CellsLieWithinAWorkAreaThatStartsRightOfOrBelowTheTaskBar) {
     r = ConsoleRect();
     EXPECT_EQ(r.left, work.left + 1920);
     EXPECT_EQ(r.bottom, work.bottom);
+}
+
+// There conhost changes only the view, and the frame never follows (window.cpp,
+// _InternalSetWindowSize): neither size nor place is touched, and the user hears why at once.
+TEST_F(ConsizeTest, AMaximisedOrFullScreenWindowSaysWhyItKeepsItsFrame) {
+    ImportPatch count(Plugin().Module(), "kernel32.dll", "SetConsoleWindowInfo", (void*)CountWindowInfo);
+    ASSERT_TRUE(count.Applied());
+    realWindowInfo = count.OriginalAs<BOOL WINAPI(HANDLE, BOOL, const SMALL_RECT*)>();
+    for (auto [module, function, replacement, state] :
+         {std::tuple{"kernel32.dll", "GetProcAddress", (void*)FullScreenExported, L"full screen"},
+          {"user32.dll", "IsZoomed", (void*)Zoomed, L"maximised"}}) {
+        ImportPatch patch(Plugin().Module(), module, function, replacement);
+        ASSERT_TRUE(patch.Applied()) << function;
+        realProc = patch.OriginalAs<FARPROC WINAPI(HMODULE, LPCSTR)>();
+        for (const wchar_t* line : {L"/W 70 20", L"/P 10 10"}) {
+            StandIn_ClearOutput();
+            EXPECT_EQ(Run(L"CONSIZE", line), 1);
+            EXPECT_EQ(Err(), L"CONSIZE: the window is " + std::wstring(state) +
+                                 L", where the console changes only its view: restore the window first\r\n");
+        }
+        EXPECT_EQ(StandIn_YieldCount(), 0);
+        EXPECT_EQ(Run(L"CONSIZE", L"/B 0 200"), 0);  // the buffer alone needs no frame
+    }
+    EXPECT_EQ(windowInfoCalls, 0);
+    ExpectConsole(80, 25, 80, 200);
+    EXPECT_EQ(ConsoleRect().left, corner_.left);
 }
 
 TEST_F(ConsizeTest, ALineComposedFromTheCurrentStateChangesNothing) {
@@ -328,7 +400,49 @@ TEST_F(ConsizeTest, ImpossibleSizesAreRefusedBeforeTheConsoleSeesThem) {
     EXPECT_FALSE(Err().empty());
 }
 
+void SetFontHeight(SHORT height) {
+    CONSOLE_FONT_INFOEX font{};
+    font.cbSize = sizeof font;
+    GetCurrentConsoleFontEx(tconsole::Out(), FALSE, &font);
+    font.dwFontSize = {0, height};
+    SetCurrentConsoleFontEx(tconsole::Out(), FALSE, &font);
+    SettledRect();
+}
+
+// conhost's smallest window is real pixels over the screen font's real cell (src/host/screenInfo.cpp
+// GetMinWindowSizeInCharacters, src/interactivity/win32/WindowMetrics.cpp GetMinClientRectInPixels),
+// and it refuses a smaller buffer (getset.cpp SetConsoleScreenBufferSizeImpl). At 150 % Wine's
+// 11-pixel font is laid out in 16-pixel cells, not 16.5: the 96-DPI figures allow a column less.
+TEST_F(ConsizeTest, TheSmallestBufferIsConhostsFromRealPixels) {
+    SetFontHeight(22);
+    if (tconsole::FontSize().X != 11) GTEST_SKIP() << "Wine gave no 11-pixel font";
+    const HWND window = GetConsoleWindow();
+    RECT frame{0, 0, 0, 0}, client{};
+    AdjustWindowRectEx(&frame, DWORD(GetWindowLongW(window, GWL_STYLE)), FALSE,
+                       DWORD(GetWindowLongW(window, GWL_EXSTYLE)));
+    GetClientRect(window, &client);
+    const auto scaled = [](LONG v) { return v * 3 / 2; };  // as the model scales
+    const LONG cell = scaled(client.right) / Columns(tconsole::Info());
+    const LONG smallest = (scaled(GetSystemMetrics(SM_CXMIN)) - (scaled(frame.right) - scaled(frame.left))) / cell;
+    ASSERT_GT(smallest, 1);
+
+    const ScaledDesktop desktop(Plugin().Module());
+    ImportPatch a(Plugin().Module(), "kernel32.dll", "SetConsoleWindowInfo", (void*)CountWindowInfo);
+    ImportPatch b(Plugin().Module(), "kernel32.dll", "SetConsoleScreenBufferSize", (void*)CountBufferSize);
+    ASSERT_TRUE(desktop.Applied() && a.Applied() && b.Applied());
+    realWindowInfo = a.OriginalAs<BOOL WINAPI(HANDLE, BOOL, const SMALL_RECT*)>();
+    realBufferSize = b.OriginalAs<BOOL WINAPI(HANDLE, COORD)>();
+    EXPECT_EQ(Run(L"CONSIZE", L"/B " + std::to_wstring(smallest - 1) + L" 50"), 1);
+    EXPECT_NE(Err().find(L"smaller than the console's smallest window"), std::wstring::npos);
+    EXPECT_EQ(windowInfoCalls + bufferSizeCalls, 0) << "refused before any step";
+    EXPECT_EQ(Run(L"CONSIZE", L"/B " + std::to_wstring(smallest) + L" 50"), 0);
+    EXPECT_EQ(tconsole::Info().dwSize.X, smallest);
+    Sleep(100);  // Wine's console host needs a moment before the buffer grows again
+    SetFontHeight(16);
+}
+
 TEST_F(ConsizeTest, QueryMeasuresInOneDpiContext) {
+    SettledRect();  // both reports must see the same frame
     ASSERT_EQ(Run(L"CONSIZE", L"/Q"), 0);
     const std::wstring unscaled = Out();
     StandIn_ClearOutput();
@@ -353,7 +467,10 @@ TEST_F(ConsizeTest, ASignalLeftFromTheWidthStepDoesNotEndTheHeightStepsWait) {
     ImportPatch hook(Plugin().Module(), "user32.dll", "SetWinEventHook", (void*)CaptureHook);
     ImportPatch info(Plugin().Module(), "kernel32.dll", "SetConsoleWindowInfo", (void*)CountWindowChanges);
     ImportPatch wait(Plugin().Module(), "kernel32.dll", "WaitForSingleObject", (void*)PollResize);
-    ASSERT_TRUE(rect.Applied() && hook.Applied() && info.Applied() && wait.Applied());
+    ImportPatch record(Plugin().Module(), "kernel32.dll", "GetConsoleScreenBufferInfo", (void*)LaggingRecord);
+    ASSERT_TRUE(rect.Applied() && hook.Applied() && info.Applied() && wait.Applied() && record.Applied());
+    realInfo = record.OriginalAs<BOOL WINAPI(HANDLE, PCONSOLE_SCREEN_BUFFER_INFO)>();
+    recordLags = false;
     realHook = hook.OriginalAs<HWINEVENTHOOK WINAPI(DWORD, DWORD, HMODULE, WINEVENTPROC, DWORD, DWORD, DWORD)>();
     realWindowInfo = info.OriginalAs<BOOL WINAPI(HANDLE, BOOL, const SMALL_RECT*)>();
     realWait = wait.OriginalAs<DWORD WINAPI(HANDLE, DWORD)>();
@@ -365,11 +482,14 @@ TEST_F(ConsizeTest, ASignalLeftFromTheWidthStepDoesNotEndTheHeightStepsWait) {
     ExpectConsole(70, 20, 80, 150);
 }
 
-TEST_F(ConsizeTest, TheWaitEndsWhenTheWindowNeverSeemsToFollow) {
+// The frame may never follow (already the size, or the window maximised: conhost's
+// window.cpp, _InternalSetWindowSize): a step is done once the console's record shows its window,
+// without a single wait for the frame.
+TEST_F(ConsizeTest, AStepIsDoneOnceTheRecordShowsItsWindow) {
     ImportPatch patch(Plugin().Module(), "user32.dll", "GetWindowRect", (void*)FrozenWindowRect);
     ASSERT_TRUE(patch.Applied());
     EXPECT_EQ(Run(L"CONSIZE", L"/W 70 20"), 0);
-    EXPECT_GT(StandIn_YieldCount(), 0);  // the host got its idle calls while waiting
+    EXPECT_EQ(StandIn_YieldCount(), 0);
     ExpectConsole(70, 20, 80, 150);
 }
 

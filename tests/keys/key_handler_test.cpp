@@ -61,6 +61,17 @@ TEST(PlanKey, WindowAndLineKeysIgnoreScrollLock) {
     }
 }
 
+// A maximised or full-screen frame never grows or shrinks (conhost's window.cpp,
+// _InternalSetWindowSize): Ctrl-Up/Down go on to the host, the other keys keep their work.
+TEST(PlanKey, AFixedFrameLeavesOnlyTheResizeKeysToTheHost) {
+    KeyContext fixed = Context();
+    fixed.frameFixed = true;
+    EXPECT_EQ(PlanKey(key::CtrlDown, fixed).step, KeyStep::Pass);
+    EXPECT_EQ(PlanKey(key::CtrlUp, fixed).step, KeyStep::Pass);
+    EXPECT_EQ(PlanKey(key::CtrlDel, fixed).step, KeyStep::ClearLine);
+    EXPECT_EQ(PlanKey(key::AltLeft, fixed).step, KeyStep::CycleBack);
+}
+
 TEST(PlanKey, AltArrowsCycleWhileScrollLockIsOff) {
     EXPECT_EQ(PlanKey(key::AltLeft, Context()).step, KeyStep::CycleBack);
     EXPECT_EQ(PlanKey(key::AltRight, Context()).step, KeyStep::CycleForward);

@@ -43,9 +43,12 @@ char32_t NextGlyph(std::wstring_view text, size_t& i) {
 
 struct Model::Store {
     Build build = Build::Current;
+    bool pseudoConsole = false;
+    COORD largest{0, 0};  // {0, 0}: the real console's rule
     int width = 0, height = 0;
     std::vector<Cell> cells;
     std::vector<std::unique_ptr<ImportPatch>> patches;
+    HMODULE module = nullptr;
 
     Cell& At(int x, int y) { return cells[size_t(y) * size_t(width) + size_t(x)]; }
     const Cell& At(int x, int y) const { return cells[size_t(y) * size_t(width) + size_t(x)]; }
@@ -277,10 +280,40 @@ BOOL WINAPI FillAttribute(HANDLE h, WORD attribute, DWORD count, COORD at, LPDWO
     return SetAttributes(h, count, at, done, [&](size_t) { return attribute; });
 }
 
+decltype(&SetConsoleWindowInfo) realWindowInfo = nullptr;
+
+BOOL WINAPI WindowInfo(HANDLE h, BOOL absolute, const SMALL_RECT* window) {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!GetConsoleScreenBufferInfo(h, &info)) return realWindowInfo(h, absolute, window);
+    SMALL_RECT asked = *window;
+    if (!absolute) {
+        asked = {SHORT(info.srWindow.Left + asked.Left), SHORT(info.srWindow.Top + asked.Top),
+                 SHORT(info.srWindow.Right + asked.Right), SHORT(info.srWindow.Bottom + asked.Bottom)};
+    }
+    const COORD size{SHORT(asked.Right - asked.Left + 1), SHORT(asked.Bottom - asked.Top + 1)};
+    if (size.X < 1 || size.Y < 1) return realWindowInfo(h, absolute, window);
+    const COORD largest = active->largest;
+    if (!active->pseudoConsole && largest.X > 0 &&
+        (size.X > std::min(largest.X, info.dwSize.X) || size.Y > std::min(largest.Y, info.dwSize.Y))) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!active->pseudoConsole) return realWindowInfo(h, absolute, window);
+    // The buffer takes the window's size; the view is then all of it.
+    const SMALL_RECT corner{0, 0, 0, 0};
+    realWindowInfo(h, TRUE, &corner);
+    SetConsoleScreenBufferSize(h, size);
+    const SMALL_RECT all{0, 0, SHORT(size.X - 1), SHORT(size.Y - 1)};
+    return realWindowInfo(h, TRUE, &all);
+}
+
+COORD WINAPI LargestWindow(HANDLE) { return active->largest; }
+
 }  // namespace
 
 Model::Model(HMODULE module, Build build) : store_(std::make_unique<Store>()) {
     store_->build = build;
+    store_->module = module;
     // The real console's cells, one unit each, are where the store starts.
     const HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                        nullptr, OPEN_EXISTING, 0, nullptr);
@@ -309,9 +342,11 @@ Model::Model(HMODULE module, Build build) : store_(std::make_unique<Store>()) {
                  {"WriteConsoleOutputW", (void*)WriteCells},
                  {"ReadConsoleOutputAttribute", (void*)ReadAttributes},
                  {"WriteConsoleOutputAttribute", (void*)WriteAttributes},
-                 {"FillConsoleOutputAttribute", (void*)FillAttribute}};
+                 {"FillConsoleOutputAttribute", (void*)FillAttribute},
+                 {"SetConsoleWindowInfo", (void*)WindowInfo}};
     for (const auto& call : calls)
         store_->patches.push_back(std::make_unique<ImportPatch>(module, "kernel32.dll", call.name, call.function));
+    realWindowInfo = store_->patches.back()->OriginalAs<BOOL WINAPI(HANDLE, BOOL, const SMALL_RECT*)>();
 }
 
 Model::~Model() {
@@ -326,6 +361,15 @@ bool Model::Applied() const noexcept {
 COORD Model::Size() const noexcept { return COORD{SHORT(store_->width), SHORT(store_->height)}; }
 
 void Model::SetBuild(Build build) noexcept { store_->build = build; }
+
+void Model::SetPseudoConsole(bool on) noexcept { store_->pseudoConsole = on; }
+
+void Model::SetLargestWindow(COORD largest) {
+    if (store_->largest.X == 0)
+        store_->patches.push_back(std::make_unique<ImportPatch>(store_->module, "kernel32.dll",
+                                                                "GetLargestConsoleWindowSize", (void*)LargestWindow));
+    store_->largest = largest;
+}
 
 DWORD Model::WriteText(COORD at, std::wstring_view text) { return store_->WriteText(at, text); }
 

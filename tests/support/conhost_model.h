@@ -38,6 +38,12 @@
 // - ReadConsoleOutputAttribute adds the leading/trailing flags, except to a half glyph at either
 //   end of the read (output.cpp:128-175); attribute writes keep the cells' halves (an attribute
 //   keeps no flag of a half, src/buffer/out/TextAttribute.hpp:63).
+// - Inside a pseudo console (VT I/O mode, SetPseudoConsole) SetConsoleWindowInfo first makes the
+//   buffer the window's size, and the terminal is never told (src/host/getset.cpp,
+//   SetConsoleWindowInfoImpl: ResizeScreenBuffer).
+// - SetConsoleWindowInfo refuses a window larger than the largest (SetLargestWindow; the smaller
+//   of it and the buffer: getset.cpp SetConsoleWindowInfoImpl, GetMaxWindowSizeInCharacters of
+//   src/host/screenInfo.cpp), which GetLargestConsoleWindowSize then answers.
 // - Not modelled: a leading cell written into a row's last column is also written at the start
 //   of the next row by conhost (TextBuffer::Write goes on with the same cell); grapheme clusters;
 //   the shape of the A (code page) calls.
@@ -73,6 +79,8 @@ public:
     bool Applied() const noexcept;
     COORD Size() const noexcept;
     void SetBuild(Build build) noexcept;
+    void SetPseudoConsole(bool on) noexcept;
+    void SetLargestWindow(COORD largest);
 
     // The store as a program sees it through the console calls (no real console call is made).
     // WriteText answers the units consumed; ReadText the units a read of `cells` cells answers

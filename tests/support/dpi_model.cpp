@@ -30,6 +30,7 @@ decltype(&SystemParametersInfoW) realParameters;
 decltype(&GetSystemMetrics) realMetrics;
 decltype(&GetCursorPos) realCursor;
 decltype(&ScreenToClient) realToClient;
+decltype(&AdjustWindowRectEx) realAdjust;
 
 FARPROC WINAPI FindProc(HMODULE module, LPCSTR name) {
     if (!IS_INTRESOURCE(name) && std::strcmp(name, "SetThreadDpiAwarenessContext") == 0)
@@ -80,6 +81,14 @@ BOOL WINAPI ToClient(HWND w, LPPOINT p) {
     return ok;
 }
 
+BOOL WINAPI Adjust(LPRECT r, DWORD style, BOOL menu, DWORD extended) {
+    RECT frame{0, 0, 0, 0};
+    if (!realAdjust(&frame, style, menu, extended)) return FALSE;
+    *r = {r->left + Scaled(frame.left), r->top + Scaled(frame.top), r->right + Scaled(frame.right),
+          r->bottom + Scaled(frame.bottom)};
+    return TRUE;
+}
+
 template <class F>
 void Patch(std::vector<std::unique_ptr<ImportPatch>>& patches, HMODULE m, const char* dll, const char* name,
            F* replacement, F*& original) {
@@ -100,6 +109,7 @@ ScaledDesktop::ScaledDesktop(HMODULE m, COORD font) {
     Patch(patches_, m, "user32.dll", "GetSystemMetrics", Metrics, realMetrics);
     Patch(patches_, m, "user32.dll", "GetCursorPos", Cursor, realCursor);
     Patch(patches_, m, "user32.dll", "ScreenToClient", ToClient, realToClient);
+    Patch(patches_, m, "user32.dll", "AdjustWindowRectEx", Adjust, realAdjust);
 }
 
 ScaledDesktop::~ScaledDesktop() {

@@ -1,7 +1,7 @@
 // A desktop at 150 % scaling seen from a DPI-aware host: while the calling thread's DPI context is
-// aware, window rectangles, client sizes, system metrics, the work area and the mouse position come
-// scaled; in the DPI-unaware context they are the console's own 96-DPI values, which is how conhost
-// reports font sizes in any context (src/host/getset.cpp: GetConsoleFontSizeImpl and
+// aware, window rectangles, client sizes, system metrics, window frames, the work area and the
+// mouse position come scaled; in the DPI-unaware context they are the console's own 96-DPI values,
+// which is how conhost reports font sizes in any context (src/host/getset.cpp: GetConsoleFontSizeImpl and
 // GetCurrentConsoleFontExImpl return GetUnscaledSize()). SetThreadDpiAwarenessContext is supplied
 // through the plug-in's run-time look-up, the rest through its imports, for the model's scope.
 //
