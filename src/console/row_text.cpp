@@ -72,22 +72,22 @@ int MatchRowText(std::span<const CHAR_INFO> cells, std::wstring_view units, wcha
     return int(units.size());
 }
 
-bool MayHidePairs(std::span<const CHAR_INFO> cells) noexcept {
-    for (size_t x = 0; x < cells.size(); ++x)
-        if (cells[x].Char.UnicodeChar == kReplacement && !IsTrailingHalf(cells, x)) return true;
-    return false;
-}
-
 namespace {
 
 // Row `y`'s character read into `units` (room for `width`); empty when the console gives nothing.
 std::wstring_view ReadRowUnits(const ScreenBuffer& screen, int y, int width, wchar_t* units) noexcept {
     DWORD done = 0;
-    if (!ReadConsoleOutputCharacterW(screen.get(), units, DWORD(width), COORD{0, SHORT(y)}, &done)) return {};
+    if (!screen.ReadRowCharacters(y, width, units, done)) return {};
     return std::wstring_view(units, std::min<size_t>(done, size_t(width)));
 }
 
 }  // namespace
+
+bool MayHidePairs(std::span<const CHAR_INFO> cells) noexcept {
+    for (size_t x = 0; x < cells.size(); ++x)
+        if (cells[x].Char.UnicodeChar == kReplacement && !IsTrailingHalf(cells, x)) return true;
+    return false;
+}
 
 bool RowPairs::Read(int y, std::span<const CHAR_INFO> cells) noexcept {
     if (!MayHidePairs(cells) || cells.size() > size_t(width_)) return false;

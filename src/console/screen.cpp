@@ -241,4 +241,9 @@ ScreenBuffer OpenStandardOutputBuffer() noexcept {
 
 bool QueryScreenBuffer(CONSOLE_SCREEN_BUFFER_INFO& info) noexcept { return OpenConsoleOutput().Query(info); }
 
+bool ScreenBuffer::ReadRowCharacters(int y, int width, wchar_t* units, DWORD& read) const noexcept {
+    read = 0;
+    return ReadConsoleOutputCharacterW(get(), units, DWORD(width), COORD{0, SHORT(y)}, &read) != FALSE;
+}
+
 }  // namespace zarnith

@@ -59,6 +59,9 @@ public:
     // One cell as a record: unlike a one-character read, either half of a full-width character has it.
     [[nodiscard]] bool ReadCellAt(COORD cell, CHAR_INFO& info) const noexcept;
     [[nodiscard]] bool WriteCharacterAt(COORD cell, wchar_t character) const noexcept;
+    // Row `y`'s characters as one read (room for `width` units): unlike cells, the 2022-2024
+    // builds' character read can give a pair outside the BMP. `read` answers the units given.
+    [[nodiscard]] bool ReadRowCharacters(int y, int width, wchar_t* units, DWORD& read) const noexcept;
 
     // The cursor, the view and the size. Inside a pseudo console conhost makes its buffer the size
     // of any window set there and never tells the terminal (src/host/getset.cpp,
