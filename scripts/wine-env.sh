@@ -18,6 +18,11 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d;winem
 num=$(( 100 + $(printf '%s' "$build" | cksum | cut -d' ' -f1) % 400 ))
 started_x=
 if [ -z "${ZARNITH_DISPLAY:-}" ]; then
+  # A display whose server is gone (its lock names no live process) leaves its socket behind.
+  lock="/tmp/.X$num-lock"
+  if [ -e "$lock" ] && ! kill -0 "$(tr -d ' ' < "$lock")" 2>/dev/null; then
+    rm -f "$lock" "/tmp/.X11-unix/X$num"
+  fi
   if ! [ -e "/tmp/.X11-unix/X$num" ]; then
     Xvfb ":$num" -screen 0 1024x768x24 -nolisten tcp > "$build/xvfb.log" 2>&1 &
     started_x=$!
