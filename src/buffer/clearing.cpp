@@ -8,7 +8,6 @@
 #include "console/screen.h"
 #include "console/transfer.h"
 #include "frame/entry.h"
-#include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
@@ -41,7 +40,7 @@ ClupPlan PlanClup(const CONSOLE_SCREEN_BUFFER_INFO& info, long long n) noexcept 
     return plan;
 }
 
-int RunFcls() {
+int RunFcls(wchar_t*) {
     const ScreenBuffer out = OpenStandardOutputBuffer();
     CONSOLE_SCREEN_BUFFER_INFO info{};
     out.Query(info);
@@ -53,12 +52,9 @@ int RunFcls() {
     return 0;
 }
 
-int RunClup(wchar_t* line) {
+int RunClup(Row self, wchar_t* line) {
     const std::wstring_view text = line ? line : L"";
-    if (text.find(L'?') != std::wstring_view::npos) {
-        Printf(L"%s\r\n", HelpTextOf(RowOf(L"CLUP")));
-        return 0;
-    }
+    if (text.find(L'?') != std::wstring_view::npos) return self.ShowHelp();
     const ScreenBuffer out = OpenStandardOutputBuffer();
     CONSOLE_SCREEN_BUFFER_INFO info{};
     if (!out.Query(info) || info.dwCursorPosition.Y < 2) return 0;
@@ -71,7 +67,7 @@ int RunClup(wchar_t* line) {
     return 0;
 }
 
-int RunRepaint(wchar_t* line) {
+int RunRepaint(Row self, wchar_t* line) {
     const ScreenBuffer out = OpenStandardOutputBuffer();
     CONSOLE_SCREEN_BUFFER_INFO info{};
     if (!out.Query(info)) return -1;
@@ -93,7 +89,7 @@ int RunRepaint(wchar_t* line) {
     if (width <= 0 || rows <= 0) return 0;
     const int blockRows = std::min(kRepaintBlockRows, RowsPerTransfer(width, sizeof(WORD)));
     HostArray<WORD> block(size_t(blockRows) * size_t(width));
-    if (!block) return ReportCommandError(RowOf(L"REPAINT"), message::kNoMemory);
+    if (!block) return self.Fail(message::kNoMemory);
     std::fill_n(block.data(), block.size(), attribute);
     (void)out.RepeatAttributeRows(0, rows, width, block.data(), blockRows);  // REPAINT has no failure to report
     return 0;
@@ -101,10 +97,6 @@ int RunRepaint(wchar_t* line) {
 
 }  // namespace zarnith
 
-ZARNITH_ENTRY int FCLS(LPWSTR) noexcept { return zarnith::Guarded(L"FCLS", [] { return zarnith::RunFcls(); }, 0); }
-ZARNITH_ENTRY int CLUP(LPWSTR line) noexcept {
-    return zarnith::Guarded(L"CLUP", [&] { return zarnith::RunClup(line); }, 0);
-}
-ZARNITH_ENTRY int REPAINT(LPWSTR line) noexcept {
-    return zarnith::Guarded(L"REPAINT", [&] { return zarnith::RunRepaint(line); });
-}
+ZARNITH_SHELL(FCLS, zarnith::RunFcls)
+ZARNITH_SHELL(CLUP, zarnith::RunClup)
+ZARNITH_SHELL(REPAINT, zarnith::RunRepaint)

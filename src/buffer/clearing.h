@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "frame/rows.h"
+
 namespace zarnith {
 
 // What one CLUP does to a console: rows [firstRow, firstRow + rowCount) become blank, the cursor
@@ -18,8 +20,8 @@ struct ClupPlan {
 // The plan for CLUP N (N <= 0 counts as 1) on a console in `info`.
 ClupPlan PlanClup(const CONSOLE_SCREEN_BUFFER_INFO& info, long long n) noexcept;
 
-int RunFcls();
-int RunClup(wchar_t* line);
-int RunRepaint(wchar_t* line);
+int RunFcls(wchar_t* line);
+int RunClup(Row self, wchar_t* line);
+int RunRepaint(Row self, wchar_t* line);
 
 }  // namespace zarnith

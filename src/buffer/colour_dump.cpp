@@ -22,8 +22,6 @@ namespace zarnith {
 
 namespace {
 
-constexpr int kSavecsbRow = RowOf(L"SAVECSB");
-
 // The attribute bits that change how a cell looks in either format: its two colours, underscore
 // and reverse video. Grid lines have no equivalent, and the full-width flags say nothing about looks.
 constexpr WORD kLookBits = 0x00FF | COMMON_LVB_UNDERSCORE | COMMON_LVB_REVERSE_VIDEO;
@@ -343,10 +341,10 @@ int WritePage(const ScreenBuffer& screen, const CONSOLE_SCREEN_BUFFER_INFO& info
 
 }  // namespace
 
-int DumpWithColours(const wchar_t* name, bool append, ColourFormat format) {
+int DumpWithColours(Row self, const wchar_t* name, bool append, ColourFormat format) {
     const ScreenBuffer screen = OpenStandardOutputBuffer();
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (!screen.Query(info)) return ReportCommandError(kSavecsbRow, message::kSavecsbRedirected);
+    if (!screen.Query(info)) return self.Fail(message::kSavecsbRedirected);
     // Memory first, as in the plain dump: a failure then leaves an existing file as it was.
     const int width = std::max<int>(info.dwSize.X, 1);
     HostArray<CHAR_INFO> cells(size_t(RowsPerTransfer(width)) * size_t(width));
@@ -355,10 +353,10 @@ int DumpWithColours(const wchar_t* name, bool append, ColourFormat format) {
     const bool output = format == ColourFormat::Sequences
                             ? line.allocate(LineCapacity(size_t(width)))
                             : block.allocate(kPageBlock);
-    if (!cells || !output) return ReportCommandError(kSavecsbRow, message::kNoMemory);
+    if (!cells || !output) return self.Fail(message::kNoMemory);
     const UniqueHandle file(
         CreateFileW(name, GENERIC_WRITE, 0, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, 0, nullptr));
-    if (!file) return ReportCommandError(kSavecsbRow, message::kFailedToOpenFile, name);
+    if (!file) return self.Fail(message::kFailedToOpenFile, name);
     if (append) SetFilePointer(file.get(), 0, nullptr, FILE_END);
     if (format == ColourFormat::Sequences) return WriteSequences(screen, info, file.get(), cells, line);
     return WritePage(screen, info, file.get(), name, cells, block);

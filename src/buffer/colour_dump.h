@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include "frame/rows.h"
+
 namespace zarnith {
 
 enum class ColourFormat {
@@ -11,6 +13,6 @@ enum class ColourFormat {
 };
 
 // Runs the dump into `name` (appended to with `append`, which the caller allows for /C only).
-int DumpWithColours(const wchar_t* name, bool append, ColourFormat format);
+int DumpWithColours(Row self, const wchar_t* name, bool append, ColourFormat format);
 
 }  // namespace zarnith

@@ -8,7 +8,6 @@
 #include "console/cells.h"
 #include "console/row_text.h"
 #include "frame/entry.h"
-#include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
@@ -162,7 +161,7 @@ Stopped ShowMatches(const ScreenBuffer& screen, const CompiledPattern& pattern, 
 
 }  // namespace
 
-int RunCsbfind(wchar_t* line) {
+int RunCsbfind(Row self, wchar_t* line) {
     OnigSyntaxType* const syntax = SelectRegexSyntax();
     wchar_t* pattern = line ? NthArgument(line, 0, nullptr, nullptr) : nullptr;
     if (pattern == nullptr || lstrcmpW(pattern, L"/?") == 0) {
@@ -187,7 +186,7 @@ int RunCsbfind(wchar_t* line) {
         const int width = info.dwSize.X;
         RowReader reader(console, width);
         HostArray<WORD> scratch(static_cast<size_t>(width));
-        if (!reader || !scratch) return ReportCommandError(RowOf(L"CSBFIND"), message::kNoMemory);
+        if (!reader || !scratch) return self.Fail(message::kNoMemory);
         CompiledPattern compiled;
         if (compiled.Compile(pattern, syntax)) {
             compiled.LimitRetries(kSearchRetryLimit);
@@ -207,6 +206,4 @@ int RunCsbfind(wchar_t* line) {
 
 }  // namespace zarnith
 
-ZARNITH_ENTRY int CSBFIND(LPWSTR line) noexcept {
-    return zarnith::Guarded(L"CSBFIND", [&] { return zarnith::RunCsbfind(line); });
-}
+ZARNITH_SHELL(CSBFIND, zarnith::RunCsbfind)

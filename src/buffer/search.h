@@ -10,6 +10,7 @@
 
 #include "console/screen.h"
 #include "frame/os_module.h"
+#include "frame/rows.h"
 
 namespace zarnith {
 
@@ -70,6 +71,6 @@ Found FindMatch(const CompiledPattern& pattern, std::wstring_view text) noexcept
 // needs on a console row, a fraction of a second for a runaway one.
 inline constexpr unsigned long kSearchRetryLimit = 1000000;
 
-int RunCsbfind(wchar_t* line);
+int RunCsbfind(Row self, wchar_t* line);
 
 }  // namespace zarnith

@@ -12,7 +12,6 @@
 #include "console/transfer.h"
 #include "frame/dpi.h"
 #include "frame/entry.h"
-#include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
@@ -113,14 +112,14 @@ namespace {
 
 // Argument 0 as the file name (kept in `path`), or null after the usage line went to standard
 // error (the command then answers 1).
-const wchar_t* FileArgument(wchar_t* line, std::vector<wchar_t>& path, int helpRow) {
+const wchar_t* FileArgument(Row self, wchar_t* line, std::vector<wchar_t>& path) {
     const size_t length = line ? wcslen(line) : 0;
     path.assign(std::max<size_t>(length + 1, MAX_PATH), L'\0');  // the argument is never longer than its line
     const wchar_t* argument = line ? NthArgument(line, 0, path.data(), nullptr) : nullptr;
     // The host keeps the quotes that let a name hold blanks and commas; the file system would not.
     if (argument != nullptr) StripEnclosingQuotes(path.data());
     if (argument == nullptr || lstrcmpiW(path.data(), L"/?") == 0) {
-        ReportLine(L"%s\r\n", HelpTextOf(helpRow));
+        ReportLine(L"%s\r\n", self.Help());
         return nullptr;
     }
     return path.data();
@@ -128,16 +127,16 @@ const wchar_t* FileArgument(wchar_t* line, std::vector<wchar_t>& path, int helpR
 
 }  // namespace
 
-int RunSavecon(wchar_t* line) {
+int RunSavecon(Row self, wchar_t* line) {
     std::vector<wchar_t> path;
-    const wchar_t* name = FileArgument(line, path, RowOf(L"SAVECON"));
+    const wchar_t* name = FileArgument(self, line, path);
     if (!name) return 1;
 
     // A snapshot is written only from a real screen-buffer record.
     const ScreenBuffer screen = OpenStandardOutputBuffer();
     CONSOLE_SCREEN_BUFFER_INFO info{};
     if (!screen.Query(info) || info.dwSize.X < 1)
-        return ReportCommandError(RowOf(L"SAVECON"), message::kNotConsoleOutput);
+        return self.Fail(message::kNotConsoleOutput);
     RECT rect{};
     const UnscaledPixels unscaled;  // the place RSTRCON restores, measured as CONSIZE measures it
     // A pseudo console's window is a hidden stand-in: its place is not the terminal's.
@@ -148,7 +147,7 @@ int RunSavecon(wchar_t* line) {
     const int width = header.width;
     const int chunkRows = RowsPerTransfer(width);
     HostArray<CHAR_INFO> cells(size_t(chunkRows) * size_t(width));
-    if (!cells) return ReportCommandError(RowOf(L"SAVECON"), message::kNoMemory);
+    if (!cells) return self.Fail(message::kNoMemory);
 
     const UniqueHandle file(CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     if (!file) return ReportWindowsError(name);
@@ -189,14 +188,14 @@ FileRead ReadExactly(HANDLE file, void* into, uint64_t bytes) noexcept {
 
 }  // namespace
 
-int RunRstrcon(wchar_t* line) {
+int RunRstrcon(Row self, wchar_t* line) {
     std::vector<wchar_t> path;
-    const wchar_t* name = FileArgument(line, path, RowOf(L"RSTRCON"));
+    const wchar_t* name = FileArgument(self, line, path);
     if (!name) return 1;
 
     const ScreenBuffer screen = OpenStandardOutputBuffer();
     CONSOLE_SCREEN_BUFFER_INFO current{};
-    if (!screen.Query(current)) return ReportCommandError(RowOf(L"RSTRCON"), message::kNotConsoleOutput);
+    if (!screen.Query(current)) return self.Fail(message::kNotConsoleOutput);
     const UniqueHandle file(CreateFileW(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file) return ReportWindowsError(name);
 
@@ -211,16 +210,16 @@ int RunRstrcon(wchar_t* line) {
     if (head == FileRead::Failed) return ReportWindowsError(name);
     const SnapshotHeader header = DecodeSnapshotHeader(bytes);
     if (const wchar_t* problem = SnapshotProblem(header, head == FileRead::Short ? 0 : uint64_t(size.QuadPart)))
-        return ReportCommandError(RowOf(L"RSTRCON"), problem, name);
+        return self.Fail(problem, name);
 
     const int width = header.width;
     const int height = header.height;
     const int saved = header.cursorY + 1;
     HostArray<CHAR_INFO> cells(size_t(saved) * size_t(width));
-    if (!cells) return ReportCommandError(RowOf(L"RSTRCON"), message::kNoMemory);
+    if (!cells) return self.Fail(message::kNoMemory);
     switch (ReadExactly(file.get(), cells.data(), uint64_t(cells.size()) * sizeof(CHAR_INFO))) {
     case FileRead::Failed: return ReportWindowsError(name);
-    case FileRead::Short: return ReportCommandError(RowOf(L"RSTRCON"), message::kSnapshotTruncated, name);
+    case FileRead::Short: return self.Fail(message::kSnapshotTruncated, name);
     case FileRead::Whole: break;
     }
 
@@ -252,21 +251,17 @@ int RunRstrcon(wchar_t* line) {
     int result = 0;
     if (lostFrom < saved) {
         const std::wstring rows = std::to_wstring(lostFrom) + L"-" + std::to_wstring(saved - 1);
-        result = ReportCommandError(RowOf(L"RSTRCON"), message::kRowsNotRestored, rows.c_str());
+        result = self.Fail(message::kRowsNotRestored, rows.c_str());
     }
     if (viewLost) {
         const std::wstring view =
             std::to_wstring(Width(header.window)) + L" x " + std::to_wstring(Height(header.window));
-        result = ReportCommandError(RowOf(L"RSTRCON"), message::kViewNotRestored, view.c_str());
+        result = self.Fail(message::kViewNotRestored, view.c_str());
     }
     return result;
 }
 
 }  // namespace zarnith
 
-ZARNITH_ENTRY int SAVECON(LPWSTR line) noexcept {
-    return zarnith::Guarded(L"SAVECON", [&] { return zarnith::RunSavecon(line); });
-}
-ZARNITH_ENTRY int RSTRCON(LPWSTR line) noexcept {
-    return zarnith::Guarded(L"RSTRCON", [&] { return zarnith::RunRstrcon(line); });
-}
+ZARNITH_SHELL(SAVECON, zarnith::RunSavecon)
+ZARNITH_SHELL(RSTRCON, zarnith::RunRstrcon)

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 
+#include "frame/rows.h"
 #include "frame/services.h"
 
 namespace zarnith {
@@ -37,7 +38,7 @@ const wchar_t* SnapshotProblem(const SnapshotHeader& header, uint64_t fileSize) 
 // screen position.
 SizeRequest SnapshotSizeRequest(const SnapshotHeader& header) noexcept;
 
-int RunSavecon(wchar_t* line);
-int RunRstrcon(wchar_t* line);
+int RunSavecon(Row self, wchar_t* line);
+int RunRstrcon(Row self, wchar_t* line);
 
 }  // namespace zarnith

@@ -8,7 +8,6 @@
 #include "console/row_text.h"
 #include "console/screen.h"
 #include "frame/entry.h"
-#include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
@@ -79,19 +78,19 @@ std::wstring ComposeDump(const std::vector<std::wstring>& rows, const DumpStamp&
 
 namespace {
 
-int Dump(const wchar_t* name, bool append) {
+int Dump(Row self, const wchar_t* name, bool append) {
     const ScreenBuffer screen = OpenStandardOutputBuffer();
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (!screen.Query(info)) return ReportCommandError(RowOf(L"SAVECSB"), message::kSavecsbRedirected);
+    if (!screen.Query(info)) return self.Fail(message::kSavecsbRedirected);
     // Memory first: a failure then leaves an existing file as it was.
     const int width = std::max<int>(info.dwSize.X, 1);
     const int rows = info.dwCursorPosition.Y + 1;
     RowReader reader(screen, width);
     HostArray<wchar_t> row(size_t(width) + 1);  // one row's text and its terminator
-    if (!reader || !row) return ReportCommandError(RowOf(L"SAVECSB"), message::kNoMemory);
+    if (!reader || !row) return self.Fail(message::kNoMemory);
     const UniqueHandle file(
         CreateFileW(name, GENERIC_WRITE, 0, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, 0, nullptr));
-    if (!file) return ReportCommandError(RowOf(L"SAVECSB"), message::kFailedToOpenFile, name);
+    if (!file) return self.Fail(message::kFailedToOpenFile, name);
     if (append) SetFilePointer(file.get(), 0, nullptr, FILE_END);
 
     const DumpStamp stamp = CurrentDumpStamp();
@@ -114,9 +113,9 @@ int Dump(const wchar_t* name, bool append) {
 
 }  // namespace
 
-int RunSavecsb(wchar_t* line) {
+int RunSavecsb(Row self, wchar_t* line) {
     const ArgumentArray args = SplitArguments(line);
-    if (!args) return ReportCommandError(RowOf(L"SAVECSB"), message::kNoMemory);
+    if (!args) return self.Fail(message::kNoMemory);
     if (args.count() < 2) {
         PrintLines(kHelp);
         return -1;
@@ -144,16 +143,14 @@ int RunSavecsb(wchar_t* line) {
             name = args[i];
         }
     }
-    if (name == nullptr || twoFormats) return ReportCommandError(RowOf(L"SAVECSB"), message::kSavecsbSyntax);
-    if (!colours) return Dump(name, append);
+    if (name == nullptr || twoFormats) return self.Fail(message::kSavecsbSyntax);
+    if (!colours) return Dump(self, name, append);
     // A page is one whole document: a second one appended would not be a page.
     if (append && *colours == ColourFormat::Page)
-        return ReportCommandError(RowOf(L"SAVECSB"), message::kSavecsbAppendPage);
-    return DumpWithColours(name, append, *colours);
+        return self.Fail(message::kSavecsbAppendPage);
+    return DumpWithColours(self, name, append, *colours);
 }
 
 }  // namespace zarnith
 
-ZARNITH_ENTRY int SAVECSB(LPWSTR line) noexcept {
-    return zarnith::Guarded(L"SAVECSB", [&] { return zarnith::RunSavecsb(line); });
-}
+ZARNITH_SHELL(SAVECSB, zarnith::RunSavecsb)

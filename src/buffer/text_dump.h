@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "frame/rows.h"
+
 namespace zarnith {
 
 // Local date (short format) and time of the user's locale; a text that cannot be made is empty.
@@ -25,6 +27,6 @@ std::wstring DumpEnd(int count, const DumpStamp& stamp, int width);
 // A whole dump as the command writes it, from rows of cells (for checking the layout).
 std::wstring ComposeDump(const std::vector<std::wstring>& rows, const DumpStamp& stamp, int width);
 
-int RunSavecsb(wchar_t* line);
+int RunSavecsb(Row self, wchar_t* line);
 
 }  // namespace zarnith

@@ -64,10 +64,10 @@ bool InPseudoConsole() noexcept {
 }
 
 std::optional<int> PseudoConsoleAnswer(Row row, wchar_t* result) noexcept {
-    const InTerminal& answer = InTerminalOf(row.index);
+    const InTerminal& answer = row.InTerminalAnswer();
     if (answer.kind == InTerminal::Works || !InPseudoConsole()) return std::nullopt;
     if (answer.kind == InTerminal::Refused) {
-        ReportCommandError(row.index, message::kNotInPseudoConsole);
+        row.Fail(message::kNotInPseudoConsole);
         return answer.result;
     }
     if (result != nullptr) WriteResult(result, answer.text);

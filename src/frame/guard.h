@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <exception>
 #include <new>
+#include <type_traits>
 #include "frame/messages.h"
 #include "frame/report.h"
 #include "frame/rows.h"
@@ -24,24 +25,29 @@ int GuardedAs(const wchar_t* entry, Body&& body, int failure) noexcept {
     return failure;
 }
 
-// The same for a registered name's entry point, named by its row (Guarded(L"CLUP", ...)).
-template <class Body>
-int Guarded(Row row, Body&& body, int failure = -1) noexcept {
-    return GuardedAs(NameOf(row.index), body, failure);
-}
-
-// The same for variables and functions, which always answer 0: after an unexpected failure the
-// host's result buffer still holds text, "N/A", rather than whatever was there before.
-template <class Body>
-int GuardedResult(Row row, wchar_t* result, Body&& body) noexcept {
-    bool answered = false;
-    const int status = Guarded(row, [&] {
-        const int value = body();
-        answered = true;
-        return value;
-    }, 0);
-    if (!answered && result) wmemcpy(result, kUnknown, std::size(kUnknown));
-    return status;
+// A registered name's entry (its shell, frame/entry.h): body(self, argument), or body(argument)
+// for a body that never speaks as its command, guarded with its row's failure value. Variables
+// and functions always answer 0: after an unexpected failure the host's result buffer still
+// holds text, "N/A", rather than whatever was there before.
+template <EntryRow Entry, class Argument, class Body>
+int RunEntry(Argument argument, Body&& body) noexcept {
+    constexpr Row self{Entry};
+    const auto run = [&] {
+        if constexpr (std::is_invocable_v<Body&, Row, Argument>) return body(self, argument);
+        else return body(argument);
+    };
+    if constexpr (self.AnswersText()) {
+        bool answered = false;
+        const int status = GuardedAs(self.Name(), [&] {
+            const int value = run();
+            answered = true;
+            return value;
+        }, self.Failure());
+        if (!answered && argument) wmemcpy(argument, kUnknown, std::size(kUnknown));
+        return status;
+    } else {
+        return GuardedAs(self.Name(), run, self.Failure());
+    }
 }
 
 }  // namespace zarnith

@@ -11,7 +11,6 @@
 #include "console/screen.h"
 #include "console/transfer.h"
 #include "frame/entry.h"
-#include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
@@ -147,7 +146,7 @@ void ShowHelpOf(int r) noexcept {
     if (const wchar_t* text = HelpTextOf(r)) {
         PrintLines(text);  // a help text may have lines of its own
         Printf(L"\r\n");
-    } else if (r == RowOf(L"CONHELP")) {
+    } else if (r == int(EntryRow::CONHELP)) {
         Printf(L"%s", kConhelpUsage);
     } else if (CommandEntry entry = RegistrationTable[r].Entry) {
         // Commands may write into their line (a tokenizer's terminator): give them room.
@@ -208,9 +207,7 @@ int RunConhelp(LPWSTR line) {
 
 }  // namespace zarnith
 
-ZARNITH_ENTRY int CONHELP(LPWSTR line) noexcept {
-    return zarnith::Guarded(L"CONHELP", [&] { return zarnith::RunConhelp(line); }, 0);
-}
+ZARNITH_SHELL(CONHELP, zarnith::RunConhelp)
 
 ZARNITH_ENTRY int Help(LPWSTR name) noexcept {
     return zarnith::GuardedAs(

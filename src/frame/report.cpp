@@ -8,17 +8,26 @@
 
 namespace zarnith {
 
-int ReportCommandError(int row, const wchar_t* text, const wchar_t* argument) noexcept {
+int ReportCommandError(Row row, const wchar_t* text, const wchar_t* argument) noexcept {
     try {
-        std::wstring line = NameOf(row);
+        std::wstring line = row.Name();
         line += L": ";
         line += text;
         line += L"\r\n";
         ReportLine(line.c_str(), argument);
     } catch (const std::bad_alloc&) {
-        ReportLine(message::kCommandErrorLine, NameOf(row), message::kNoMemory);
+        ReportLine(message::kCommandErrorLine, row.Name(), message::kNoMemory);
     }
     return -1;
+}
+
+int Row::Fail(const wchar_t* text, const wchar_t* argument) const noexcept {
+    return ReportCommandError(*this, text, argument);
+}
+
+int Row::ShowHelp() const noexcept {
+    Printf(L"%s\r\n", Help());
+    return 0;
 }
 
 int ReportWindowsError(const wchar_t* subject, DWORD code) noexcept {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "frame/host.h"
+#include "frame/rows.h"
 
 namespace zarnith {
 
@@ -13,7 +14,7 @@ inline HANDLE StandardError() noexcept { return GetStdHandle(STD_ERROR_HANDLE); 
 
 // Writes "<row's name>: <text>\r\n" to standard error, the line itself being the format for
 // `argument` (so "%s" in `text` takes it). Returns -1, which the command returns.
-int ReportCommandError(int row, const wchar_t* text, const wchar_t* argument = nullptr) noexcept;
+int ReportCommandError(Row row, const wchar_t* text, const wchar_t* argument = nullptr) noexcept;
 
 // A failed Windows call through the host's error reporter, about `subject` (a file name) or
 // nothing; returns the reporter's result. A call that failed without an error code is reported

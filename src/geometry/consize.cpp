@@ -12,7 +12,6 @@
 #include "console/screen.h"
 #include "frame/dpi.h"
 #include "frame/entry.h"
-#include "frame/guard.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/messages.h"
@@ -380,7 +379,7 @@ bool ResizeStep(const ScreenBuffer& console, const ResizeStepPlan& step) noexcep
 
 // Carries out `request` on the measured console: 0 success (or report printed), 1 after a
 // reported failure.
-int ApplyConsoleSize(const ScreenBuffer& console, const ConsoleMeasures& m, const SizeRequest& request,
+int ApplyConsoleSize(Row self, const ScreenBuffer& console, const ConsoleMeasures& m, const SizeRequest& request,
                      bool pseudo) noexcept {
     if (request.query) {
         const auto v = ReportValues(m, pseudo);
@@ -396,7 +395,7 @@ int ApplyConsoleSize(const ScreenBuffer& console, const ConsoleMeasures& m, cons
     const SizePlan plan = PlanConsoleSize(request, m.info, pseudo ? ConsoleLimits{} : QueryConsoleLimits(console, m));
     if (plan.refusal != nullptr) {
         const std::wstring size = std::to_wstring(plan.refused.X) + L" x " + std::to_wstring(plan.refused.Y);
-        ReportCommandError(RowOf(L"CONSIZE"), plan.refusal, size.c_str());
+        self.Fail(plan.refusal, size.c_str());
         return 1;
     }
     // A maximised or full-screen frame would never follow (nor wait) and a move would leave it
@@ -405,7 +404,7 @@ int ApplyConsoleSize(const ScreenBuffer& console, const ConsoleMeasures& m, cons
         request.canonical != 0 || request.position.x != m.window.left || request.position.y != m.window.top;
     const wchar_t* fixed = !pseudo && (plan.WindowChanges() || moves) ? FrameFixedAs() : nullptr;
     if (fixed != nullptr) {
-        ReportCommandError(RowOf(L"CONSIZE"), message::kFrameFixed, fixed);
+        self.Fail(message::kFrameFixed, fixed);
         return 1;
     }
     if (!plan.Valid()) {
@@ -451,9 +450,9 @@ public:
         if (!measured_) error_ = GetLastError();
     }
     POINT Corner() const noexcept { return {m_.window.left, m_.window.top}; }
-    int Apply(const SizeRequest& request) const noexcept {
+    int Apply(Row self, const SizeRequest& request) const noexcept {
         if (!measured_) return ReportFailure(error_);
-        return ApplyConsoleSize(console_, m_, request, pseudo_);
+        return ApplyConsoleSize(self, console_, m_, request, pseudo_);
     }
 
 private:
@@ -466,7 +465,7 @@ private:
     DWORD error_ = ERROR_SUCCESS;
 };
 
-int RunConsize(wchar_t* line) {
+int RunConsize(Row self, wchar_t* line) {
     if (RefusedInTab()) return 0;
     ArgumentArray args = SplitArguments(line);
     if (!args) return ReportFailure();
@@ -480,8 +479,8 @@ int RunConsize(wchar_t* line) {
     // terminal's view, and the terminal is never told (src/host/getset.cpp,
     // SetConsoleScreenBufferSizeImpl).
     if (!request.query)
-        if (const auto refused = PseudoConsoleAnswer(L"CONSIZE")) return *refused;
-    return call.Apply(request);
+        if (const auto refused = PseudoConsoleAnswer(self)) return *refused;
+    return call.Apply(self, request);
 }
 
 }  // namespace
@@ -497,11 +496,10 @@ const wchar_t* FrameFixedAs() noexcept {
 
 int SizeConsole(const SizeRequest& request) noexcept {
     if (RefusedInTab()) return 0;
-    return SizeCall().Apply(request);
+    // The key handler's resize is CONSIZE's work, and its error lines say so.
+    return SizeCall().Apply(Row(EntryRow::CONSIZE), request);
 }
 
 }  // namespace zarnith
 
-ZARNITH_ENTRY int CONSIZE(LPWSTR line) noexcept {
-    return zarnith::Guarded(L"CONSIZE", [&] { return zarnith::RunConsize(line); }, 1);
-}
+ZARNITH_SHELL(CONSIZE, zarnith::RunConsize)

@@ -6,7 +6,6 @@
 #include "console/screen.h"
 #include "frame/dpi.h"
 #include "frame/entry.h"
-#include "frame/guard.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/os_module.h"
@@ -32,9 +31,9 @@ int BufferVariable(wchar_t* result, Field field) noexcept {
     return 0;
 }
 
-int MaxConsoleVariable(wchar_t* result) noexcept {
+int MaxConsoleVariable(Row self, wchar_t* result) noexcept {
     // Under a pseudo console the largest window is the terminal's to know.
-    if (PseudoConsoleAnswer(L"_MAXCON", result)) return 0;
+    if (PseudoConsoleAnswer(self, result)) return 0;
     const UnscaledPixels unscaled;
     const ScreenBuffer console = OpenConsoleOutput();
     const auto client = QueryMaxClientSize();
@@ -54,9 +53,9 @@ int MaxConsoleVariable(wchar_t* result) noexcept {
     return 0;
 }
 
-int FullScreenVariable(wchar_t* result) noexcept {
+int FullScreenVariable(Row self, wchar_t* result) noexcept {
     // Under a pseudo console the answer would describe the hidden stand-in, not the terminal.
-    if (PseudoConsoleAnswer(L"_FSMODE", result)) return 0;
+    if (PseudoConsoleAnswer(self, result)) return 0;
     const wchar_t* text = L"-1";
     // Not linked directly: systems without it must still load the plug-in.
     const RunTimeFunction<BOOL(LPDWORD)> query(OsModule::Named(L"kernel32.dll"), "GetConsoleDisplayMode");
@@ -77,7 +76,7 @@ int CharacterStoredFor(wchar_t* buffer) noexcept {
     const int touched = console.Query(info) ? std::min<int>(info.dwSize.X, 3) : 0;
     // Without those cells in hand nothing is touched at all.
     if (touched < 1 || !console.ReadRows(0, 1, touched, kept)) {
-        WriteResult(buffer, L"N/A");
+        WriteResult(buffer, kUnknown);
         return 0;
     }
     const COORD origin{0, 0};
@@ -157,16 +156,16 @@ int TrayExtent(int height) noexcept {
     return height ? r.bottom - r.top : r.right - r.left;
 }
 
-void MouseCell(Row variable, wchar_t* result, int selector) noexcept {
+void MouseCell(Row self, wchar_t* result, int selector) noexcept {
     // The mouse is over the terminal's window, whose cells the hidden stand-in knows nothing of.
-    if (PseudoConsoleAnswer(variable, result)) return;
+    if (PseudoConsoleAnswer(self, result)) return;
     const UnscaledPixels unscaled;
     POINT p{};
     RECT client{};
     const HWND window = State().consoleWindow;
     if (!GetCursorPos(&p) || !ScreenToClient(window, &p) || !GetClientRect(window, &client) ||
         p.x < 0 || p.x >= client.right || p.y < 0 || p.y >= client.bottom) {
-        WriteResult(result, L"N/A");
+        WriteResult(result, kUnknown);
         return;
     }
     const ScreenBuffer console = OpenConsoleOutput();
@@ -176,7 +175,7 @@ void MouseCell(Row variable, wchar_t* result, int selector) noexcept {
                                           IsZoomed(window) != FALSE);
     const int column = cells.columns.CellsIn(p.x), row = cells.rows.CellsIn(p.y);
     if (column < 0 || row < 0) {
-        WriteResult(result, L"N/A");
+        WriteResult(result, kUnknown);
         return;
     }
     if (selector == kMouseColumn) {
@@ -188,7 +187,7 @@ void MouseCell(Row variable, wchar_t* result, int selector) noexcept {
         return;
     }
     if (!viewKnown) {
-        WriteResult(result, L"N/A");
+        WriteResult(result, kUnknown);
         return;
     }
     const COORD cell{static_cast<SHORT>(column + info.srWindow.Left), static_cast<SHORT>(row + info.srWindow.Top)};
@@ -198,7 +197,7 @@ void MouseCell(Row variable, wchar_t* result, int selector) noexcept {
     CHAR_INFO read{};
     // A partly visible row or column can lie one past the buffer: no character there.
     if (!console || !console.ReadCellAt(cell, read)) {
-        WriteResult(result, L"N/A");
+        WriteResult(result, kUnknown);
         return;
     }
     Sprintf(result, L"%u", static_cast<unsigned int>(read.Char.UnicodeChar));
@@ -207,55 +206,28 @@ void MouseCell(Row variable, wchar_t* result, int selector) noexcept {
 }  // namespace zarnith
 
 using zarnith::BufferVariable;
-using zarnith::Guarded;
-using zarnith::GuardedResult;
+using zarnith::Row;
 
-ZARNITH_ENTRY int _BUFCOLS(LPWSTR r) noexcept {
-    return GuardedResult(L"_BUFCOLS", r, [&] { return BufferVariable(r, [](auto& i) { return i.dwSize.X; }); });
-}
-ZARNITH_ENTRY int _BUFROWS(LPWSTR r) noexcept {
-    return GuardedResult(L"_BUFROWS", r, [&] { return BufferVariable(r, [](auto& i) { return i.dwSize.Y; }); });
-}
-ZARNITH_ENTRY int _BUFX(LPWSTR r) noexcept {
-    return GuardedResult(L"_BUFX", r, [&] { return BufferVariable(r, [](auto& i) { return i.dwCursorPosition.X; }); });
-}
-ZARNITH_ENTRY int _BUFY(LPWSTR r) noexcept {
-    return GuardedResult(L"_BUFY", r, [&] { return BufferVariable(r, [](auto& i) { return i.dwCursorPosition.Y; }); });
-}
-ZARNITH_ENTRY int _WINCOLS(LPWSTR r) noexcept {
-    return GuardedResult(L"_WINCOLS", r, [&] {
-        return BufferVariable(r, [](auto& i) { return SHORT(i.srWindow.Right - i.srWindow.Left + 1); });
-    });
-}
-ZARNITH_ENTRY int _WINROWS(LPWSTR r) noexcept {
-    return GuardedResult(L"_WINROWS", r, [&] {
-        return BufferVariable(r, [](auto& i) { return SHORT(i.srWindow.Bottom - i.srWindow.Top + 1); });
-    });
-}
-ZARNITH_ENTRY int _MAXCON(LPWSTR r) noexcept { return GuardedResult(L"_MAXCON", r, [&] { return zarnith::MaxConsoleVariable(r); }); }
-ZARNITH_ENTRY int _FSMODE(LPWSTR r) noexcept { return GuardedResult(L"_FSMODE", r, [&] { return zarnith::FullScreenVariable(r); }); }
-ZARNITH_ENTRY int _TRAYH(LPWSTR r) noexcept {
-    return GuardedResult(L"_TRAYH", r, [&] { return Sprintf(r, L"%d", zarnith::TrayExtent(1)), 0; });
-}
-ZARNITH_ENTRY int _TRAYW(LPWSTR r) noexcept {
-    return GuardedResult(L"_TRAYW", r, [&] { return Sprintf(r, L"%d", zarnith::TrayExtent(0)), 0; });
-}
-ZARNITH_ENTRY int _RULER(LPWSTR r) noexcept {
-    return GuardedResult(L"_RULER", r, [&] {
-        CONSOLE_SCREEN_BUFFER_INFO info{};
-        zarnith::WriteResult(r, zarnith::QueryScreenBuffer(info) ? zarnith::RulerText(info.dwSize.X) : L"N/A");
-        return 0;
-    });
-}
-ZARNITH_ENTRY int _MOUSECX(LPWSTR r) noexcept {
-    return GuardedResult(L"_MOUSECX", r, [&] { return zarnith::MouseCell(L"_MOUSECX", r, zarnith::kMouseColumn), 0; });
-}
-ZARNITH_ENTRY int _MOUSECY(LPWSTR r) noexcept {
-    return GuardedResult(L"_MOUSECY", r, [&] { return zarnith::MouseCell(L"_MOUSECY", r, zarnith::kMouseRow), 0; });
-}
-ZARNITH_ENTRY int _CURCHAR(LPWSTR r) noexcept {
-    return GuardedResult(L"_CURCHAR", r, [&] { return zarnith::MouseCell(L"_CURCHAR", r, zarnith::kMouseCharacter), 0; });
-}
-ZARNITH_ENTRY int f_BUFCHAR(LPWSTR buffer) noexcept {
-    return GuardedResult(L"@BUFCHAR", buffer, [&] { return zarnith::CharacterStoredFor(buffer); });
-}
+ZARNITH_SHELL(_BUFCOLS, [](LPWSTR r) { return BufferVariable(r, [](auto& i) { return i.dwSize.X; }); })
+ZARNITH_SHELL(_BUFROWS, [](LPWSTR r) { return BufferVariable(r, [](auto& i) { return i.dwSize.Y; }); })
+ZARNITH_SHELL(_BUFX, [](LPWSTR r) { return BufferVariable(r, [](auto& i) { return i.dwCursorPosition.X; }); })
+ZARNITH_SHELL(_BUFY, [](LPWSTR r) { return BufferVariable(r, [](auto& i) { return i.dwCursorPosition.Y; }); })
+ZARNITH_SHELL(_WINCOLS, [](LPWSTR r) {
+    return BufferVariable(r, [](auto& i) { return SHORT(i.srWindow.Right - i.srWindow.Left + 1); });
+})
+ZARNITH_SHELL(_WINROWS, [](LPWSTR r) {
+    return BufferVariable(r, [](auto& i) { return SHORT(i.srWindow.Bottom - i.srWindow.Top + 1); });
+})
+ZARNITH_SHELL(_MAXCON, zarnith::MaxConsoleVariable)
+ZARNITH_SHELL(_FSMODE, zarnith::FullScreenVariable)
+ZARNITH_SHELL(_TRAYH, [](LPWSTR r) { return Sprintf(r, L"%d", zarnith::TrayExtent(1)), 0; })
+ZARNITH_SHELL(_TRAYW, [](LPWSTR r) { return Sprintf(r, L"%d", zarnith::TrayExtent(0)), 0; })
+ZARNITH_SHELL(_RULER, [](LPWSTR r) {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    zarnith::WriteResult(r, zarnith::QueryScreenBuffer(info) ? zarnith::RulerText(info.dwSize.X) : zarnith::kUnknown);
+    return 0;
+})
+ZARNITH_SHELL(_MOUSECX, [](Row self, LPWSTR r) { return zarnith::MouseCell(self, r, zarnith::kMouseColumn), 0; })
+ZARNITH_SHELL(_MOUSECY, [](Row self, LPWSTR r) { return zarnith::MouseCell(self, r, zarnith::kMouseRow), 0; })
+ZARNITH_SHELL(_CURCHAR, [](Row self, LPWSTR r) { return zarnith::MouseCell(self, r, zarnith::kMouseCharacter), 0; })
+ZARNITH_SHELL(f_BUFCHAR, zarnith::CharacterStoredFor)

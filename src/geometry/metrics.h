@@ -65,6 +65,6 @@ enum MouseSelector { kMouseCharacter = 1, kMouseColumn = 2, kMouseRow = 3 };
 
 // Writes the character code, column or row of the cell under the mouse, or "N/A"; under a pseudo
 // console, what the row of the asking `variable` says.
-void MouseCell(Row variable, wchar_t* result, int selector) noexcept;
+void MouseCell(Row self, wchar_t* result, int selector) noexcept;
 
 }  // namespace zarnith

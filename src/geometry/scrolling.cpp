@@ -5,7 +5,6 @@
 
 #include "console/screen.h"
 #include "frame/entry.h"
-#include "frame/guard.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/rows.h"
@@ -18,11 +17,6 @@ namespace {
 // Scroll codes by axis (vertical 0-5, horizontal 6-11) and action (+ - H E P N).
 constexpr WPARAM kScrollCodes[12] = {SB_LINEDOWN,  SB_LINEUP,   SB_TOP,  SB_BOTTOM, SB_PAGEUP,   SB_PAGEDOWN,
                                      SB_LINERIGHT, SB_LINELEFT, SB_LEFT, SB_RIGHT,  SB_PAGELEFT, SB_PAGERIGHT};
-
-int PrintHelp(int row) noexcept {
-    Printf(L"%s\r\n", HelpTextOf(row));
-    return 0;
-}
 
 int ActionIndex(wchar_t action) noexcept {
     switch (action) {
@@ -49,10 +43,10 @@ ScrollRequest ParseScroll(const wchar_t* line) noexcept {
     return request;
 }
 
-int RunScroll(wchar_t* line) {
+int RunScroll(Row self, wchar_t* line) {
     if (line == nullptr) line = const_cast<wchar_t*>(L"");
     else CharUpperW(line);
-    if (std::wcschr(line, L'?')) return PrintHelp(RowOf(L"SCROLL"));
+    if (std::wcschr(line, L'?')) return self.ShowHelp();
     ScrollRequest request = ParseScroll(line);
     CONSOLE_SCREEN_BUFFER_INFO info{};
     unsigned long limit = kMaxScrollRepeat;
@@ -65,7 +59,7 @@ int RunScroll(wchar_t* line) {
     return 0;
 }
 
-int RunGotoxy(wchar_t* line) {
+int RunGotoxy(Row self, wchar_t* line) {
     const ScreenBuffer output = OpenStandardOutputBuffer();
     CONSOLE_SCREEN_BUFFER_INFO before{};
     const bool known = output.Query(before);
@@ -77,7 +71,7 @@ int RunGotoxy(wchar_t* line) {
         (void)output.SetCursor(State().gotoxyCursor);
         (void)output.SetWindow(State().gotoxyWindow);
     } else if (std::wcschr(line, L'?')) {
-        return PrintHelp(RowOf(L"GOTOXY"));
+        return self.ShowHelp();
     } else {
         unsigned int x = 0, y = 0;
         // Fewer than two numbers leave nothing to place the cursor at.
@@ -94,10 +88,5 @@ int RunGotoxy(wchar_t* line) {
 
 }  // namespace zarnith
 
-ZARNITH_ENTRY int SCROLL(LPWSTR line) noexcept {
-    return zarnith::Guarded(L"SCROLL", [&] { return zarnith::RunScroll(line); }, 0);
-}
-
-ZARNITH_ENTRY int GOTOXY(LPWSTR line) noexcept {
-    return zarnith::Guarded(L"GOTOXY", [&] { return zarnith::RunGotoxy(line); }, 0);
-}
+ZARNITH_SHELL(SCROLL, zarnith::RunScroll)
+ZARNITH_SHELL(GOTOXY, zarnith::RunGotoxy)

@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include "frame/rows.h"
+
 namespace zarnith {
 
 // The message SCROLL sends, and how often.
@@ -19,7 +21,7 @@ ScrollRequest ParseScroll(const wchar_t* line) noexcept;
 // keeping the host busy; this bounds it when the extent is unknown.
 inline constexpr unsigned long kMaxScrollRepeat = 9999;
 
-int RunScroll(wchar_t* line);
-int RunGotoxy(wchar_t* line);
+int RunScroll(Row self, wchar_t* line);
+int RunGotoxy(Row self, wchar_t* line);
 
 }  // namespace zarnith

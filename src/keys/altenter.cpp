@@ -6,7 +6,6 @@
 
 #include "console/pseudo_console.h"
 #include "frame/entry.h"
-#include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/host.h"
 #include "frame/shutdown.h"
@@ -95,7 +94,7 @@ bool StartHookThread() noexcept {
     return true;
 }
 
-int RunAltEnter(const wchar_t* line) {
+int RunAltEnter(Row self, const wchar_t* line) {
     // The first blank-delimited word; only its first two characters count (/DISABLE, /Enable).
     const wchar_t* word = line != nullptr ? line : L"";
     while (*word == L' ') ++word;
@@ -106,7 +105,7 @@ int RunAltEnter(const wchar_t* line) {
     const wchar_t option = word[1] == L' ' ? L'\0' : static_cast<wchar_t>(std::towupper(word[1]));
     if (option == L'D') {
         // The terminal's window, not the console's, takes Alt-Enter there; a hook would guard nothing.
-        if (const auto refused = PseudoConsoleAnswer(L"ALTENTER")) return *refused;
+        if (const auto refused = PseudoConsoleAnswer(self)) return *refused;
         // A failed installation leaves Alt-Enter enabled, which the next state line shows.
         if (State().altEnterThread == nullptr) StartHookThread();
     } else if (option == L'E') {
@@ -148,13 +147,8 @@ const ShutdownRegistrar removeAltEnterHook(RemoveAltEnterHook);
 
 }  // namespace zarnith
 
-ZARNITH_ENTRY int ALTENTER(LPWSTR line) noexcept {
-    return zarnith::Guarded(L"ALTENTER", [&] { return zarnith::RunAltEnter(line); }, 0);
-}
-
-ZARNITH_ENTRY int _ALTENTER(LPWSTR result) noexcept {
-    return zarnith::GuardedResult(L"_ALTENTER", result, [&] {
-        if (result != nullptr) zarnith::WriteResult(result, zarnith::State().altEnterHook == nullptr ? L"1" : L"0");
-        return 0;
-    });
-}
+ZARNITH_SHELL(ALTENTER, zarnith::RunAltEnter)
+ZARNITH_SHELL(_ALTENTER, [](LPWSTR result) {
+    if (result != nullptr) zarnith::WriteResult(result, zarnith::State().altEnterHook == nullptr ? L"1" : L"0");
+    return 0;
+})

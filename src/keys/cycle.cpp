@@ -8,7 +8,6 @@
 
 #include "console/pseudo_console.h"
 #include "frame/entry.h"
-#include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
@@ -131,32 +130,27 @@ bool CycleConsoles(bool backward) noexcept {
     return target != list.own;
 }
 
-int RunCycle(LPWSTR line) {
+int RunCycle(Row self, LPWSTR line) {
     const wchar_t* arg = line != nullptr ? NthArgument(line, 0, nullptr, nullptr) : nullptr;
     if (arg != nullptr && IsHelpArgument(arg)) {
         PrintLines(kCycleUsage);
         return 0;
     }
     // The terminal's window is not a console window that could be brought to the front.
-    if (const auto refused = PseudoConsoleAnswer(L"CYCLE")) return *refused;
+    if (const auto refused = PseudoConsoleAnswer(self)) return *refused;
     CycleConsoles(arg != nullptr && arg[0] == L'-');
     return 0;
 }
 
 }  // namespace zarnith
 
-ZARNITH_ENTRY int CYCLE(LPWSTR line) noexcept {
-    return zarnith::Guarded(L"CYCLE", [&] { return zarnith::RunCycle(line); }, 0);
-}
-
-ZARNITH_ENTRY int _FGCONSOLE(LPWSTR result) noexcept {
-    return zarnith::GuardedResult(L"_FGCONSOLE", result, [&] {
-        // Without a console window of our own (a Take Command tab) nothing of ours is in front;
-        // under a pseudo console the hidden stand-in never is, whatever the terminal's window is.
-        const HWND own = zarnith::State().consoleWindow;
-        if (result == nullptr) return 0;
-        if (!zarnith::PseudoConsoleAnswer(L"_FGCONSOLE", result))
-            zarnith::WriteResult(result, own != nullptr && GetForegroundWindow() == own ? L"1" : L"0");
-        return 0;
-    });
-}
+ZARNITH_SHELL(CYCLE, zarnith::RunCycle)
+ZARNITH_SHELL(_FGCONSOLE, [](zarnith::Row self, LPWSTR result) {
+    // Without a console window of our own (a Take Command tab) nothing of ours is in front;
+    // under a pseudo console the hidden stand-in never is, whatever the terminal's window is.
+    const HWND own = zarnith::State().consoleWindow;
+    if (result == nullptr) return 0;
+    if (!zarnith::PseudoConsoleAnswer(self, result))
+        zarnith::WriteResult(result, own != nullptr && GetForegroundWindow() == own ? L"1" : L"0");
+    return 0;
+})

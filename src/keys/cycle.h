@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "frame/rows.h"
+
 namespace zarnith {
 
 struct ConsoleEntry {
@@ -42,6 +44,6 @@ BOOL CALLBACK CollectConsole(HWND window, LPARAM lParam) noexcept;
 bool CycleConsoles(bool backward) noexcept;
 
 // CYCLE with a writable argument line: "/?" alone for the usage, "-..." backward.
-int RunCycle(LPWSTR line);
+int RunCycle(Row self, LPWSTR line);
 
 }  // namespace zarnith

@@ -8,7 +8,6 @@
 #include "console/pseudo_console.h"
 #include "console/screen.h"
 #include "frame/entry.h"
-#include "frame/guard.h"
 #include "frame/plugin.h"
 #include "frame/protocol.h"
 #include "frame/services.h"
@@ -227,6 +226,4 @@ int HandleKey(KeyRecord* record) {
 
 }  // namespace zarnith
 
-ZARNITH_ENTRY int KEYHANDLER(KeyRecord* record) noexcept {
-    return zarnith::Guarded(L"*KEYHANDLER", [&] { return zarnith::HandleKey(record); }, 0);
-}
+ZARNITH_SHELL(KEYHANDLER, zarnith::HandleKey)

@@ -6,7 +6,6 @@
 #include "console/pseudo_console.h"
 #include "console/screen.h"
 #include "frame/entry.h"
-#include "frame/guard.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/rows.h"
@@ -47,22 +46,17 @@ BYTE FamilyOf(const wchar_t* face) noexcept {
     return family;
 }
 
-int PrintUsage() noexcept {
-    Printf(L"%s\r\n", HelpTextOf(RowOf(L"SETFONT")));
-    return 0;
-}
-
 }  // namespace
 
-int RunSetfont(const wchar_t* line) {
+int RunSetfont(Row self, const wchar_t* line) {
     CONSOLE_FONT_INFOEX font = EmptyFontRecord();
     ArgumentArray args = SplitArguments(line);
-    if (args.count() != 6 || std::wcscmp(args[1], L"/?") == 0) return PrintUsage();
+    if (args.count() != 6 || std::wcscmp(args[1], L"/?") == 0) return self.ShowHelp();
     // A longer name would not fit the record; cutting it would pick a different font silently.
     const wchar_t* name = args[5];
-    if (std::wcslen(name) > kFaceNameLength) return PrintUsage();
+    if (std::wcslen(name) > kFaceNameLength) return self.ShowHelp();
     // The terminal draws with its own font; the console's font record changes nothing there.
-    if (const auto refused = PseudoConsoleAnswer(L"SETFONT")) return *refused;
+    if (const auto refused = PseudoConsoleAnswer(self)) return *refused;
 
     font.nFont = static_cast<DWORD>(ToLong(args[1]));
     font.dwFontSize.X = static_cast<SHORT>(ToLong(args[2]));
@@ -76,11 +70,10 @@ int RunSetfont(const wchar_t* line) {
     return 0;
 }
 
-int DescribeConsoleFont(wchar_t* result, int style) noexcept {
+int DescribeConsoleFont(Row self, wchar_t* result, int style) noexcept {
     // conhost keeps its starting font there and never draws with it; the terminal's font is out
     // of reach, so neither record would say what the user sees.
-    if (style == 0 ? PseudoConsoleAnswer(L"_FONTINFO", result) : PseudoConsoleAnswer(L"_FONTINFO2", result))
-        return 0;
+    if (PseudoConsoleAnswer(self, result)) return 0;
     const CONSOLE_FONT_INFOEX font = OpenConsoleOutput().CurrentFont();
     // Quoting can add two characters, which the record's field has no room for.
     wchar_t name[kFaceNameLength + 3] = {};
@@ -102,14 +95,6 @@ int DescribeConsoleFont(wchar_t* result, int style) noexcept {
 
 }  // namespace zarnith
 
-ZARNITH_ENTRY int SETFONT(LPWSTR line) noexcept {
-    return zarnith::Guarded(L"SETFONT", [&] { return zarnith::RunSetfont(line); }, 0);
-}
-
-ZARNITH_ENTRY int _FONTINFO(LPWSTR result) noexcept {
-    return zarnith::GuardedResult(L"_FONTINFO", result, [&] { return zarnith::DescribeConsoleFont(result, 0); });
-}
-
-ZARNITH_ENTRY int _FONTINFO2(LPWSTR result) noexcept {
-    return zarnith::GuardedResult(L"_FONTINFO2", result, [&] { return zarnith::DescribeConsoleFont(result, 1); });
-}
+ZARNITH_SHELL(SETFONT, zarnith::RunSetfont)
+ZARNITH_SHELL(_FONTINFO, [](zarnith::Row self, LPWSTR result) { return zarnith::DescribeConsoleFont(self, result, 0); })
+ZARNITH_SHELL(_FONTINFO2, [](zarnith::Row self, LPWSTR result) { return zarnith::DescribeConsoleFont(self, result, 1); })

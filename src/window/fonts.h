@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include "frame/rows.h"
+
 namespace zarnith {
 
 // Longest face name the console's font record holds (a terminator follows).
@@ -13,8 +15,8 @@ inline constexpr size_t kFontInfoCapacity = 4 * 10 + 4 + (kFaceNameLength + 2) +
 
 // Writes the current font into `result`: style 0 "index width height weight name" (SETFONT's
 // argument line), style 1 "/Nname /Xwidth /Yheight /Wweight" (the host's FONT options). Returns 0.
-int DescribeConsoleFont(wchar_t* result, int style) noexcept;
+int DescribeConsoleFont(Row self, wchar_t* result, int style) noexcept;
 
-int RunSetfont(const wchar_t* line);
+int RunSetfont(Row self, const wchar_t* line);
 
 }  // namespace zarnith

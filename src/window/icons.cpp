@@ -8,7 +8,6 @@
 
 #include "console/pseudo_console.h"
 #include "frame/entry.h"
-#include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
@@ -136,7 +135,7 @@ IconSource ClassifyIconArguments(std::span<const wchar_t* const> args) noexcept 
     return {IconSourceKind::Library, index};
 }
 
-int RunSetIcon(const wchar_t* line) {
+int RunSetIcon(Row self, const wchar_t* line) {
     ArgumentArray split = SplitArguments(line);
     if (!split) throw std::bad_alloc();
     std::vector<const wchar_t*> args;
@@ -148,7 +147,7 @@ int RunSetIcon(const wchar_t* line) {
         return -1;
     }
     // The terminal shows its own icon: -3, as when this Windows has no console-icon setter.
-    if (const auto refused = PseudoConsoleAnswer(L"SETICON")) return *refused;
+    if (const auto refused = PseudoConsoleAnswer(self)) return *refused;
     const wchar_t* second = args.size() > 1 ? args[1] : nullptr;
     int code = -2;
     if (source.Kind == IconSourceKind::IconFile) {
@@ -187,9 +186,5 @@ void CountIconGroups(wchar_t* buffer) {
 
 }  // namespace zarnith
 
-ZARNITH_ENTRY int SETICON(LPWSTR line) noexcept {
-    return zarnith::Guarded(L"SETICON", [&] { return zarnith::RunSetIcon(line); });
-}
-ZARNITH_ENTRY int f_ICONS(LPWSTR buffer) noexcept {
-    return zarnith::GuardedResult(L"@ICONS", buffer, [&] { zarnith::CountIconGroups(buffer); return 0; });
-}
+ZARNITH_SHELL(SETICON, zarnith::RunSetIcon)
+ZARNITH_SHELL(f_ICONS, [](LPWSTR buffer) { return zarnith::CountIconGroups(buffer), 0; })

@@ -5,9 +5,11 @@
 
 #include <span>
 
+#include "frame/rows.h"
+
 namespace zarnith {
 
-int RunSetIcon(const wchar_t* line);
+int RunSetIcon(Row self, const wchar_t* line);
 void CountIconGroups(wchar_t* buffer);
 
 // What SETICON's arguments (without the command name) ask for.

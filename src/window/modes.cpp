@@ -11,7 +11,6 @@
 #include "console/cells.h"
 #include "console/screen.h"
 #include "frame/entry.h"
-#include "frame/guard.h"
 #include "frame/handles.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
@@ -111,7 +110,7 @@ private:
 
 }  // namespace
 
-int RunQe(const wchar_t* line) {
+int RunQe(Row self, const wchar_t* line) {
     ArgumentArray args = SplitArguments(line);
     if (!args) throw std::bad_alloc();
     const int given = args.count() - 1;
@@ -121,7 +120,7 @@ int RunQe(const wchar_t* line) {
     }
     const DWORD mode = ReadInputMode();
     if ((mode & kExtendedFlags) == 0)
-        return ReportCommandError(RowOf(L"QE"), message::kNoExtendedFlags);
+        return self.Fail(message::kNoExtendedFlags);
     if (given == 0) {
         Printf(L"QuickEdit is %s\r\n", (mode & kQuickEdit) ? L"ON" : L"OFF");
     } else if (given == 1) {
@@ -137,12 +136,11 @@ void QueryQe(wchar_t* result) noexcept {
     WriteResult(result, (mode & kExtendedFlags) == 0 ? L"-1" : (mode & kQuickEdit) ? L"1" : L"0");
 }
 
-int RunCursor(const wchar_t* line) {
+int RunCursor(Row self, const wchar_t* line) {
     const std::wstring_view text = LineView(line);
     const bool on = FindNoCase(text, L"ON") != std::wstring_view::npos;
     if (!on && FindNoCase(text, L"OFF") == std::wstring_view::npos) {
-        Printf(L"%s\r\n", HelpTextOf(RowOf(L"CURSOR")));
-        return 0;
+        return self.ShowHelp();
     }
     const ScreenBuffer out = OpenConsoleOutput();
     CONSOLE_CURSOR_INFO info{};
@@ -170,11 +168,10 @@ int RunGenbreak(const wchar_t* line) {
     return 0;
 }
 
-int RunVbeep(const wchar_t* line) {
+int RunVbeep(Row self, const wchar_t* line) {
     const std::wstring_view text = LineView(line);
     if (FindNoCase(text, L"/?") != std::wstring_view::npos) {
-        Printf(L"%s\r\n", HelpTextOf(RowOf(L"VBEEP")));
-        return 0;
+        return self.ShowHelp();
     }
     unsigned int ticks = 0;
     // Room for the whole line: no sound word, however long, can run past its buffer.
@@ -210,21 +207,9 @@ int RunVbeep(const wchar_t* line) {
 
 }  // namespace zarnith
 
-ZARNITH_ENTRY int _QE(LPWSTR result) noexcept {
-    return zarnith::GuardedResult(L"_QE", result, [&] { zarnith::QueryQe(result); return 0; });
-}
-ZARNITH_ENTRY int QE(LPWSTR line) noexcept {
-    return zarnith::Guarded(L"QE", [&] { return zarnith::RunQe(line); });
-}
-ZARNITH_ENTRY int _CURSOR(LPWSTR result) noexcept {
-    return zarnith::GuardedResult(L"_CURSOR", result, [&] { zarnith::QueryCursor(result); return 0; });
-}
-ZARNITH_ENTRY int CURSOR(LPWSTR line) noexcept {
-    return zarnith::Guarded(L"CURSOR", [&] { return zarnith::RunCursor(line); });
-}
-ZARNITH_ENTRY int GENBREAK(LPWSTR line) noexcept {
-    return zarnith::Guarded(L"GENBREAK", [&] { return zarnith::RunGenbreak(line); });
-}
-ZARNITH_ENTRY int VBEEP(LPWSTR line) noexcept {
-    return zarnith::Guarded(L"VBEEP", [&] { return zarnith::RunVbeep(line); });
-}
+ZARNITH_SHELL(_QE, [](LPWSTR result) { return zarnith::QueryQe(result), 0; })
+ZARNITH_SHELL(QE, zarnith::RunQe)
+ZARNITH_SHELL(_CURSOR, [](LPWSTR result) { return zarnith::QueryCursor(result), 0; })
+ZARNITH_SHELL(CURSOR, zarnith::RunCursor)
+ZARNITH_SHELL(GENBREAK, zarnith::RunGenbreak)
+ZARNITH_SHELL(VBEEP, zarnith::RunVbeep)

@@ -5,14 +5,16 @@
 
 #include <cstdint>
 
+#include "frame/rows.h"
+
 namespace zarnith {
 
-int RunQe(const wchar_t* line);
+int RunQe(Row self, const wchar_t* line);
 void QueryQe(wchar_t* result) noexcept;
-int RunCursor(const wchar_t* line);
+int RunCursor(Row self, const wchar_t* line);
 void QueryCursor(wchar_t* result) noexcept;
 int RunGenbreak(const wchar_t* line);
-int RunVbeep(const wchar_t* line);
+int RunVbeep(Row self, const wchar_t* line);
 
 // Milliseconds a bell of `ticks` clock ticks (1/18 s) lasts; 0 means a quarter of a second.
 // Worked out in 64 bits: in 32 the product wraps and a long bell becomes a short one.

@@ -6,7 +6,6 @@
 
 #include "console/pseudo_console.h"
 #include "frame/entry.h"
-#include "frame/guard.h"
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/messages.h"
@@ -72,7 +71,7 @@ void RestoreCloseItem(HMENU menu) noexcept {
 
 bool CloseCommandAvailable() noexcept { return CloseItemPresent(GetSystemMenu(State().consoleWindow, FALSE)); }
 
-int RunXclose(wchar_t* line) {
+int RunXclose(Row self, wchar_t* line) {
     // Only the first argument counts, copied out by the host (no argument is longer than its
     // line); the keywords are accepted in any letter case.
     std::wstring word(line ? wcslen(line) + 1 : 1, L'\0');
@@ -86,7 +85,7 @@ int RunXclose(wchar_t* line) {
     // The terminal's window menu is out of reach. GET_STATUS stays quiet, as ever, and answers
     // -1: the item is neither there nor gone.
     if (word != L"GET_STATUS") {
-        if (const auto refused = PseudoConsoleAnswer(L"XCLOSE")) return *refused;
+        if (const auto refused = PseudoConsoleAnswer(self)) return *refused;
     } else if (InPseudoConsole()) {
         return -1;
     }
@@ -117,7 +116,7 @@ int RunXclose(wchar_t* line) {
     return 0;
 }
 
-int RunSysmenu(const wchar_t* line) {
+int RunSysmenu(Row self, const wchar_t* line) {
     const wchar_t* keys = line ? line : L"";
     while (*keys == L' ' || *keys == L'\t') ++keys;
     if (*keys == L'\0' || std::wcscmp(keys, L"/?") == 0) {
@@ -125,7 +124,7 @@ int RunSysmenu(const wchar_t* line) {
         return 0;
     }
     // Alt+Space would reach the terminal as a key, not open any system menu of ours.
-    if (const auto refused = PseudoConsoleAnswer(L"SYSMENU")) return *refused;
+    if (const auto refused = PseudoConsoleAnswer(self)) return *refused;
     // Built to the keys' length, so any number of keys reaches the host whole.
     std::wstring command = L"KEYSTACK Alt-\" \" ";
     command += keys;
@@ -145,16 +144,10 @@ int RunSysmenu(const wchar_t* line) {
 
 }  // namespace zarnith
 
-ZARNITH_ENTRY int XCLOSE(LPWSTR line) noexcept {
-    return zarnith::Guarded(L"XCLOSE", [&] { return zarnith::RunXclose(line); });
-}
-ZARNITH_ENTRY int _XCLOSE(LPWSTR result) noexcept {
-    return zarnith::GuardedResult(L"_XCLOSE", result, [&] {
-        if (zarnith::PseudoConsoleAnswer(L"_XCLOSE", result)) return 0;
-        zarnith::WriteResult(result, zarnith::CloseCommandAvailable() ? L"1" : L"0");
-        return 0;
-    });
-}
-ZARNITH_ENTRY int SYSMENU(LPWSTR line) noexcept {
-    return zarnith::Guarded(L"SYSMENU", [&] { return zarnith::RunSysmenu(line); });
-}
+ZARNITH_SHELL(XCLOSE, zarnith::RunXclose)
+ZARNITH_SHELL(_XCLOSE, [](zarnith::Row self, LPWSTR result) {
+    if (zarnith::PseudoConsoleAnswer(self, result)) return 0;
+    zarnith::WriteResult(result, zarnith::CloseCommandAvailable() ? L"1" : L"0");
+    return 0;
+})
+ZARNITH_SHELL(SYSMENU, zarnith::RunSysmenu)

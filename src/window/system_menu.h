@@ -3,10 +3,12 @@
 #pragma once
 #include <windows.h>
 
+#include "frame/rows.h"
+
 namespace zarnith {
 
-int RunXclose(wchar_t* line);
-int RunSysmenu(const wchar_t* line);
+int RunXclose(Row self, wchar_t* line);
+int RunSysmenu(Row self, const wchar_t* line);
 
 // Whether `menu` holds the Close item (found by command, not by position).
 bool CloseItemPresent(HMENU menu) noexcept;

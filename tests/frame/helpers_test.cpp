@@ -107,16 +107,16 @@ TEST_F(HelpersTest, RegisteredNamesAreFoundInTheActiveList) {
 }
 
 TEST_F(HelpersTest, CommandErrorLineGoesToStandardError) {
-    EXPECT_EQ(ReportCommandError(RowOf(L"SAVECSB"), L"memory allocation failed", nullptr), -1);
+    EXPECT_EQ(ReportCommandError(Row(EntryRow::SAVECSB), L"memory allocation failed", nullptr), -1);
     EXPECT_EQ(Err(), L"SAVECSB: memory allocation failed\r\n");
     EXPECT_EQ(Out(), L"");
     StandIn_ClearOutput();
-    EXPECT_EQ(ReportCommandError(RowOf(L"SAVECSB"), L"Failed to open file \"%s\"", L"C:\\x y.txt"), -1);
+    EXPECT_EQ(ReportCommandError(Row(EntryRow::SAVECSB), L"Failed to open file \"%s\"", L"C:\\x y.txt"), -1);
     EXPECT_EQ(Err(), L"SAVECSB: Failed to open file \"C:\\x y.txt\"\r\n");
     StandIn_ClearOutput();
     // A long text is written whole, not cut at a fixed buffer.
     std::wstring text(600, L'e');
-    ReportCommandError(RowOf(L"QE"), text.c_str(), nullptr);
+    ReportCommandError(Row(EntryRow::QE), text.c_str(), nullptr);
     EXPECT_EQ(Err(), L"QE: " + text + L"\r\n");
 }
 
