@@ -23,48 +23,44 @@ namespace {
 
 constexpr wchar_t kRefusal[] = L": not available in a terminal-hosted console (pseudo console)\r\n";
 
-struct Refused {
-    const wchar_t* name;
-    const wchar_t* line;
-    int result;  // the command's usual failure result (0 where it has none)
-};
-const Refused kRefused[] = {
-    {L"CONSIZE", L"/W 60 20", 1},  {L"CONSIZE", L"/P 10 10", 1},
-    {L"CONSIZE", L"/C 5", 1},      {L"CONSIZE", L"/B 0 0 /R 1 1", 1},
-    {L"CONSIZE", L"/B 90 200", 1},
-    {L"SETFONT", L"0 8 16 400 Consolas", 0},
-    {L"SETICON", L"shell32.dll 1", -3},
-    {L"XCLOSE", L"OFF", 0},        {L"XCLOSE", L"", 0},
-    {L"SYSMENU", L"e", 0},         {L"ALTENTER", L"/D", 0},
-    {L"CYCLE", L"-", 0},
-};
-
 // What each name does inside a pseudo console, as the README's "Inside Windows Terminal" gives it:
-// refused with its result (and what still works), or a variable's fixed text. Every name not
-// listed works there.
-struct Answer {
-    const wchar_t* name;
-    int result;          // a refused command's
-    const wchar_t* text; // a refused command's part that works, or a variable's text
-};
-const Answer kRefusedAnswers[] = {
-    {L"CONSIZE", 1, L"/Q"}, {L"SETFONT", 0, nullptr},  {L"SETICON", -3, nullptr},
-    {L"XCLOSE", 0, L"GET_STATUS, which answers -1 quietly"},         {L"SYSMENU", 0, nullptr},
-    {L"ALTENTER", 0, L"its state and /E"},                           {L"CYCLE", 0, nullptr},
-};
-const Answer kFixedAnswers[] = {
-    {L"_MAXCON", 0, L"-1 -1 -1 -1"}, {L"_MOUSECX", 0, L"N/A"}, {L"_MOUSECY", 0, L"N/A"}, {L"_CURCHAR", 0, L"N/A"},
-    {L"_FGCONSOLE", 0, L"-1"},       {L"_XCLOSE", 0, L"-1"},   {L"_FSMODE", 0, L"-1"},
-    {L"_FONTINFO", 0, L"N/A"},       {L"_FONTINFO2", 0, L"N/A"},
-};
-
-// The window variables, in this order, and what they give under a pseudo console. The task bar
-// is the desktop's, not the window's: it is measured whoever hosts the console. The font is
+// a command refuses the argument with its usual failure result (0 where it has none), and its
+// text says what of it still works; a variable (no argument) answers its text. Every name not
+// listed works there. The window variables come in the order one ECHO shows them: the task bar is
+// the desktop's, not the window's, and is measured whoever hosts the console; the font is
 // conhost's starting one, never drawn there (src/host/screenInfo.cpp, _currentFont).
-constexpr wchar_t kWindowVariables[] =
-    L"%_MAXCON|%_MOUSECX|%_MOUSECY|%_CURCHAR|%_FGCONSOLE|%_XCLOSE|%_FSMODE|%_FONTINFO|%_FONTINFO2";
-constexpr wchar_t kWindowValues[] = L"-1 -1 -1 -1|N/A|N/A|N/A|-1|-1|-1|N/A|N/A";
+struct InTerminalRow {
+    const wchar_t* name;
+    const wchar_t* argument;
+    int result;
+    const wchar_t* text;
+};
+constexpr wchar_t kXcloseWorks[] = L"GET_STATUS, which answers -1 quietly";
+const InTerminalRow kInTerminal[] = {
+    {L"CONSIZE", L"/W 60 20", 1, L"/Q"},      {L"CONSIZE", L"/P 10 10", 1, L"/Q"},
+    {L"CONSIZE", L"/C 5", 1, L"/Q"},          {L"CONSIZE", L"/B 0 0 /R 1 1", 1, L"/Q"},
+    {L"CONSIZE", L"/B 90 200", 1, L"/Q"},
+    {L"SETFONT", L"0 8 16 400 Consolas", 0, nullptr},
+    {L"SETICON", L"shell32.dll 1", -3, nullptr},
+    {L"XCLOSE", L"OFF", 0, kXcloseWorks},     {L"XCLOSE", L"", 0, kXcloseWorks},
+    {L"SYSMENU", L"e", 0, nullptr},           {L"ALTENTER", L"/D", 0, L"its state and /E"},
+    {L"CYCLE", L"-", 0, nullptr},
+    {L"_MAXCON", nullptr, 0, L"-1 -1 -1 -1"}, {L"_MOUSECX", nullptr, 0, L"N/A"},
+    {L"_MOUSECY", nullptr, 0, L"N/A"},        {L"_CURCHAR", nullptr, 0, L"N/A"},
+    {L"_FGCONSOLE", nullptr, 0, L"-1"},       {L"_XCLOSE", nullptr, 0, L"-1"},
+    {L"_FSMODE", nullptr, 0, L"-1"},          {L"_FONTINFO", nullptr, 0, L"N/A"},
+    {L"_FONTINFO2", nullptr, 0, L"N/A"},
+};
 constexpr wchar_t kTrayVariables[] = L"%_TRAYH|%_TRAYW";
+
+// The window variables as one line to expand ("%_MAXCON|%_MOUSECX|..."), or what it expands to.
+std::wstring WindowVariables(bool values) {
+    std::wstring line;
+    for (const InTerminalRow& row : kInTerminal)
+        if (row.argument == nullptr)
+            line += (line.empty() ? L"" : L"|") + (values ? std::wstring(row.text) : L"%" + std::wstring(row.name));
+    return line;
+}
 
 std::wstring Expanded(std::wstring text) {
     text.resize(PluginHost::kLineCapacity, L'\0');
@@ -139,45 +135,27 @@ protected:
     std::unique_ptr<ImportPatch> window_, class_, visible_;
 };
 
-const Answer* Find(const auto& answers, std::wstring_view name) {
-    for (const Answer& a : answers)
-        if (name == a.name) return &a;
-    return nullptr;
-}
-
 TEST(PseudoConsoleAnswers, EveryRowSaysWhatTheReadmeAndTheseTestsDo) {
     using zarnith::InTerminal;
     auto same = [](const wchar_t* a, const wchar_t* b) { return std::wstring(a ? a : L"") == (b ? b : L""); };
-    int listed = 0;
+    size_t listed = 0;
     for (int r = 0; r < zarnith::kRegistrationRows; ++r) {
         const InTerminal& column = zarnith::InTerminalOf(r);
         const wchar_t* name = zarnith::NameOf(r);
-        const Answer* refused = Find(kRefusedAnswers, name);
-        const Answer* fixed = Find(kFixedAnswers, name);
-        const InTerminal::Kind kind = refused ? InTerminal::Refused : fixed ? InTerminal::Fixed : InTerminal::Works;
-        EXPECT_EQ(column.kind, kind) << name;
-        if (const Answer* answer = refused ? refused : fixed) {
+        bool found = false;
+        for (const InTerminalRow& row : kInTerminal) {
+            if (std::wstring_view(name) != row.name) continue;
+            found = true;
             ++listed;
-            EXPECT_EQ(column.result, answer->result) << name;
-            EXPECT_TRUE(same(column.text, answer->text)) << name;
+            EXPECT_EQ(column.kind, row.argument ? InTerminal::Refused : InTerminal::Fixed) << name;
+            EXPECT_EQ(column.result, row.result) << name << ' ' << (row.argument ? row.argument : L"");
+            EXPECT_TRUE(same(column.text, row.text)) << name;
+        }
+        if (!found) {
+            EXPECT_EQ(column.kind, InTerminal::Works) << name;
         }
     }
-    EXPECT_EQ(listed, int(std::size(kRefusedAnswers) + std::size(kFixedAnswers))) << "a listed name has no row";
-    // The behaviour tests below ask what these tables say.
-    for (const Refused& r : kRefused) {
-        const Answer* answer = Find(kRefusedAnswers, r.name);
-        ASSERT_NE(answer, nullptr) << r.name;
-        EXPECT_EQ(answer->result, r.result) << r.name;
-    }
-    std::wstring values;
-    for (std::wstring_view names = kWindowVariables; !names.empty();) {
-        const size_t bar = names.find(L'|');
-        const Answer* answer = Find(kFixedAnswers, names.substr(1, bar - 1));
-        ASSERT_NE(answer, nullptr) << std::wstring(names);
-        values += std::wstring(values.empty() ? L"" : L"|") + answer->text;
-        names = bar == names.npos ? L"" : names.substr(bar + 1);
-    }
-    EXPECT_EQ(values, kWindowValues);
+    EXPECT_EQ(listed, std::size(kInTerminal)) << "a listed name has no row";
 }
 
 TEST_F(PseudoConsoleTest, DetectionSignals) {
@@ -235,10 +213,11 @@ TEST_F(PseudoConsoleTest, WindowLevelCommandsRefuseWithOneLineAndChangeNothing) 
     };
     const std::wstring fontBefore = font();
     StartInTerminal();
-    for (const Refused& r : kRefused) {
+    for (const InTerminalRow& r : kInTerminal) {
+        if (r.argument == nullptr) continue;
         StandIn_ClearOutput();
-        EXPECT_EQ(Run(r.name, r.line), r.result) << r.name << ' ' << r.line;
-        EXPECT_EQ(Err(), std::wstring(r.name) + kRefusal) << r.line;
+        EXPECT_EQ(Run(r.name, r.argument), r.result) << r.name << ' ' << r.argument;
+        EXPECT_EQ(Err(), std::wstring(r.name) + kRefusal) << r.argument;
         EXPECT_EQ(Out(), L"") << r.name;
     }
     const CONSOLE_SCREEN_BUFFER_INFO after = tconsole::Info();
@@ -278,7 +257,7 @@ TEST_F(PseudoConsoleTest, UsageTextsQueriesAndTheBufferStillWork) {
         EXPECT_EQ(Err(), L"") << c.name << ' ' << c.line;
         EXPECT_NE(Out().find(c.output), std::wstring::npos) << c.name << ' ' << c.line;
     }
-    EXPECT_EQ(Expanded(kWindowVariables), kWindowValues);
+    EXPECT_EQ(Expanded(WindowVariables(false)), WindowVariables(true));
     RECT tray{};
     ASSERT_TRUE(GetWindowRect(FindWindowW(L"Shell_TrayWnd", nullptr), &tray));
     EXPECT_EQ(Expanded(kTrayVariables), std::to_wstring(tray.bottom - tray.top) + L"|" + std::to_wstring(tray.right - tray.left));
@@ -431,8 +410,9 @@ std::string Narrow(const std::wstring& text) {
 TEST(PseudoConsoleHost, ZhostInsideAPseudoConsole) {
     TempFile saved(L"pseudo-saved.con"), dump(L"pseudo-dump.txt");
     std::string script;
-    for (const Refused& r : kRefused) script += Narrow(std::wstring(r.name) + L" " + r.line) + "\n";
-    script += "ECHO window=" + Narrow(kWindowVariables) + "\n";
+    for (const InTerminalRow& r : kInTerminal)
+        if (r.argument) script += Narrow(std::wstring(r.name) + L" " + r.argument) + "\n";
+    script += "ECHO window=" + Narrow(WindowVariables(false)) + "\n";
     script += "ECHO tray=" + Narrow(kTrayVariables) + "\n";
     script += "KEY Ctrl-Up Ctrl-Down Alt-Left Alt-Right\n";
     // The buffer commands, on what the pseudo console holds (the view: 80 x 25).
@@ -459,14 +439,15 @@ TEST(PseudoConsoleHost, ZhostInsideAPseudoConsole) {
     ASSERT_EQ(transcript.rfind("zhost: loaded ZARNITH", 0), 0u) << transcript;
     ASSERT_EQ(transcript.find("InitializePlugin returned"), std::string::npos) << "started as outside a tab";
 
-    for (const Refused& r : kRefused) {
-        const std::string line = Narrow(std::wstring(r.name) + L" " + r.line);
+    for (const InTerminalRow& r : kInTerminal) {
+        if (r.argument == nullptr) continue;
+        const std::string line = Narrow(std::wstring(r.name) + L" " + r.argument);
         const std::string step = "> " + (line.back() == ' ' ? line.substr(0, line.size() - 1) : line) + "\r\n" +
                                  "[stderr] " + Narrow(std::wstring(r.name) + kRefusal) + "  [result " +
                                  std::to_string(r.result) + "]\r\n";
         EXPECT_NE(transcript.find(step), std::string::npos) << step;
     }
-    EXPECT_NE(transcript.find("\r\nwindow=" + Narrow(kWindowValues) + "\r\n"), std::string::npos);
+    EXPECT_NE(transcript.find("\r\nwindow=" + Narrow(WindowVariables(true)) + "\r\n"), std::string::npos);
     EXPECT_NE(transcript.find("\r\ntray="), std::string::npos);
     EXPECT_EQ(transcript.find("\r\ntray=-1|-1\r\n"), std::string::npos) << "the task bar went unmeasured";
     for (const char* key : {"Ctrl-Up", "Ctrl-Down", "Alt-Left", "Alt-Right"})

@@ -29,78 +29,94 @@ KeyContext Context(bool scrollLock = false, bool altDown = false, bool inTab = f
     return c;
 }
 
-TEST(PlanKey, CharactersAndEditingKeysAreNeverTouched) {
-    for (int32_t code : {int32_t('a'), 0, 0xFFFF, -5, INT_MIN, key::Left, key::Right, key::Del}) {
+using Step = KeyStep;
+using Help = HelpFlagChange;
+
+struct KeyRow {
+    const wchar_t* name;  // as TCC 24 and later hands it (any letter case)
+    int32_t code;         // as an older TCC hands it (0: no code of its own)
+    bool alt;             // Alt held down with the code; a name carries it itself
+    bool scrollLock;
+    Step step;
+    Help help;
+    uint16_t scroll = 0;  // Scroll: the WM_HSCROLL code, sent once
+    int vscrolls = 0;     // WM_VSCROLL messages sent
+};
+
+// Codes from the key table of the handler's documentation; KeyActions at their default 00621.
+const KeyRow kKeyRows[] = {
+    {L"F1", 0x1003B, false, false, Step::Pass, Help::Set},
+    {L"ctrl-f1", 0x1005E, false, false, Step::Pass, Help::Set},
+    {L"Left", 0x1004B, false, false, Step::Pass, Help::Keep},
+    {L"RIGHT", 0x1004D, false, false, Step::Pass, Help::Keep},
+    {L"Del", 0x10053, false, false, Step::Pass, Help::Keep},
+    // The window and line keys ignore Scroll Lock.
+    {L"Ctrl-Del", 0x10093, false, false, Step::ClearLine, Help::Clear},
+    {L"Ctrl-Del", 0x10093, false, true, Step::ClearLine, Help::Clear},
+    {L"Ctrl-Up", 0x1008D, false, false, Step::ShrinkWindow, Help::Clear, 0, 1},
+    {L"Ctrl-Up", 0x1008D, false, true, Step::ShrinkWindow, Help::Clear, 0, 1},
+    {L"ctrl-down", 0x10091, false, true, Step::GrowWindow, Help::Clear},
+    {L"Ctrl-Down", 0x10091, false, false, Step::GrowWindow, Help::Clear},
+    {L"Ctrl-Left", 0x10073, false, false, Step::Pass, Help::Clear},
+    {L"Ctrl-Right", 0x10074, false, false, Step::Pass, Help::Clear},
+    // Cycling runs, finds no other console (the enumeration is stubbed) and leaves the key to TCC.
+    {L"Alt-Left", 0x100F4, false, false, Step::CycleBack, Help::Clear},
+    {L"ALT-RIGHT", 0x100F6, false, false, Step::CycleForward, Help::Clear},
+    {L"Ctrl-Alt-Left", 0x10073, true, false, Step::Pass, Help::Clear},
+    {L"Ctrl-Alt-Right", 0x10074, true, false, Step::Pass, Help::Clear},
+    // Scroll Lock on: sideways instead of cycling.
+    {L"Alt-Left", 0x100F4, false, true, Step::Scroll, Help::Clear, SB_LINELEFT},
+    {L"Alt-Right", 0x100F6, false, true, Step::Scroll, Help::Clear, SB_LINERIGHT},
+    {L"Alt-Left", 0x100F4, true, true, Step::Scroll, Help::Clear, SB_LINELEFT},
+    {L"Alt-Right", 0x100F6, true, true, Step::Scroll, Help::Clear, SB_LINERIGHT},
+    {L"Ctrl-Alt-Left", 0x10073, true, true, Step::Scroll, Help::Clear, SB_LEFT},
+    {L"Ctrl-Alt-Right", 0x10074, true, true, Step::Scroll, Help::Clear, SB_PAGERIGHT},
+    {L"Ctrl-Left", 0x10073, false, true, Step::Pass, Help::Clear},
+    {L"Ctrl-Right", 0x10074, false, true, Step::Pass, Help::Clear},
+    // Keys without a binding pass, and end a help request like any special key.
+    {L"F2", 0x1003C, false, false, Step::Pass, Help::Clear},
+    {L"Up", 0x10048, true, true, Step::Pass, Help::Clear},
+    {L"Shift-F1", 0, false, false, Step::Pass, Help::Clear},
+    {L"CtrlUp", 0, false, false, Step::Pass, Help::Clear},
+    {L"Alt-Right2", 0, false, false, Step::Pass, Help::Clear},
+};
+
+// The decision alone for each key of the table, and again inside a Take Command tab, where every
+// key passes whatever Scroll Lock and Alt say (the help flag still moves), and in a maximised or
+// full-screen frame, which never grows or shrinks (conhost's window.cpp, _InternalSetWindowSize):
+// Ctrl-Up/Down go on to the host, the other keys keep their work.
+TEST(PlanKey, EveryKeyOfTheTableInATabAndInAFixedFrame) {
+    for (const KeyRow& row : kKeyRows) {
+        if (row.code == 0) continue;
+        KeyContext fixed = Context(row.scrollLock, row.alt);
+        fixed.frameFixed = true;
+        const bool resizes = row.step == Step::GrowWindow || row.step == Step::ShrinkWindow;
+        const std::pair<KeyContext, Step> cases[] = {
+            {Context(row.scrollLock, row.alt), row.step},
+            {Context(row.scrollLock, row.alt, true), Step::Pass},
+            {Context(true, true, true), Step::Pass},
+            {fixed, resizes ? Step::Pass : row.step},
+        };
+        for (const auto& [context, step] : cases) {
+            SCOPED_TRACE(testing::Message() << row.name << (context.inTakeCommandTab ? " in a tab" : "")
+                                            << (context.frameFixed ? " in a fixed frame" : ""));
+            const KeyPlan plan = PlanKey(row.code, context);
+            EXPECT_EQ(plan.step, step);
+            EXPECT_EQ(plan.help, row.help);
+            EXPECT_EQ(plan.scrollCode, step == Step::Scroll ? row.scroll : 0);
+            EXPECT_EQ(plan.repeat, step == Step::Scroll ? 1u : 0u);
+        }
+    }
+}
+
+// Whatever the flags say (the editing keys Left, Right and Del are rows of the table).
+TEST(PlanKey, CharactersAreNeverTouched) {
+    for (int32_t code : {int32_t('a'), 0, 0xFFFF, -5, INT_MIN}) {
         for (bool flag : {false, true}) {
             const KeyPlan plan = PlanKey(code, Context(flag, flag, flag));
             EXPECT_EQ(plan.help, HelpFlagChange::Keep) << std::hex << code;
             EXPECT_EQ(plan.step, KeyStep::Pass) << std::hex << code;
         }
-    }
-}
-
-TEST(PlanKey, HelpKeysSetTheFlagEvenInATabAndOtherExtendedKeysClearIt) {
-    for (bool inTab : {false, true}) {
-        EXPECT_EQ(PlanKey(key::F1, Context(false, false, inTab)).help, HelpFlagChange::Set);
-        EXPECT_EQ(PlanKey(key::CtrlF1, Context(true, true, inTab)).step, KeyStep::Pass);
-        EXPECT_EQ(PlanKey(0x1003C, Context(false, false, inTab)).help, HelpFlagChange::Clear);  // F2
-    }
-    // Inside a Take Command tab every other extended key passes.
-    for (int32_t code : {key::CtrlDel, key::CtrlUp, key::CtrlDown, key::AltLeft, key::AltRight, key::CtrlLeft}) {
-        const KeyPlan plan = PlanKey(code, Context(true, true, true));
-        EXPECT_EQ(plan.step, KeyStep::Pass) << std::hex << code;
-        EXPECT_EQ(plan.help, HelpFlagChange::Clear) << std::hex << code;
-    }
-}
-
-TEST(PlanKey, WindowAndLineKeysIgnoreScrollLock) {
-    for (bool scrollLock : {false, true}) {
-        EXPECT_EQ(PlanKey(key::CtrlDel, Context(scrollLock)).step, KeyStep::ClearLine);
-        EXPECT_EQ(PlanKey(key::CtrlDown, Context(scrollLock)).step, KeyStep::GrowWindow);
-        EXPECT_EQ(PlanKey(key::CtrlUp, Context(scrollLock)).step, KeyStep::ShrinkWindow);
-    }
-}
-
-// A maximised or full-screen frame never grows or shrinks (conhost's window.cpp,
-// _InternalSetWindowSize): Ctrl-Up/Down go on to the host, the other keys keep their work.
-TEST(PlanKey, AFixedFrameLeavesOnlyTheResizeKeysToTheHost) {
-    KeyContext fixed = Context();
-    fixed.frameFixed = true;
-    EXPECT_EQ(PlanKey(key::CtrlDown, fixed).step, KeyStep::Pass);
-    EXPECT_EQ(PlanKey(key::CtrlUp, fixed).step, KeyStep::Pass);
-    EXPECT_EQ(PlanKey(key::CtrlDel, fixed).step, KeyStep::ClearLine);
-    EXPECT_EQ(PlanKey(key::AltLeft, fixed).step, KeyStep::CycleBack);
-}
-
-TEST(PlanKey, AltArrowsCycleWhileScrollLockIsOff) {
-    EXPECT_EQ(PlanKey(key::AltLeft, Context()).step, KeyStep::CycleBack);
-    EXPECT_EQ(PlanKey(key::AltRight, Context()).step, KeyStep::CycleForward);
-    EXPECT_EQ(PlanKey(key::CtrlLeft, Context(false, true)).step, KeyStep::Pass);
-    EXPECT_EQ(PlanKey(key::CtrlRight, Context(false, true)).step, KeyStep::Pass);
-}
-
-TEST(PlanKey, ScrollLockTurnsAltArrowsIntoHorizontalScrolling) {
-    struct Case {
-        int32_t code;
-        bool alt;
-        KeyStep step;
-        uint16_t scroll;
-        unsigned repeat;
-    };
-    const Case cases[] = {
-        {key::AltLeft, true, KeyStep::Scroll, SB_LINELEFT, 1},
-        {key::AltRight, true, KeyStep::Scroll, SB_LINERIGHT, 1},
-        {key::CtrlLeft, true, KeyStep::Scroll, SB_LEFT, 1},
-        {key::CtrlRight, true, KeyStep::Scroll, SB_PAGERIGHT, 1},
-        {key::CtrlLeft, false, KeyStep::Pass, 0, 0},
-        {key::CtrlRight, false, KeyStep::Pass, 0, 0},
-        {0x10048, true, KeyStep::Pass, 0, 0},  // Up: not a scroll key
-    };
-    for (const Case& c : cases) {
-        const KeyPlan plan = PlanKey(c.code, Context(true, c.alt));
-        EXPECT_EQ(plan.step, c.step) << std::hex << c.code;
-        EXPECT_EQ(plan.scrollCode, c.scroll) << std::hex << c.code;
-        EXPECT_EQ(plan.repeat, c.repeat) << std::hex << c.code;
     }
 }
 
@@ -447,51 +463,6 @@ void HandleInLinkedCopy(HostRecordImage& image) {
     EXPECT_EQ(KEYHANDLER(reinterpret_cast<KeyRecord*>(&image.record)), 0);
 }
 
-enum class Result { Passes, Taken, Enter };
-enum class Help { Kept, Set, Cleared };
-
-struct KeyRow {
-    const wchar_t* name;  // as TCC 24 and later hands it (any letter case)
-    int32_t code;         // as an older TCC hands it (0: no code of its own)
-    bool alt;             // Alt held down with the code; a name carries it itself
-    bool scrollLock;
-    Result result;
-    Help help;
-    int rows = 0;         // window rows added
-    int vscrolls = 0;     // WM_VSCROLL messages sent
-    int hscroll = -1;     // the WM_HSCROLL code sent once (-1: none)
-    int cycles = 0;       // CYCLE runs
-};
-
-// Codes from the key table of the handler's documentation; KeyActions at their default 00621.
-const KeyRow kKeyRows[] = {
-    {L"F1", 0x1003B, false, false, Result::Passes, Help::Set},
-    {L"ctrl-f1", 0x1005E, false, false, Result::Passes, Help::Set},
-    {L"Left", 0x1004B, false, false, Result::Passes, Help::Kept},
-    {L"RIGHT", 0x1004D, false, false, Result::Passes, Help::Kept},
-    {L"Del", 0x10053, false, false, Result::Passes, Help::Kept},
-    {L"Ctrl-Del", 0x10093, false, false, Result::Enter, Help::Cleared},
-    {L"Ctrl-Up", 0x1008D, false, false, Result::Taken, Help::Cleared, -1, 1},
-    {L"ctrl-down", 0x10091, false, true, Result::Taken, Help::Cleared, +1},
-    {L"Ctrl-Left", 0x10073, false, false, Result::Passes, Help::Cleared},
-    {L"Ctrl-Right", 0x10074, false, false, Result::Passes, Help::Cleared},
-    // Cycling runs, finds no other console (the enumeration is stubbed) and leaves the key to TCC.
-    {L"Alt-Left", 0x100F4, false, false, Result::Passes, Help::Cleared, 0, 0, -1, 1},
-    {L"ALT-RIGHT", 0x100F6, false, false, Result::Passes, Help::Cleared, 0, 0, -1, 1},
-    {L"Ctrl-Alt-Left", 0x10073, true, false, Result::Passes, Help::Cleared},
-    // Scroll Lock on: sideways instead of cycling.
-    {L"Alt-Left", 0x100F4, false, true, Result::Taken, Help::Cleared, 0, 0, SB_LINELEFT},
-    {L"Alt-Right", 0x100F6, false, true, Result::Taken, Help::Cleared, 0, 0, SB_LINERIGHT},
-    {L"Ctrl-Alt-Left", 0x10073, true, true, Result::Taken, Help::Cleared, 0, 0, SB_LEFT},
-    {L"Ctrl-Alt-Right", 0x10074, true, true, Result::Taken, Help::Cleared, 0, 0, SB_PAGERIGHT},
-    {L"Ctrl-Left", 0x10073, false, true, Result::Passes, Help::Cleared},
-    // Keys without a binding pass, and end a help request like any special key.
-    {L"F2", 0x1003C, false, false, Result::Passes, Help::Cleared},
-    {L"Shift-F1", 0, false, false, Result::Passes, Help::Cleared},
-    {L"CtrlUp", 0, false, false, Result::Passes, Help::Cleared},
-    {L"Alt-Right2", 0, false, false, Result::Passes, Help::Cleared},
-};
-
 enum class HostKind { ByName, CodeToCurrentHost, OlderHost };
 
 // Each key three ways: by name from a current TCC, as a code from a current TCC (codes act on
@@ -528,33 +499,36 @@ TEST_F(KeyHandlerTest, EveryKeyActsTheSameByNameAndByCode) {
             HostRecordImage expected = image;
             HandleInLinkedCopy(image);
 
+            const bool enter = row.step == Step::ClearLine;
+            const bool taken = enter || row.step == Step::GrowWindow || row.step == Step::ShrinkWindow ||
+                               row.step == Step::Scroll;
             HostKeyRecord& e = expected.record;
-            if (row.result == Result::Taken) e.Key = 0;
-            if (row.result == Result::Enter) {
+            if (taken) e.Key = 0;
+            if (enter) {
                 e.Key = 13;
                 e.StartRow = e.CursorRow = 8;
                 e.StartColumn = e.CursorColumn = 0;
                 e.LinePosition = line;
             }
             ExpectSameBytes(image, expected);
-            EXPECT_STREQ(line, row.result == Result::Enter ? L"" : L"dir /s *.txt");
+            EXPECT_STREQ(line, enter ? L"" : L"dir /s *.txt");
             // A key the handler took loses its name's first character, and nothing else of it.
-            const bool nameEmptied = kind == HostKind::ByName && row.result != Result::Passes;
+            const bool nameEmptied = kind == HostKind::ByName && taken;
             EXPECT_EQ(name[0], nameEmptied ? L'\0' : row.name[0]);
             EXPECT_STREQ(name + 1, row.name + 1);
 
-            EXPECT_EQ(State().helpKey, row.help != Help::Cleared);
-            EXPECT_EQ(WindowRows(), 25 + row.rows);
+            EXPECT_EQ(State().helpKey, row.help != Help::Clear);
+            EXPECT_EQ(WindowRows(), 25 + (row.step == Step::GrowWindow) - (row.step == Step::ShrinkWindow));
             const auto count = [](UINT message) {
                 return std::count_if(sent.begin(), sent.end(), [&](const Sent& m) { return m.message == message; });
             };
             EXPECT_EQ(count(WM_VSCROLL), row.vscrolls);
-            EXPECT_EQ(count(WM_HSCROLL), row.hscroll < 0 ? 0 : 1);
-            if (row.hscroll >= 0 && !sent.empty()) {
-                EXPECT_EQ(sent.back().wParam, WPARAM(row.hscroll));
+            EXPECT_EQ(count(WM_HSCROLL), row.step == Step::Scroll ? 1 : 0);
+            if (row.step == Step::Scroll && !sent.empty()) {
+                EXPECT_EQ(sent.back().wParam, WPARAM(row.scroll));
             }
-            EXPECT_EQ(enumerations, row.cycles);
-            const std::wstring blankOrNot(80, row.result == Result::Enter ? L' ' : L'x');
+            EXPECT_EQ(enumerations, row.step == Step::CycleBack || row.step == Step::CycleForward ? 1 : 0);
+            const std::wstring blankOrNot(80, enter ? L' ' : L'x');
             EXPECT_EQ(tconsole::ReadRow(9), blankOrNot);
             EXPECT_EQ(tconsole::ReadRow(10), blankOrNot);
         }
