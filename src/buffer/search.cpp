@@ -12,7 +12,6 @@
 #include "frame/helpers.h"
 #include "frame/host.h"
 #include "frame/messages.h"
-#include "frame/plugin.h"
 #include "frame/rows.h"
 #include "frame/report.h"
 
@@ -30,6 +29,24 @@ void SwapMatchColours(const ScreenBuffer& screen, int width, COORD first, uint32
     (void)screen.ReadAttributes(first, count, width, scratch, done);  // only the cells read are swapped
     std::transform(scratch, scratch + done, scratch, [](WORD a) { return Attribute(a).Swapped().value(); });
     (void)screen.WriteAttributes(first, done, width, scratch);  // a highlight not shown stops no search
+}
+
+OnigSyntaxType* SelectRegexSyntax() noexcept {
+    // The host copies the whole value; give it room rather than the few characters we read. What
+    // its result means is not published: an option it cannot read leaves the value empty (Perl).
+    wchar_t value[512] = {};
+    QueryOptionValue(L"RegularExpressions", value);
+    value[511] = L'\0';
+    CharUpperW(value);
+    switch (value[0] == L'\0' ? L'\0' : value[1]) {
+        case L'A': return ONIG_SYNTAX_JAVA;
+        case L'E': return ONIG_SYNTAX_PERL;
+        case L'N': return ONIG_SYNTAX_GNU_REGEX;
+        case L'O': return ONIG_SYNTAX_POSIX_EXTENDED;
+        case L'R': return ONIG_SYNTAX_GREP;
+        case L'U': return ONIG_SYNTAX_RUBY;
+        default: return ONIG_SYNTAX_PERL;
+    }
 }
 
 void ShowRegexError(int code, const OnigErrorInfo* info) noexcept {

@@ -18,6 +18,9 @@ namespace zarnith {
 // the bits above the low byte, through `scratch` (count attributes). Twice puts them back.
 void SwapMatchColours(const ScreenBuffer& screen, int width, COORD first, uint32_t count, WORD* scratch) noexcept;
 
+// The Oniguruma syntax that the host's "RegularExpressions" option names (Perl by default).
+OnigSyntaxType* SelectRegexSyntax() noexcept;
+
 // Writes "Regex: <Oniguruma's message>" to standard error.
 void ShowRegexError(int code, const OnigErrorInfo* info) noexcept;
 

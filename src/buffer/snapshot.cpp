@@ -18,6 +18,7 @@
 #include "frame/messages.h"
 #include "frame/report.h"
 #include "frame/rows.h"
+#include "frame/services.h"
 #include "frame/state.h"
 
 namespace zarnith {
@@ -92,20 +93,6 @@ const wchar_t* SnapshotProblem(const SnapshotHeader& h, uint64_t fileSize) noexc
         return message::kSnapshotBadWindow;
     if (fileSize < SnapshotSize(h)) return message::kSnapshotTruncated;
     return nullptr;
-}
-
-SizeRequest SnapshotSizeRequest(const SnapshotHeader& h) noexcept {
-    SizeRequest request;
-    request.precedence = Precedence::Buffer;
-    // However tall: every saved row needs its place, up to what the console itself takes.
-    request.exactBuffer = true;
-    request.bufferColumns = h.width;
-    request.bufferRows = h.height;
-    request.windowColumns = SHORT(Width(h.window));
-    request.windowRows = SHORT(Height(h.window));
-    // A negative position (only a file not written by SAVECON has one) has always come out as -1.
-    request.position = {h.screenLeft < 0 ? -1 : h.screenLeft, h.screenTop < 0 ? -1 : h.screenTop};
-    return request;
 }
 
 namespace {
@@ -226,7 +213,9 @@ int RunRstrcon(Row self, wchar_t* line) {
     // The sizing reports its own failures; the cells are restored into whatever geometry results.
     // Under a pseudo console the terminal owns the size: the cells go into the view as it is.
     const bool pseudo = InPseudoConsole();
-    if (!pseudo) SizeConsole(SnapshotSizeRequest(header));
+    if (!pseudo)
+        RestoreConsoleSize({header.width, header.height}, {SHORT(Width(header.window)), SHORT(Height(header.window))},
+                           {header.screenLeft, header.screenTop});
     // Saved rows beyond the buffer the console now has are lost: that is said, not kept quiet.
     CONSOLE_SCREEN_BUFFER_INFO restored{};
     const int lostFrom = screen.Query(restored) ? restored.dwSize.Y : saved;

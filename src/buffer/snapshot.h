@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "frame/rows.h"
-#include "frame/services.h"
 
 namespace zarnith {
 
@@ -33,10 +32,6 @@ uint64_t SnapshotSize(const SnapshotHeader& header) noexcept;
 // Why a file of `fileSize` bytes with this header cannot be restored (a message whose "%s" takes
 // the file name), or null when it can.
 const wchar_t* SnapshotProblem(const SnapshotHeader& header, uint64_t fileSize) noexcept;
-
-// The resize that brings back the saved geometry: the buffer first, then the window's size and
-// screen position.
-SizeRequest SnapshotSizeRequest(const SnapshotHeader& header) noexcept;
 
 int RunSavecon(Row self, wchar_t* line);
 int RunRstrcon(Row self, wchar_t* line);

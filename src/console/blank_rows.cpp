@@ -5,7 +5,7 @@
 #include "console/cells.h"
 #include "console/transfer.h"
 #include "frame/host.h"
-#include "frame/shutdown.h"
+#include "frame/steps.h"
 #include "frame/state.h"
 
 namespace zarnith {
@@ -50,8 +50,6 @@ void ReleaseBlankRows() noexcept {
     kept.blankCapacity = 0;
 }
 
-namespace {
-const ShutdownRegistrar releaseBlankRows(ReleaseBlankRows);
-}  // namespace
+const StepRegistrar releaseBlankRows(Phase::Shutdown, ReleaseBlankRows);
 
 }  // namespace zarnith

@@ -3,6 +3,7 @@
 #include "frame/messages.h"
 #include "frame/report.h"
 #include "frame/state.h"
+#include "frame/steps.h"
 #include "frame/text.h"
 
 namespace zarnith {
@@ -53,6 +54,8 @@ void DetectConsoleHost(HWND window) noexcept {
     // while it stays hidden, because InPseudoConsole asks again.
     host = IsWindowVisible(window) ? ConsoleHost::Classic : ConsoleHost::HiddenWindow;
 }
+
+const StepRegistrar detectConsoleHost(Phase::ConsoleHost, []() noexcept { DetectConsoleHost(State().consoleWindow); });
 
 bool InPseudoConsole() noexcept {
     switch (State().consoleHost) {

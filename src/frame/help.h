@@ -1,4 +1,5 @@
-// Built-in help: CONHELP and the host's Help/Usage exports, and the prepared screen that F1 asks for.
+// Built-in help: CONHELP and the host's Help/Usage exports. The screen of its own that F1 asks
+// for is the buffer subsystem's (frame/services.h).
 #pragma once
 #include <windows.h>
 
@@ -10,8 +11,7 @@ int RunConhelp(LPWSTR line);
 // The usage line CONHELP prints for itself.
 inline constexpr const wchar_t* kConhelpUsage = L"CONHELP LIST | COMMAND | @FUNCTION | _VARIABLE\r\n";
 
-// Characters the host may write when it expands a text in place or runs a command line: its own
-// line length. Every buffer handed to ExpandVariables or Command has this many.
-inline constexpr size_t kHostLineCapacity = 32768;
+// Shows row `r`'s help: its one-line text, CONHELP's usage line, or what the command prints for "/?".
+void ShowHelpOf(int r) noexcept;
 
 }  // namespace zarnith

@@ -3,13 +3,11 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <cwchar>
 #include <new>
 #include <string>
 #include <utility>
 
 #include "frame/host.h"
-#include "frame/plugin.h"
 #include "frame/registry.h"
 #include "frame/state.h"
 
@@ -52,23 +50,12 @@ size_t FindNoCase(std::wstring_view text, std::wstring_view pattern) noexcept {
     return std::wstring_view::npos;
 }
 
-bool IsActiveName(const wchar_t* name) noexcept {
-    if (State().nameList == nullptr || name == nullptr) return false;
-    wchar_t copy[kNameListCapacity];
-    wcsncpy(copy, State().nameList, kNameListCapacity - 1);
-    copy[kNameListCapacity - 1] = L'\0';
-    wchar_t* state = nullptr;
-    for (wchar_t* token = wcstok_s(copy, L" ,", &state); token; token = wcstok_s(nullptr, L" ,", &state))
-        if (lstrcmpiW(token, name) == 0) return true;
-    return false;
+int FindRegisteredName(const wchar_t* name) noexcept {
+    const int r = name ? TableRowOf(name) : -1;
+    return r >= 0 && (State().activeRows >> r & 1) ? r : -1;
 }
 
-int FindRegisteredName(const wchar_t* name) noexcept {
-    if (!IsActiveName(name)) return -1;
-    for (int r = 0; r < kRegistrationRows; ++r)
-        if (lstrcmpiW(RegistrationTable[r].Name, name) == 0) return r;
-    return -1;
-}
+bool IsActiveName(const wchar_t* name) noexcept { return FindRegisteredName(name) >= 0; }
 
 namespace {
 // Calls write(line) for each line of `text`, a line ending after its '\n' (or at the end).

@@ -13,10 +13,9 @@
 #include "frame/messages.h"
 #include "frame/report.h"
 #include "frame/registry.h"
-#include "console/pseudo_console.h"
-#include "frame/shutdown.h"
+#include "frame/steps.h"
 #include "frame/state.h"
-#include "keys/console_table.h"
+#include "frame/text.h"
 #include "zarnith_version.h"
 
 namespace zarnith {
@@ -31,8 +30,9 @@ wchar_t PluginDescription[] = L"Various console-related utilities";
 PluginInfo Info = {PluginName, PluginAuthor, PluginEmail, nullptr, PluginDescription, nullptr,
                    ZARNITH_VERSION_MAJOR, ZARNITH_VERSION_MINOR, ZARNITH_VERSION_PATCH, 0, 0};
 
-// Builds the default list: every row's name, comma separated, in table order.
-void WriteDefaultNameList(wchar_t* list) noexcept {
+// Builds the default list: every row's name, comma separated, in table order. Answers the rows
+// it names, one bit each: all of them.
+uint64_t WriteDefaultNameList(wchar_t* list) noexcept {
     size_t used = 0;
     for (int r = 0; r < kRegistrationRows; ++r) {
         const wchar_t* name = RegistrationTable[r].Name;
@@ -43,53 +43,44 @@ void WriteDefaultNameList(wchar_t* list) noexcept {
         if (r + 1 < kRegistrationRows) list[used++] = L',';
     }
     list[used] = L'\0';
+    return ~uint64_t(0) >> (64 - kRegistrationRows);
 }
-
-// The host expands in place and assumes a buffer of its own line length, whatever the value's
-// length: a short local buffer would let a long value run over the stack.
-constexpr size_t kHostLineCapacity = 32768;
 
 // `text` expanded by the host; empty when there is no memory for the host's buffer.
 std::wstring ExpandHostText(const wchar_t* text) noexcept {
     try {
-        std::vector<wchar_t> buffer(kHostLineCapacity, L'\0');
-        wcsncpy(buffer.data(), text, kHostLineCapacity - 1);
-        ExpandVariables(buffer.data(), 0);
-        buffer.back() = L'\0';
-        return std::wstring(buffer.data());
+        HostLine line;
+        line.Compose({text});
+        return std::wstring(line.Expand());
     } catch (const std::bad_alloc&) {
         return {};
     }
 }
 
-// True when `name` is a row of the registration table (letter case ignored).
-bool IsTableName(const wchar_t* name) noexcept {
-    for (const RegistrationEntry& entry : RegistrationTable)
-        if (lstrcmpiW(entry.Name, name) == 0) return true;
-    return false;
-}
-
 // Leaves the names the table does not have out of an upper-cased ZARNITH_LOAD value, so that a
 // typo cannot make the host refuse the plug-in, and names them in one line on standard error. A
 // value whose names are all known stays exactly as it is; one without any known name is empty.
-void DropUnknownNames(wchar_t* list) noexcept {
-    wchar_t copy[kNameListCapacity];
-    wcsncpy(copy, list, kNameListCapacity - 1);
-    copy[kNameListCapacity - 1] = L'\0';
+// Answers the rows it names, one bit each, taking `value` (the same text) apart on the way.
+uint64_t DropUnknownNames(wchar_t* value, wchar_t* list) noexcept {
+    static_assert(kRegistrationRows <= 64, "one bit a row");
     std::wstring known, unknown;
+    uint64_t named = 0;
     wchar_t* state = nullptr;
     try {
-        for (wchar_t* name = wcstok_s(copy, L" ,", &state); name; name = wcstok_s(nullptr, L" ,", &state)) {
-            std::wstring& to = IsTableName(name) ? known : unknown;
+        for (wchar_t* name = wcstok_s(value, L" ,", &state); name; name = wcstok_s(nullptr, L" ,", &state)) {
+            const int r = TableRowOf(name);
+            if (r >= 0) named |= uint64_t(1) << r;
+            std::wstring& to = r >= 0 ? known : unknown;
             if (!to.empty()) to += L',';
             to += name;
         }
-        if (unknown.empty()) return;
+        if (unknown.empty()) return named;
         ReportLine(message::kUnknownLoadNames, unknown.c_str());
         wmemcpy(list, known.c_str(), known.size() + 1);  // never longer than the value it comes from
     } catch (const std::bad_alloc&) {
         list[0] = L'\0';
     }
+    return named;
 }
 
 }  // namespace
@@ -97,24 +88,6 @@ void DropUnknownNames(wchar_t* list) noexcept {
 bool InTakeCommandTab() noexcept {
     const std::wstring value = ExpandHostText(L"%_TCTAB");
     return !value.empty() && value[0] == L'1';
-}
-
-OnigSyntaxType* SelectRegexSyntax() noexcept {
-    // The host copies the whole value; give it room rather than the few characters we read. What
-    // its result means is not published: an option it cannot read leaves the value empty (Perl).
-    wchar_t value[512] = {};
-    QueryOptionValue(L"RegularExpressions", value);
-    value[511] = L'\0';
-    CharUpperW(value);
-    switch (value[0] == L'\0' ? L'\0' : value[1]) {
-        case L'A': return ONIG_SYNTAX_JAVA;
-        case L'E': return ONIG_SYNTAX_PERL;
-        case L'N': return ONIG_SYNTAX_GNU_REGEX;
-        case L'O': return ONIG_SYNTAX_POSIX_EXTENDED;
-        case L'R': return ONIG_SYNTAX_GREP;
-        case L'U': return ONIG_SYNTAX_RUBY;
-        default: return ONIG_SYNTAX_PERL;
-    }
 }
 
 void ApplyKeyActionsValue(const wchar_t* value, int length, uint8_t (&actions)[5]) noexcept {
@@ -218,8 +191,7 @@ int InitializePlugin() noexcept {
         if (InTakeCommandTab()) return 1;
         state.hostProcessId = GetCurrentProcessId();
         state.consoleWindow = GetConsoleWindow();
-        DetectConsoleHost(state.consoleWindow);
-        AnnounceOwnConsole();  // so that CYCLE in other consoles finds this one
+        RunSteps(Phase::ConsoleHost, Phase::AfterConsoleHost);
         ReadKeyActions();
         return 0;
     }, 1);
@@ -231,15 +203,17 @@ PluginInfo* GetPluginInfo() noexcept {
     if (list == nullptr) return &Info;  // keep whatever list the host already has
     list[0] = L'\0';
 
+    uint64_t active = 0;
     wchar_t value[kNameListCapacity] = {};
     const DWORD n = GetEnvironmentVariableW(L"ZARNITH_LOAD", value, kNameListCapacity);
     // n >= capacity means the value did not fit: such a list is ignored, never cut.
     if (n > 0 && n < kNameListCapacity) {
         CharUpperW(value);
         wmemcpy(list, value, n + 1);
-        DropUnknownNames(list);
+        active = DropUnknownNames(value, list);
     }
-    if (list[0] == L'\0') WriteDefaultNameList(list);
+    if (list[0] == L'\0') active = WriteDefaultNameList(list);
+    WritableState().activeRows = active;
     delete[] std::exchange(WritableState().nameList, list);
     Info.NameList = list;
     return &Info;
@@ -247,7 +221,8 @@ PluginInfo* GetPluginInfo() noexcept {
 
 int ShutdownPlugin() noexcept {
     delete[] std::exchange(WritableState().nameList, nullptr);
+    WritableState().activeRows = 0;
     Info.NameList = nullptr;
-    RunShutdownSteps();
+    RunSteps(Phase::Shutdown, Phase::Shutdown);
     return 0;
 }

@@ -3,7 +3,6 @@
 #pragma once
 #include <windows.h>
 #include <cstdint>
-#include <oniguruma.h>
 
 #include "frame/state.h"
 
@@ -11,9 +10,6 @@ namespace zarnith {
 
 // True when the host runs inside a Take Command tab ("%_TCTAB" expands to 1).
 bool InTakeCommandTab() noexcept;
-
-// The Oniguruma syntax that the host's "RegularExpressions" option names (Perl by default).
-OnigSyntaxType* SelectRegexSyntax() noexcept;
 
 // Reads section HSCROLL, key KeyActions of the host's ini file into the state's keyActions.
 void ReadKeyActions() noexcept;

@@ -21,4 +21,11 @@ struct RegistrationEntry {
 
 extern const std::array<RegistrationEntry, kRegistrationRows> RegistrationTable;
 
+// The row named `name` (letter case ignored), active or not; -1 when the table has none.
+inline int TableRowOf(const wchar_t* name) noexcept {
+    for (int r = 0; r < kRegistrationRows; ++r)
+        if (lstrcmpiW(RegistrationTable[r].Name, name) == 0) return r;
+    return -1;
+}
+
 }  // namespace zarnith

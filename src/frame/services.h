@@ -5,27 +5,18 @@
 
 namespace zarnith {
 
-// Geometry (CONSIZE): which of window and buffer sizes was given first.
-enum class Precedence { None, Buffer, Window };
-
-// Geometry (CONSIZE): what a resize asks for.
-struct SizeRequest {
-    SHORT windowColumns = 0, windowRows = 0;  // 0 or less keeps the current dimension
-    SHORT bufferColumns = 0, bufferRows = 0;  // 0 keeps, -1 follows the window
-    POINT position{};                         // top-left corner wanted, before the cell offset
-    int canonical = 0;                        // 1-9: a cell of the work area's 3 x 3 grid
-    Precedence precedence = Precedence::None;
-    bool query = false;
-    bool exactBuffer = false;    // the buffer as asked up to the console's own limit, not CONSIZE's cap
-};
-
-// Geometry: carries out `request` as CONSIZE does, refusal inside a Take Command tab included;
-// 0 done (or refused), 1 after a reported failure.
-int SizeConsole(const SizeRequest& request) noexcept;
+// Geometry: brings back a saved geometry as RSTRCON does: the buffer first (as saved, up to the
+// console's own limit), then the window's size and its screen position, with CONSIZE's refusal
+// inside a Take Command tab; 0 done (or refused), 1 after a reported failure.
+int RestoreConsoleSize(COORD buffer, COORD window, POINT position) noexcept;
 
 // Geometry: the console window is maximised or full screen, where conhost changes only the view,
 // never the frame (src/interactivity/win32/window.cpp, _InternalSetWindowSize): its state as a
 // word ("maximised", "full screen"), or null when its frame follows the console's window.
 const wchar_t* FrameFixedAs() noexcept;
+
+// Buffer (CONHELP after F1): row `r`'s help (frame/help.h, ShowHelpOf) on a screen of its own,
+// then PAUSE, then the user's screen as it was.
+void ShowOnPreparedScreen(int r);
 
 }  // namespace zarnith

@@ -38,6 +38,7 @@ struct PluginState {
     uint8_t keyActions[5] = {kDefaultKeyActions[0], kDefaultKeyActions[1], kDefaultKeyActions[2],
                              kDefaultKeyActions[3], kDefaultKeyActions[4]};
     wchar_t* nameList = nullptr;         // the active names, comma separated (kNameListCapacity)
+    uint64_t activeRows = 0;             // the rows of those names, bit r for row r
     ConsoleHost consoleHost = ConsoleHost::Classic;  // nothing is refused before start-up or in a tab
     bool keyNames = false;               // the host hands keys by name (version 24 and later), so
                                          // its key record has the name field

@@ -19,6 +19,7 @@
 #include "frame/plugin.h"
 #include "frame/rows.h"
 #include "frame/report.h"
+#include "frame/services.h"
 #include "frame/state.h"
 #include "frame/text.h"
 #include "geometry/metrics.h"
@@ -494,10 +495,17 @@ const wchar_t* FrameFixedAs() noexcept {
     return query && query(&flags) && flags != 0 ? L"full screen" : nullptr;
 }
 
-int SizeConsole(const SizeRequest& request) noexcept {
+SizeRequest RestoreRequest(COORD buffer, COORD window, POINT position) noexcept {
+    // However tall (exactBuffer): every saved row needs its place, up to what the console itself takes.
+    return {.windowColumns = window.X, .windowRows = window.Y, .bufferColumns = buffer.X, .bufferRows = buffer.Y,
+            .position = {position.x < 0 ? -1 : position.x, position.y < 0 ? -1 : position.y},
+            .precedence = Precedence::Buffer, .exactBuffer = true};
+}
+
+int RestoreConsoleSize(COORD buffer, COORD window, POINT position) noexcept {
     if (RefusedInTab()) return 0;
-    // The key handler's resize is CONSIZE's work, and its error lines say so.
-    return SizeCall().Apply(Row(EntryRow::CONSIZE), request);
+    // RSTRCON's resize is CONSIZE's work, and its error lines say so.
+    return SizeCall().Apply(Row(EntryRow::CONSIZE), RestoreRequest(buffer, window, position));
 }
 
 }  // namespace zarnith

@@ -7,9 +7,21 @@
 #include <optional>
 #include <span>
 
-#include "frame/services.h"
-
 namespace zarnith {
+
+// Which of window and buffer sizes was given first.
+enum class Precedence { None, Buffer, Window };
+
+// What a resize asks for.
+struct SizeRequest {
+    SHORT windowColumns = 0, windowRows = 0;  // 0 or less keeps the current dimension
+    SHORT bufferColumns = 0, bufferRows = 0;  // 0 keeps, -1 follows the window
+    POINT position{};                         // top-left corner wanted, before the cell offset
+    int canonical = 0;                        // 1-9: a cell of the work area's 3 x 3 grid
+    Precedence precedence = Precedence::None;
+    bool query = false;
+    bool exactBuffer = false;    // the buffer as asked up to the console's own limit, not CONSIZE's cap
+};
 
 // What this console's window can be, in cells (conhost, src/host/screenInfo.cpp): the largest
 // window that fits the screen (GetLargestWindowSizeInCharacters), which no window may exceed, and
@@ -23,6 +35,10 @@ struct ConsoleLimits {
 // Reads the options (arguments after "dummy") into `request`, whose position holds the window's
 // current corner. False means a malformed line: the caller prints the usage text.
 [[nodiscard]] bool ParseConsizeOptions(std::span<const wchar_t* const> arguments, SizeRequest& request) noexcept;
+
+// The resize RestoreConsoleSize (frame/services.h) carries out. A negative position (only a
+// snapshot not written by SAVECON has one) has always come out as -1.
+SizeRequest RestoreRequest(COORD buffer, COORD window, POINT position) noexcept;
 
 // One resize step: the window rectangle (buffer coordinates) and buffer size to set.
 struct ResizeStepPlan {

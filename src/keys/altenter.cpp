@@ -8,7 +8,7 @@
 #include "frame/entry.h"
 #include "frame/handles.h"
 #include "frame/host.h"
-#include "frame/shutdown.h"
+#include "frame/steps.h"
 #include "frame/state.h"
 #include "frame/text.h"
 
@@ -142,7 +142,7 @@ namespace {
 // Unloading must let Alt-Enter through again. ShutdownPlugin is an ordinary call from the host
 // (DllMain never makes it); were it made under the loader lock, the thread could not end there
 // and the bounded wait would run out rather than deadlock.
-const ShutdownRegistrar removeAltEnterHook(RemoveAltEnterHook);
+const StepRegistrar removeAltEnterHook(Phase::Shutdown, RemoveAltEnterHook);
 }  // namespace
 
 }  // namespace zarnith

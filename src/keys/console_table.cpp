@@ -4,7 +4,7 @@
 
 #include "console/pseudo_console.h"
 #include "frame/handles.h"
-#include "frame/shutdown.h"
+#include "frame/steps.h"
 #include "frame/state.h"
 
 namespace zarnith {
@@ -78,7 +78,9 @@ void WithdrawOwnConsole() noexcept {
     if (keptMapping != nullptr) CloseHandle(std::exchange(keptMapping, nullptr));
 }
 
-const ShutdownRegistrar withdrawOwnConsole(WithdrawOwnConsole);
+const StepRegistrar withdrawOwnConsole(Phase::Shutdown, WithdrawOwnConsole);
+// Once start-up knows how the console is hosted, so that CYCLE in other consoles finds this one.
+const StepRegistrar announceOwnConsole(Phase::AfterConsoleHost, AnnounceOwnConsole);
 
 }  // namespace
 

@@ -33,23 +33,6 @@ TEST(SnapshotHeaderTest, WorkedExampleBytes) {
     EXPECT_EQ(EncodeSnapshotHeader(DecodeSnapshotHeader(expected)), expected);
 }
 
-TEST(SnapshotHeaderTest, RestoresBufferFirstThenWindowAndPlace) {
-    const RECT rect{100, 50, 740, 450};
-    SnapshotHeader h = MakeSnapshotHeader(WorkedExample(), &rect);
-    SizeRequest size = SnapshotSizeRequest(h);
-    EXPECT_EQ(size.precedence, Precedence::Buffer);
-    EXPECT_EQ((COORD{size.bufferColumns, size.bufferRows}), (COORD{80, 300}));
-    EXPECT_EQ((COORD{size.windowColumns, size.windowRows}), (COORD{80, 25}));
-    EXPECT_EQ(size.position.x, 100);
-    EXPECT_EQ(size.position.y, 50);
-    EXPECT_EQ(size.canonical, 0);
-    EXPECT_FALSE(size.query);
-    h.screenLeft = -25536;  // a window once at x = 40000: its 16 bits read back negative
-    size = SnapshotSizeRequest(h);
-    EXPECT_EQ(size.position.x, -1);
-    EXPECT_EQ(size.position.y, 50);
-}
-
 TEST(SnapshotHeaderTest, ScreenPositionIsNeverNegative) {
     const RECT offScreen{-8, -30, 600, 400};
     SnapshotHeader h = MakeSnapshotHeader(WorkedExample(), &offScreen);

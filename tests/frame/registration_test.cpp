@@ -272,31 +272,6 @@ TEST_F(RegistrationTest, KeyActionsComeFromTheHostIniFile) {
     }
 }
 
-TEST_F(RegistrationTest, RegexOptionSelectsTheSyntax) {
-    struct Case {
-        const wchar_t* value;
-        OnigSyntaxType* syntax;
-    } cases[] = {
-        {L"Ruby", ONIG_SYNTAX_RUBY},
-        {L"grep", ONIG_SYNTAX_GREP},
-        {L"Java", ONIG_SYNTAX_JAVA},
-        {L"POSIX", ONIG_SYNTAX_POSIX_EXTENDED},
-        {L"GNU", ONIG_SYNTAX_GNU_REGEX},
-        {L"Perl", ONIG_SYNTAX_PERL},
-        {L"P", ONIG_SYNTAX_PERL},
-        {L"", ONIG_SYNTAX_PERL},
-        {L"xyz", ONIG_SYNTAX_PERL},
-        {L"A very long option value that does not fit sixteen characters", ONIG_SYNTAX_PERL},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.value, c.value + wcslen(c.value)));
-        StandIn_SetOption(L"RegularExpressions", c.value);
-        EXPECT_EQ(SelectRegexSyntax(), c.syntax);
-    }
-    StandIn_SetOption(L"RegularExpressions", nullptr);
-    EXPECT_EQ(SelectRegexSyntax(), ONIG_SYNTAX_PERL);
-}
-
 // The name list is the frame's; the kept blanks are a registered shutdown step's.
 TEST_F(RegistrationTest, ShutdownReleasesTheNameListAndWhatCommandsKept) {
     DefaultList();

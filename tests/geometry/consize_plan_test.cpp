@@ -114,6 +114,21 @@ TEST(ConsizeParse, PositionOptionsActInTheOrderGiven) {
     EXPECT_EQ(r.position.x, 0);
 }
 
+// RSTRCON's resize: the saved buffer first, then the window's size and place.
+TEST(ConsizeRestore, BufferFirstThenWindowAndPlace) {
+    SizeRequest size = RestoreRequest({80, 300}, {80, 25}, {100, 50});
+    EXPECT_EQ(size.precedence, Precedence::Buffer);
+    EXPECT_EQ((COORD{size.bufferColumns, size.bufferRows}), (COORD{80, 300}));
+    EXPECT_EQ((COORD{size.windowColumns, size.windowRows}), (COORD{80, 25}));
+    EXPECT_EQ(size.position.x, 100);
+    EXPECT_EQ(size.position.y, 50);
+    EXPECT_EQ(size.canonical, 0);
+    EXPECT_FALSE(size.query);
+    size = RestoreRequest({80, 300}, {80, 25}, {-25536, 50});  // a saved x of 40000: 16 bits read back negative
+    EXPECT_EQ(size.position.x, -1);
+    EXPECT_EQ(size.position.y, 50);
+}
+
 TEST(ConsizePlan, WindowFirstKeepsOrGrowsTheBuffer) {
     const auto info = Console(80, 150, 80, 25);
     ExpectSizes(Plan({L"/W", L"80", L"25", L"/B", L"0", L"0"}, info), 80, 25, 80, 150);
