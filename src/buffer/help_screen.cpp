@@ -36,9 +36,8 @@ public:
             cells_.reset();
             return;
         }
-        // Without blanks the screen stays as it was, and the help starts at the cursor; the saved
-        // cells still undo whatever it writes over the screen. Blanks the key handler keeps stay
-        // kept; any had for the help alone are given back.
+        // Without blanks the screen stays as it was and the help starts at the cursor; the saved cells
+        // still undo what it writes. Blanks the key handler keeps stay; any had for the help go back.
         const bool kept = State().blankCells != nullptr;
         const bool blanked = BlankRows(screen_, info, window_.Top, uint32_t(rows_));
         if (!kept) ReleaseBlankRows();

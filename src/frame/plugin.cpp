@@ -30,8 +30,7 @@ wchar_t PluginDescription[] = L"Various console-related utilities";
 PluginInfo Info = {PluginName, PluginAuthor, PluginEmail, nullptr, PluginDescription, nullptr,
                    ZARNITH_VERSION_MAJOR, ZARNITH_VERSION_MINOR, ZARNITH_VERSION_PATCH, 0, 0};
 
-// Builds the default list: every row's name, comma separated, in table order. Answers the rows
-// it names, one bit each: all of them.
+// Builds the default list: every row's name, comma separated, in table order; answers every row's bit.
 uint64_t WriteDefaultNameList(wchar_t* list) noexcept {
     size_t used = 0;
     for (int r = 0; r < kRegistrationRows; ++r) {
@@ -212,8 +211,7 @@ PluginInfo* GetPluginInfo() noexcept {
         wmemcpy(list, value, n + 1);
         active = DropUnknownNames(value, list);
     }
-    if (list[0] == L'\0') active = WriteDefaultNameList(list);
-    WritableState().activeRows = active;
+    WritableState().activeRows = list[0] == L'\0' ? WriteDefaultNameList(list) : active;
     delete[] std::exchange(WritableState().nameList, list);
     Info.NameList = list;
     return &Info;

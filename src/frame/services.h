@@ -1,5 +1,5 @@
-// Work one subsystem does for another, called as plain functions. Declared here, in the frame,
-// so that no subsystem includes another's header; each is defined by the subsystem named.
+// Work a subsystem does for another or for the frame, called as plain functions. Declared here, in
+// the frame, so that nothing includes a subsystem's header but its own; each is defined by the one named.
 #pragma once
 #include <windows.h>
 
