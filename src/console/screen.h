@@ -36,8 +36,8 @@ public:
     // FOREGROUND_BLUE shows. False (table untouched) when they cannot be read.
     bool ColourTable(COLORREF (&table)[16]) const noexcept;
 
-    // Every transfer below answers true when all of it was done. False when any piece failed:
-    // the other pieces are still made, and GetLastError gives the first failure's code.
+    // Every transfer below answers true when all of it was done. A write with a failed piece still
+    // makes the others, GetLastError giving the first failure's code; each read says its own.
     // Whole rows top .. top + rows - 1 of a buffer `width` cells wide, to or from `cells`
     // (rows x width). A read that fails is made again one row at a time; a row that still fails
     // comes back as blanks in its own colours (or the default ones), never as stale contents.
