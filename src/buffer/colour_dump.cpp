@@ -5,9 +5,9 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <utility>
 
-#include "buffer/text_dump.h"
+#include "buffer/dump_frame.h"
+#include "console/cells.h"
 #include "console/row_text.h"
 #include "console/screen.h"
 #include "console/transfer.h"
@@ -26,11 +26,9 @@ namespace {
 // and reverse video. Grid lines have no equivalent, and the full-width flags say nothing about looks.
 constexpr WORD kLookBits = 0x00FF | COMMON_LVB_UNDERSCORE | COMMON_LVB_REVERSE_VIDEO;
 
-constexpr int Foreground(WORD look) noexcept { return look & 0x0F; }
-constexpr int Background(WORD look) noexcept { return (look >> 4) & 0x0F; }
-// The colour a cell's background shows: reverse video shows the foreground there.
-constexpr int ShownBackground(WORD look) noexcept {
-    return (look & COMMON_LVB_REVERSE_VIDEO) ? Foreground(look) : Background(look);
+// The colours a cell shows: reverse video exchanges them.
+constexpr Attribute Shown(WORD look) noexcept {
+    return (look & COMMON_LVB_REVERSE_VIDEO) ? Attribute(look).Swapped() : Attribute(look);
 }
 
 constexpr bool IsHighSurrogate(wchar_t c) noexcept { return c >= 0xD800 && c <= 0xDBFF; }
@@ -41,13 +39,13 @@ constexpr bool IsLowSurrogate(wchar_t c) noexcept { return c >= 0xDC00 && c <= 0
 // (a coloured bar stays a bar) or an underscore. The second half of a full-width character counts
 // as blank: its first half decides.
 size_t ShownCells(std::span<const CHAR_INFO> row, WORD current) noexcept {
-    const int background = ShownBackground(current);
+    const int background = Shown(current).background();
     size_t n = row.size();
     for (; n > 0; --n) {
         const CHAR_INFO& cell = row[n - 1];
         const wchar_t c = cell.Char.UnicodeChar;
         const bool blank = c == L' ' || c == L'\0' || (cell.Attributes & COMMON_LVB_TRAILING_BYTE);
-        if (!blank || (cell.Attributes & COMMON_LVB_UNDERSCORE) || ShownBackground(cell.Attributes) != background)
+        if (!blank || (cell.Attributes & COMMON_LVB_UNDERSCORE) || Shown(cell.Attributes).background() != background)
             break;
     }
     return n;
@@ -138,7 +136,7 @@ wchar_t* PutNumber(wchar_t* at, int n) noexcept {
 
 // A look in full, whatever came before it ("0" first: no underscore or reverse video remains).
 wchar_t* PutSequence(wchar_t* at, WORD look) noexcept {
-    const int fg = Foreground(look), bg = Background(look);
+    const int fg = Attribute(look).foreground(), bg = Attribute(look).background();
     at = PutText(at, L"\x1b[0;");
     at = PutNumber(at, ((fg & FOREGROUND_INTENSITY) ? 90 : 30) + AnsiColour(fg));
     *at++ = L';';
@@ -287,12 +285,11 @@ private:
 };
 
 void PutStyle(PageWriter& out, WORD look, const COLORREF (&table)[16]) noexcept {
-    int fg = Foreground(look), bg = Background(look);
-    if (look & COMMON_LVB_REVERSE_VIDEO) std::swap(fg, bg);
+    const Attribute shown = Shown(look);
     out.Ascii("color:");
-    out.Colour(table[fg]);
+    out.Colour(table[shown.foreground()]);
     out.Ascii(";background:");
-    out.Colour(table[bg]);
+    out.Colour(table[shown.background()]);
     if (look & COMMON_LVB_UNDERSCORE) out.Ascii(";text-decoration:underline");
 }
 

@@ -1,37 +1,15 @@
 // SAVECSB: the layout of a dump, and the command's arguments, modes and refusals.
 #include <gtest/gtest.h>
 
-#include "buffer/text_dump.h"
+#include "buffer/dump_frame.h"
 #include "support/plugin_test.h"
 
 using namespace zarnith;
 
 namespace {
 
-TEST(DumpLayoutTest, RulesMatchTheirLines) {
-    const DumpStamp stamp{L"12/8/2026", L"4:14:11 AM"};
-    const std::wstring dump = ComposeDump({L"ab  ", L"    ", L"\tx\t  "}, stamp, 4);
-    const std::wstring begin = L"Begin saved console screen buffer: 12/8/2026  4:14:11 AM";
-    const std::wstring end = L"End saved console screen buffer: 12/8/2026  4:14:11 AM";
-    ASSERT_EQ(begin.size(), 56u);
-    EXPECT_EQ(dump, begin + L"\r\n" + std::wstring(56, L'-') + L"\r\n\r\n" + L"ab\r\n\r\n\tx\t\r\n" +
-                        std::wstring(54, L'-') + L"\r\n" + end + L"\r\n\r\n****\r\n\r\n");
-}
-
-TEST(DumpLayoutTest, RowsLoseOnlyTrailingBlanks) {
-    // Blanks are trimmed from the row's end first; a NUL cell then ends what is written.
-    const struct {
-        std::wstring_view cells, line;
-    } kRows[] = {
-        {L"   ", L"\r\n"},
-        {L" a b  ", L" a b\r\n"},
-        {L"a\t \u3000", L"a\t \u3000\r\n"},
-        {{L"ab\0cd  ", 7}, L"ab\r\n"},
-        {{L"ab  \0cd", 7}, L"ab  \r\n"},
-        {{L"ab \0  ", 6}, L"ab \r\n"},
-    };
-    for (const auto& row : kRows) EXPECT_EQ(DumpRowLine(row.cells), row.line) << row.cells.size();
-    EXPECT_EQ(DumpFirstRule(1), L"\r\n\r\n");  // a nonsense count never makes a negative rule
+TEST(DumpFrameTest, NonsenseCountsMakeNoNegativeRules) {
+    EXPECT_EQ(DumpFirstRule(1), L"\r\n\r\n");
     EXPECT_EQ(DumpEnd(0, {}, 0), L"\r\nEnd saved console screen buffer:   \r\n\r\n\r\n\r\n");
 }
 
@@ -42,10 +20,15 @@ protected:
         PluginTest::SetUp();
         tconsole::SetBufferAndWindow(kWidth, 50, kWidth, 20);
         tconsole::Fill(L' ', 0x07);
-        rows_ = {L"first row", L"", L"  indented \u00e9\u4e2d", L"tab\t", std::wstring(kWidth, L'z')};
-        for (size_t r = 0; r < rows_.size(); ++r) tconsole::WriteText(0, SHORT(r), rows_[r]);
-        tconsole::WriteText(0, 5, L"below the cursor");
-        tconsole::SetCursor(4, 4);
+        // Each row's cells and its line in the dump: trailing blanks go from the whole row first,
+        // then a NUL cell ends what is written.
+        rows_ = {{L"first row", L"first row"}, {L"", L""}, {L"  indented \u00e9\u4e2d", L"  indented \u00e9\u4e2d"},
+                 {L"tab\t", L"tab\t"}, {std::wstring(kWidth, L'z'), std::wstring(kWidth, L'z')}, {L"   ", L""},
+                 {L" a b  ", L" a b"}, {L"a\t \u3000", L"a\t \u3000"}, {{L"ab\0cd  ", 7}, L"ab"},
+                 {{L"ab  \0cd", 7}, L"ab  "}, {{L"ab \0  ", 6}, L"ab "}};
+        for (size_t r = 0; r < rows_.size(); ++r) tconsole::WriteText(0, SHORT(r), rows_[r].first);
+        tconsole::WriteText(0, SHORT(rows_.size()), L"below the cursor");
+        tconsole::SetCursor(4, SHORT(rows_.size() - 1));
     }
     static std::wstring FileText(const TempFile& file) {
         const std::string bytes = file.Bytes();
@@ -62,17 +45,22 @@ protected:
         GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &t, nullptr, time, 64);
         return {date, time};
     }
+    static std::wstring BeginLine(const DumpStamp& stamp) {
+        return L"Begin saved console screen buffer: " + stamp.date + L"  " + stamp.time + L"\r\n";
+    }
+    // The rules are the begin line's length less 2 and less 4; the stars are the buffer's width.
     std::wstring Expected(const DumpStamp& stamp) const {
-        std::vector<std::wstring> cells;
-        for (const auto& row : rows_) cells.push_back(row + std::wstring(kWidth - row.size(), L' '));
-        return ComposeDump(cells, stamp, kWidth);
+        std::wstring dump = BeginLine(stamp) + std::wstring(BeginLine(stamp).size() - 2, L'-') + L"\r\n\r\n";
+        for (const auto& row : rows_) dump += row.second + L"\r\n";
+        return dump + std::wstring(BeginLine(stamp).size() - 4, L'-') + L"\r\nEnd saved console screen buffer: " +
+               stamp.date + L"  " + stamp.time + L"\r\n\r\n" + std::wstring(kWidth, L'*') + L"\r\n\r\n";
     }
     bool MatchesADump(const std::wstring& text, const DumpStamp& before, const DumpStamp& after, int copies = 1) {
         std::wstring a, b;
         for (int i = 0; i < copies; ++i) a += Expected(before), b += Expected(after);
         return text == a || text == b;
     }
-    std::vector<std::wstring> rows_;
+    std::vector<std::pair<std::wstring, std::wstring>> rows_;
 };
 
 TEST_F(SavecsbTest, WritesRowsToTheCursorBetweenDatedLines) {
@@ -84,7 +72,7 @@ TEST_F(SavecsbTest, WritesRowsToTheCursorBetweenDatedLines) {
     EXPECT_TRUE(MatchesADump(FileText(file), before, after)) << FileText(file);
     // The host is handed one line per call: a row, or the begin line, and its line end.
     EXPECT_EQ(StandIn_MostLineEnds(), 1);
-    const size_t beginLine = std::max(DumpBeginLine(before).size(), DumpBeginLine(after).size());
+    const size_t beginLine = std::max(BeginLine(before).size(), BeginLine(after).size());
     EXPECT_LE(size_t(StandIn_LongestWrite()), std::max<size_t>(kWidth + 2, beginLine));
 
     // Without /A the file is replaced.
