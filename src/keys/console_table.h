@@ -9,9 +9,12 @@
 
 #include <cstdint>
 
-#include "keys/cycle.h"
-
 namespace zarnith {
+
+struct ConsoleEntry {
+    uint64_t created;  // creation time of the window's process (FILETIME as one number)
+    HWND window;
+};
 
 inline constexpr int kAnnouncedCapacity = 128;
 

@@ -5,13 +5,9 @@
 #include <cstdint>
 
 #include "frame/rows.h"
+#include "keys/console_table.h"
 
 namespace zarnith {
-
-struct ConsoleEntry {
-    uint64_t created;  // creation time of the window's process (FILETIME as one number)
-    HWND window;
-};
 
 inline constexpr int kConsoleListCapacity = 128;
 
