@@ -34,7 +34,7 @@ size_t FindNoCase(std::wstring_view text, std::wstring_view pattern) noexcept;
 // True when `name` is among the names of the active name list (letter case ignored).
 bool IsActiveName(const wchar_t* name) noexcept;
 
-// Row (0-44) of an active, registered name, or -1.
+// The row (frame/rows.h) of an active, registered name, or -1.
 int FindRegisteredName(const wchar_t* name) noexcept;
 
 // Writes `text` through the host one line (its line end included) per call: the host documents
